@@ -1,0 +1,45 @@
+# Entry points for a fresh Debian 12 machine: `make run` and `make test`.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+# Debian packages the build, the tests and the program need.
+PACKAGES := build-essential cmake ninja-build pkg-config \
+            qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins \
+            libgl-dev xvfb xauth iputils-ping fonts-dejavu-core fonts-wqy-microhei
+
+.PHONY: all deps configure build run test test-asan clean
+
+all: build
+
+deps:
+	@if ! dpkg -s $(PACKAGES) >/dev/null 2>&1; then \
+	  $(SUDO) apt-get update && $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $(PACKAGES); \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Starts the program from the staged runtime tree (uses the X display, or Xvfb when there is none).
+run: build
+	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/runtime/bin/quillon; \
+	else \
+	  echo "No display: starting under xvfb-run"; xvfb-run -a $(BUILD)/runtime/bin/quillon; \
+	fi
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
