@@ -1,0 +1,50 @@
+#pragma once
+// The document window's drawing area: corner box, horizontal and vertical rulers,
+// the label canvas with its field boxes, handles and guide lines, and scroll bars.
+// It edits the Document it is given (drag, resize, Delete) through the undo bracket
+// and tells its owner what happened through signals.
+#include "model/document.h"
+#include <QWidget>
+
+namespace quillon {
+
+class LabelView : public QWidget {
+    Q_OBJECT
+public:
+    explicit LabelView(Document& doc, QWidget* parent = nullptr);
+    ~LabelView() override;
+
+    Document& document() { return m_doc; }
+
+    // Zoom 0.5..5.0 (screen mm per label mm); other values are ignored.
+    void ApplyLabelScale(float sngScale);
+    float m_sngLabelScale() const;
+
+    // Re-place field i from its record (normalised into the label, snapped to dots).
+    void AdjustLabel(int iIndex);
+    void AdjustAllLabels();
+    // -1 or a hidden field selects nothing.
+    void SelectField(int iSelectedControl);
+
+    void HoriRulerHotTrack(float position);   // label mm from the left, -1 removes the mark
+    void VertRulerHotTrack(float position);   // label mm from the top, -1 removes the mark
+
+signals:
+    // The selection changed (field index or -1): refresh the property grid and status bar.
+    void selectionChanged(int field);
+    // An edit of one field finished and was recorded for undo (drag, resize, Delete, nudge).
+    void fieldEdited(int field);
+    // A field was taken off the label with the Delete key (the palette must follow).
+    void fieldRemoved(int field);
+    // Double-click on a TEXT or SHOPNAME field.
+    void editTextRequested(int field);
+    // Ctrl+wheel: the zoom the user asked for (already in 10 % steps, clamped).
+    void zoomRequested(float sngScale);
+
+private:
+    struct Impl;
+    Document& m_doc;
+    Impl* d;
+};
+
+} // namespace quillon
