@@ -1,0 +1,32 @@
+#pragma once
+// The field palette: the catalogue's groups with one clickable item per field;
+// an item is highlighted exactly when its field is on the active label.
+#include "model/tables.h"
+#include <QWidget>
+
+namespace quillon {
+
+class Label;
+
+class frmToolbox : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmToolbox(QWidget* parent = nullptr);
+    ~frmToolbox() override;
+
+    // Callbacks for the catalogue reading pass: groups and items as they are met.
+    CatalogueCallbacks catalogueCallbacks();
+
+    // Mirror the label (nullptr: no document, every item unselected and disabled).
+    void ResetToolbox(const Label* label);
+
+signals:
+    // The user clicked the item of this field.
+    void itemClicked(int fieldIndex);
+
+private:
+    struct Impl;
+    Impl* d;
+};
+
+} // namespace quillon
