@@ -1,6 +1,7 @@
 #pragma once
 // The shared tables built once at start-up and read-only afterwards. Every model
 // function takes them by const reference, so a tool or a test can load its own set.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
