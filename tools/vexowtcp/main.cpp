@@ -1,0 +1,451 @@
+// vexowtcp: sends label data files to scales, or fetches them from one.
+//
+//   vexowtcp WR|RD 52|56|61 ADDRESS...
+//
+// Runs in the program folder: reads or creates SM<address>F<type>.DAT there
+// and leaves "result" ("address:code" entries joined by ";") before it exits.
+
+#include "transferprotocol.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QList>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace transfer;
+
+namespace {
+
+constexpr int kMaxParallel = 64;
+constexpr qint64 kConnectDeadlineMs = 2000;
+constexpr qint64 kExchangeDeadlineMs = 3000;
+// The program kills the driver after 30 s; stop well before, whatever the number of scales.
+constexpr qint64 kRunDeadlineMs = 25000;
+
+qint64 nowMs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+void usage(const char *why)
+{
+    std::fprintf(stderr,
+                 "vexowtcp: %s\n"
+                 "usage: vexowtcp WR|RD 52|56|61 ADDRESS [ADDRESS ...]\n"
+                 "  WR sends SM<address>F<type>.DAT of the current folder to each scale,\n"
+                 "  RD fetches the scale's data into that file.\n"
+                 "  Writes \"result\" (address:code;...) in the current folder.\n",
+                 why);
+}
+
+struct Job {
+    QByteArray address;
+    sockaddr_in peer {};
+    enum State { Pending, Connecting, Exchanging, Done } state = Pending;
+    int fd = -1;
+    int code = -1;
+    qint64 connectDeadline = 0;
+    qint64 exchangeDeadline = 0;
+    QByteArray out;
+    qsizetype sent = 0;
+    QByteArray in;
+    bool haveHeader = false;
+    Header header;
+};
+
+class Driver
+{
+public:
+    Driver(Op op, int type, quint16 port, qint64 connectMs, qint64 exchangeMs)
+        : m_op(op), m_type(type), m_port(port), m_connectMs(connectMs), m_exchangeMs(exchangeMs)
+    {
+    }
+
+    void add(const QByteArray &address)
+    {
+        Job job;
+        job.address = address;
+        const auto ip = parseDottedIPv4(address);
+        job.peer.sin_family = AF_INET;
+        job.peer.sin_port = htons(m_port);
+        job.peer.sin_addr.s_addr = htonl(*ip);
+        m_jobs.push_back(std::move(job));
+    }
+
+    void run();
+    int codeOf(const QByteArray &address) const
+    {
+        for (const Job &j : m_jobs)
+            if (j.address == address)
+                return j.code;
+        return ResultInvalidAddress;
+    }
+
+private:
+    void start(Job &job, qint64 now);
+    void finish(Job &job, int code);
+    void onConnectReady(Job &job);
+    void onWritable(Job &job);
+    void onReadable(Job &job);
+    void complete(Job &job);
+    int writeReceived(const Job &job, const QByteArray &bytes);
+
+    Op m_op;
+    int m_type;
+    quint16 m_port;
+    qint64 m_connectMs;
+    qint64 m_exchangeMs;
+    std::vector<Job> m_jobs;
+    int m_active = 0;
+};
+
+void Driver::finish(Job &job, int code)
+{
+    if (job.fd >= 0) {
+        ::close(job.fd);
+        job.fd = -1;
+    }
+    if (job.state == Job::Connecting || job.state == Job::Exchanging)
+        --m_active;
+    job.state = Job::Done;
+    job.code = code;
+    job.out.clear();
+    job.in.clear();
+    // A failed read must not leave an older file that looks like received data.
+    if (m_op == Op::Read && code != ResultOk && code != ResultWriteFailed)
+        QFile::remove(scaleFileName(job.address, m_type));
+}
+
+void Driver::start(Job &job, qint64 now)
+{
+    QByteArray payload;
+    if (m_op == Op::Write) {
+        const QString name = scaleFileName(job.address, m_type);
+        QFile file(name);
+        if (!QFileInfo(name).isFile() || QFileInfo(name).size() > qint64(kMaxPayload)
+            || !file.open(QIODevice::ReadOnly)) {
+            job.state = Job::Done;
+            job.code = ResultFileMissing;
+            return;
+        }
+        payload = file.readAll();
+        if (file.error() != QFileDevice::NoError || payload.size() > qsizetype(kMaxPayload)) {
+            job.state = Job::Done;
+            job.code = ResultFileMissing;
+            return;
+        }
+    }
+    job.out = encodeRequest(m_op, std::uint8_t(m_type), payload);
+    job.connectDeadline = now + m_connectMs;
+    job.exchangeDeadline = now + m_exchangeMs;
+
+    job.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (job.fd < 0) {
+        job.state = Job::Done;
+        job.code = ResultConnectFailed;
+        return;
+    }
+    ++m_active;
+    job.state = Job::Connecting;
+    if (::connect(job.fd, reinterpret_cast<const sockaddr *>(&job.peer), sizeof job.peer) == 0) {
+        job.state = Job::Exchanging;
+        return;
+    }
+    if (errno != EINPROGRESS)
+        finish(job, errno == ETIMEDOUT ? ResultTimeout : ResultConnectFailed);
+}
+
+void Driver::onConnectReady(Job &job)
+{
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(job.fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+        err = errno;
+    if (err == 0)
+        job.state = Job::Exchanging;
+    else
+        finish(job, err == ETIMEDOUT ? ResultTimeout : ResultConnectFailed);
+}
+
+void Driver::onWritable(Job &job)
+{
+    while (job.sent < job.out.size()) {
+        const ssize_t n = ::send(job.fd, job.out.constData() + job.sent,
+                                 size_t(job.out.size() - job.sent), MSG_NOSIGNAL);
+        if (n > 0) {
+            job.sent += n;
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            return;
+        finish(job, ResultDropped);
+        return;
+    }
+}
+
+void Driver::onReadable(Job &job)
+{
+    char buf[65536];
+    while (job.state == Job::Exchanging) {
+        // Never read past the frame: what the scale sends after it is not ours to judge.
+        const qsizetype want = job.haveHeader ? kHeaderSize + qsizetype(job.header.length) - job.in.size()
+                                              : kHeaderSize - job.in.size();
+        const ssize_t n = ::recv(job.fd, buf, size_t(std::min<qsizetype>(want, sizeof buf)), 0);
+        if (n == 0) {
+            finish(job, ResultDropped);
+            return;
+        }
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                return;
+            finish(job, ResultDropped);
+            return;
+        }
+        job.in.append(buf, n);
+        if (!job.haveHeader) {
+            switch (parseHeader(job.in, &job.header)) {
+            case ParseResult::NeedMore:
+                continue;
+            case ParseResult::BadMagic:
+            case ParseResult::BadVersion:
+            case ParseResult::TooLarge:
+                finish(job, ResultProtocolError);
+                return;
+            case ParseResult::Ok:
+                job.haveHeader = true;
+                if (job.header.type != m_type) {
+                    finish(job, ResultProtocolError);
+                    return;
+                }
+                job.in.reserve(kHeaderSize + qsizetype(job.header.length));
+                break;
+            }
+        }
+        if (job.in.size() == kHeaderSize + qsizetype(job.header.length)) {
+            complete(job);
+            return;
+        }
+    }
+}
+
+int Driver::writeReceived(const Job &job, const QByteArray &bytes)
+{
+    QSaveFile file(scaleFileName(job.address, m_type));
+    if (!file.open(QIODevice::WriteOnly))
+        return ResultWriteFailed;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return ResultWriteFailed;
+    }
+    return file.commit() ? ResultOk : ResultWriteFailed;
+}
+
+void Driver::complete(Job &job)
+{
+    const auto status = Status(job.header.code);
+    int code = ResultProtocolError;
+    switch (status) {
+    case Status::Ok:
+        if (m_op == Op::Write)
+            // A scale cannot have taken data it has not fully received.
+            code = job.sent == job.out.size() ? ResultOk : ResultProtocolError;
+        else
+            code = writeReceived(job, job.in.mid(kHeaderSize));
+        break;
+    case Status::NoData:
+        // The program reads "E2" as "nothing there".
+        code = m_op == Op::Read ? writeReceived(job, QByteArrayLiteral("E2\r\n")) : ResultProtocolError;
+        break;
+    case Status::Refused:
+    case Status::BadRequest:
+        code = ResultRefused;
+        break;
+    }
+    finish(job, code);
+}
+
+void Driver::run()
+{
+    const qint64 runDeadline = nowMs() + kRunDeadlineMs;
+    std::size_t next = 0;
+    std::vector<pollfd> fds;
+    std::vector<Job *> polled;
+    for (;;) {
+        qint64 now = nowMs();
+        while (m_active < kMaxParallel && next < m_jobs.size() && now < runDeadline)
+            start(m_jobs[next++], now);
+        if (m_active == 0 && (next == m_jobs.size() || now >= runDeadline))
+            break;
+
+        fds.clear();
+        polled.clear();
+        qint64 wake = runDeadline;
+        for (Job &job : m_jobs) {
+            if (job.state != Job::Connecting && job.state != Job::Exchanging)
+                continue;
+            short events = POLLIN;
+            if (job.state == Job::Connecting || job.sent < job.out.size())
+                events |= POLLOUT;
+            fds.push_back({job.fd, events, 0});
+            polled.push_back(&job);
+            wake = std::min(wake, job.exchangeDeadline);
+            if (job.state == Job::Connecting)
+                wake = std::min(wake, job.connectDeadline);
+        }
+        const int timeout = int(std::clamp<qint64>(wake - now, 0, INT_MAX));
+        const int ready = ::poll(fds.data(), nfds_t(fds.size()), timeout);
+        if (ready < 0 && errno != EINTR) {
+            std::perror("vexowtcp: poll");
+            break;
+        }
+        for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
+            Job &job = *polled[i];
+            const short rev = fds[i].revents;
+            if (rev == 0)
+                continue;
+            if (job.state == Job::Connecting)
+                onConnectReady(job);
+            if (job.state == Job::Exchanging && (rev & (POLLIN | POLLHUP | POLLERR)))
+                onReadable(job);
+            if (job.state == Job::Exchanging && (rev & POLLOUT))
+                onWritable(job);
+        }
+        now = nowMs();
+        for (Job &job : m_jobs) {
+            if (job.state == Job::Connecting && now >= job.connectDeadline)
+                finish(job, ResultTimeout);
+            else if ((job.state == Job::Connecting || job.state == Job::Exchanging)
+                     && (now >= job.exchangeDeadline || now >= runDeadline))
+                finish(job, ResultTimeout);
+        }
+    }
+    for (Job &job : m_jobs)
+        if (job.state != Job::Done)
+            finish(job, ResultTimeout);
+}
+
+quint16 resolvePort()
+{
+    if (const auto p = portFromText(qgetenv("QUILLON_SCALE_PORT")))
+        return *p;
+    QFile ini(QStringLiteral("../Vexo2005.INI"));
+    if (ini.open(QIODevice::ReadOnly))
+        if (const auto p = portFromIni(ini.read(1 << 20)))
+            return *p;
+    return kDefaultPort;
+}
+
+// Tests may shorten the deadlines; nothing may lengthen them.
+qint64 limitedDeadline(qint64 fallback)
+{
+    bool ok = false;
+    const qint64 v = qEnvironmentVariable("QUILLON_SCALE_TIMEOUT_MS").toLongLong(&ok);
+    return ok && v > 0 ? std::min(v, fallback) : fallback;
+}
+
+// The result file is split at ";" and ":" by its reader; an invalid address must not add entries.
+QByteArray resultAddress(QByteArray address)
+{
+    for (char &c : address)
+        if (c == ';' || c == ':' || c == '\r' || c == '\n' || c == '\0')
+            c = '?';
+    return address;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    ::signal(SIGPIPE, SIG_IGN);
+
+    std::vector<QByteArray> args(argv + 1, argv + argc);
+    QByteArray opText, typeText;
+    std::size_t first = 0;
+    if (!args.empty() && args[0].simplified().contains(' ')) {
+        const QList<QByteArray> parts = args[0].simplified().split(' ');
+        if (parts.size() != 2) {
+            usage("unknown operation");
+            return 2;
+        }
+        opText = parts[0];
+        typeText = parts[1];
+        first = 1;
+    } else if (args.size() >= 2) {
+        opText = args[0].trimmed();
+        typeText = args[1].trimmed();
+        first = 2;
+    } else {
+        usage("missing operation");
+        return 2;
+    }
+    Op op;
+    if (opText.toUpper() == "WR")
+        op = Op::Write;
+    else if (opText.toUpper() == "RD")
+        op = Op::Read;
+    else {
+        usage("unknown operation");
+        return 2;
+    }
+    bool typeOk = false;
+    const int type = typeText.toInt(&typeOk);
+    if (!typeOk || !isDataType(type) || typeText.size() != 2) {
+        usage("unknown data type");
+        return 2;
+    }
+    if (first >= args.size()) {
+        usage("no address");
+        return 2;
+    }
+    const std::vector<QByteArray> addresses(args.begin() + qsizetype(first), args.end());
+
+    // A stale result must never be read as this run's outcome.
+    QFile::remove(QStringLiteral("result"));
+
+    Driver driver(op, type, resolvePort(), limitedDeadline(kConnectDeadlineMs),
+                  limitedDeadline(kExchangeDeadlineMs));
+    QHash<QByteArray, bool> seen;
+    for (const QByteArray &a : addresses) {
+        // Checked before any file name is formed from it.
+        if (isDottedIPv4(a) && !seen.contains(a)) {
+            seen.insert(a, true);
+            driver.add(a);
+        }
+    }
+    driver.run();
+
+    QByteArray result;
+    for (const QByteArray &a : addresses) {
+        if (!result.isEmpty())
+            result += ';';
+        const int code = isDottedIPv4(a) ? driver.codeOf(a) : int(ResultInvalidAddress);
+        result += resultAddress(a) + ':' + QByteArray::number(code);
+    }
+    QSaveFile out(QStringLiteral("result"));
+    if (!out.open(QIODevice::WriteOnly) || out.write(result) != result.size() || !out.commit()) {
+        std::fprintf(stderr, "vexowtcp: cannot write the result file: %s\n",
+                     qPrintable(out.errorString()));
+        return 1;
+    }
+    return 0;
+}
