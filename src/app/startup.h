@@ -37,6 +37,12 @@ public:
     // Everything a tool needs, in the program's order.
     bool LoadAll(const QString& programDir);
 
+    // Steps of InitApplication, for callers that reload one table.
+    // "select * from SCALE_MODEL order by SCALE_NAME" into tables.g_arrScaleModel.
+    bool LoadScaleModels();
+    // The two option lists of "Global" split at "|".
+    bool LoadComboLists();
+
     RuntimePaths paths;
     Tables tables;
     Database& db();
@@ -48,5 +54,8 @@ private:
 // The program's one context (set by main); tools and tests make their own.
 AppContext& App();
 void SetApp(AppContext* ctx);
+
+// App().db().GetLangString(section, key): the localised text, "" after a reported error.
+QString GetLangString(const QString& section, const QString& key);
 
 } // namespace quillon

@@ -1,0 +1,326 @@
+#include "platform/database.h"
+#include "platform/errorreport.h"
+#include "platform/fileutil.h"
+#include "platform/log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include <algorithm>
+#include <atomic>
+
+namespace quillon {
+
+namespace {
+
+std::atomic<int> g_connectionCounter{0};
+
+QString errorText(const QSqlError& e)
+{
+    const QString db = e.databaseText().trimmed();
+    const QString driver = e.driverText().trimmed();
+    if (!db.isEmpty() && !driver.isEmpty() && db != driver)
+        return db + QStringLiteral(" (") + driver + QLatin1Char(')');
+    return db.isEmpty() ? (driver.isEmpty() ? QStringLiteral("Unknown database error.") : driver) : db;
+}
+
+bool isLanguageName(const QString& s)
+{
+    return s == QLatin1String("English") || s == QLatin1String("Chinese") || s == QLatin1String("Other");
+}
+
+// Statements end with a ';' at the end of a line; lines starting with "--" are comments.
+QStringList splitSeed(const QString& text)
+{
+    QStringList statements;
+    QString current;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1String("--")))
+            continue;
+        if (trimmed.endsWith(QLatin1Char(';'))) {
+            current += line.left(line.lastIndexOf(QLatin1Char(';')));
+            if (!current.trimmed().isEmpty())
+                statements.append(current);
+            current.clear();
+        } else {
+            current += line + QLatin1Char('\n');
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        statements.append(current);
+    return statements;
+}
+
+void dropConnection(const QString& name)
+{
+    if (!QSqlDatabase::contains(name))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+Database::Database()
+{
+    const int n = ++g_connectionCounter;
+    m_mainConn = QStringLiteral("quillon-main-%1").arg(n);
+    m_languageConn = QStringLiteral("quillon-language-%1").arg(n);
+}
+
+Database::~Database()
+{
+    Close();
+}
+
+void Database::setLanguage(const QString& language)
+{
+    const QString lang = isLanguageName(language) ? language : QStringLiteral("English");
+    if (lang != m_language) {
+        m_language = lang;
+        m_langQuery.reset();
+    }
+}
+
+QSqlDatabase Database::mainDb() const
+{
+    return QSqlDatabase::database(m_mainConn, false);
+}
+
+QSqlDatabase Database::languageDb() const
+{
+    return QSqlDatabase::database(m_languageConn, false);
+}
+
+void Database::Close()
+{
+    m_langQuery.reset();
+    m_open = false;
+    dropConnection(m_languageConn);
+    dropConnection(m_mainConn);
+}
+
+bool Database::OpenDatabases(const QString& rootPath)
+{
+    Close();
+    QString root = rootPath;
+    root.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!root.isEmpty() && !root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    const QString folder = root + QStringLiteral("Database");
+    m_languagePath = folder + QLatin1Char('/') + QLatin1String(kLanguageFile);
+    m_mainPath = folder + QLatin1Char('/') + QLatin1String(kMainFile);
+
+    if (!MakeDir(folder))
+        return false;
+    if (!openOne(m_languageConn, m_languagePath, QStringLiteral("language")) || !checkLanguageTable()
+        || !openOne(m_mainConn, m_mainPath, QStringLiteral("vexo2005"))) {
+        Close();
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+bool Database::openOne(const QString& connectionName, const QString& path, const QString& seedPrefix)
+{
+    const QString source = QStringLiteral("OpenDatabases ") + path;
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        ReportError(source, QStringLiteral("The database path is not a file."));
+        return false;
+    }
+    if (!info.exists() && !createFromSeeds(path, seedPrefix))
+        return false;
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+    if (!db.open()) {
+        ReportError(source, errorText(db.lastError()));
+        return false;
+    }
+    QSqlQuery q(db);
+    // SQLite opens any file lazily; reading the schema tells a database from anything else.
+    if (!q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+        ReportError(source, errorText(q.lastError()));
+        return false;
+    }
+    // The program writes to both files (scale list, texts): a read-only or locked
+    // file is refused now rather than failing at the first change.
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        ReportError(source, errorText(q.lastError()));
+        return false;
+    }
+    q.exec(QStringLiteral("ROLLBACK"));
+    return true;
+}
+
+bool Database::createFromSeeds(const QString& path, const QString& seedPrefix)
+{
+    const QString source = QStringLiteral("OpenDatabases ") + path;
+    QDir seedDir(m_seedFolder);
+    QStringList seeds = seedDir.entryList({seedPrefix + QStringLiteral("*.sql")}, QDir::Files);
+    std::sort(seeds.begin(), seeds.end());
+    if (seeds.isEmpty()) {
+        ReportError(source, QStringLiteral("The database file is missing and there is no SQL seed (%1*.sql) to create it.")
+                                .arg(seedPrefix));
+        return false;
+    }
+
+    // Built under another name and renamed when complete, so a failed seed never
+    // leaves a half-made database that the next start would take as it is.
+    const QString tmpPath = path + QStringLiteral(".new");
+    QFile::remove(tmpPath);
+    const QString conn = QStringLiteral("quillon-seed-%1").arg(++g_connectionCounter);
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+        db.setDatabaseName(tmpPath);
+        if (!db.open()) {
+            failure = errorText(db.lastError());
+        } else {
+            QSqlQuery q(db);
+            db.transaction();
+            for (const QString& name : seeds) {
+                QFile f(seedDir.filePath(name));
+                if (!f.open(QIODevice::ReadOnly)) {
+                    failure = QStringLiteral("%1: %2").arg(name, f.errorString());
+                    break;
+                }
+                const QStringList statements = splitSeed(QString::fromUtf8(f.readAll()));
+                for (qsizetype i = 0; i < statements.size() && failure.isEmpty(); ++i) {
+                    if (!q.exec(statements[i]))
+                        failure = QStringLiteral("%1, statement %2: %3").arg(name).arg(i + 1).arg(errorText(q.lastError()));
+                }
+                if (!failure.isEmpty())
+                    break;
+            }
+            if (failure.isEmpty() && !db.commit())
+                failure = errorText(db.lastError());
+            if (!failure.isEmpty())
+                db.rollback();
+            q.finish();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(conn);
+
+    if (failure.isEmpty() && !QFile::rename(tmpPath, path))
+        failure = QStringLiteral("The new database cannot be moved into place.");
+    if (!failure.isEmpty()) {
+        QFile::remove(tmpPath);
+        ReportError(source, failure);
+        return false;
+    }
+    return true;
+}
+
+bool Database::checkLanguageTable()
+{
+    QSqlQuery q(languageDb());
+    if (!q.exec(QStringLiteral("PRAGMA table_info(tbl_LANGUAGE)"))) {
+        ReportError(QStringLiteral("OpenDatabases ") + m_languagePath, errorText(q.lastError()));
+        return false;
+    }
+    QSet<QString> columns;
+    while (q.next())
+        columns.insert(q.value(1).toString().toUpper());
+    if (columns.isEmpty()) {
+        ReportError(QStringLiteral("OpenDatabases ") + m_languagePath, QStringLiteral("The table tbl_LANGUAGE is missing."));
+        return false;
+    }
+    for (const char* name : {"E_NAME", "Caption", "English", "Chinese", "Other"}) {
+        if (!columns.contains(QString::fromLatin1(name).toUpper())) {
+            ReportError(QStringLiteral("OpenDatabases ") + m_languagePath,
+                        QStringLiteral("The table tbl_LANGUAGE has no column %1.").arg(QLatin1String(name)));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<QSqlQuery> Database::QueryVexoDB(const QString& sql)
+{
+    return QueryVexoDB(sql, {});
+}
+
+std::optional<QSqlQuery> Database::QueryVexoDB(const QString& sql, const QVariantList& params)
+{
+    const QString source = QStringLiteral("QueryVexoDB ") + sql;
+    WriteLog(source);
+    if (!QSqlDatabase::contains(m_mainConn) || !mainDb().isOpen()) {
+        ReportError(source, QStringLiteral("The main database is not open."));
+        return std::nullopt;
+    }
+    QSqlQuery q(mainDb());
+    bool ok;
+    if (params.isEmpty()) {
+        ok = q.exec(sql);
+    } else {
+        ok = q.prepare(sql);
+        if (ok) {
+            for (const QVariant& v : params)
+                q.addBindValue(v);
+            ok = q.exec();
+        }
+    }
+    if (!ok) {
+        ReportError(source, errorText(q.lastError()));
+        return std::nullopt;
+    }
+    return q;
+}
+
+QString Database::GetLangString(const QString& section, const QString& key)
+{
+    const QString source = QStringLiteral("GetLangString (%1, %2)").arg(section, key);
+    if (!QSqlDatabase::contains(m_languageConn) || !languageDb().isOpen()) {
+        ReportError(source, QStringLiteral("The language database is not open."));
+        return QString(QLatin1String(""));
+    }
+    if (!m_langQuery) {
+        // The column name is one of three fixed names, never caller text.
+        m_langQuery = std::make_unique<QSqlQuery>(languageDb());
+        if (!m_langQuery->prepare(QStringLiteral("select \"%1\" from tbl_LANGUAGE where E_NAME = ? collate nocase "
+                                                 "and Caption = ? collate nocase")
+                                      .arg(m_language))) {
+            const QString why = errorText(m_langQuery->lastError());
+            m_langQuery.reset();
+            ReportError(source, why);
+            return QString(QLatin1String(""));
+        }
+    }
+    QSqlQuery& q = *m_langQuery;
+    q.bindValue(0, QString::fromLatin1(kProgramName));
+    q.bindValue(1, section + QLatin1Char('.') + key);
+    QString text;
+    QString why;
+    if (!q.exec())
+        why = errorText(q.lastError());
+    else if (!q.next())
+        why = QStringLiteral("No text for this key in the language table.");
+    else if (q.value(0).isNull())
+        why = QStringLiteral("The text of this key in column %1 is Null.").arg(m_language);
+    else
+        text = q.value(0).toString();
+    q.finish();
+    if (!why.isEmpty()) {
+        ReportError(source, why);
+        return QString(QLatin1String(""));
+    }
+    return text;
+}
+
+} // namespace quillon

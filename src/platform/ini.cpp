@@ -1,0 +1,315 @@
+#include "platform/ini.h"
+#include "platform/errorreport.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace quillon {
+
+namespace {
+
+constexpr qsizetype kMaxValueLength = 254; // what a 255-character buffer has always held
+
+struct RawLine {
+    QByteArray text; // without its line end
+    QByteArray eol;  // "\r\n", "\n" or "" for an unterminated last line
+};
+
+struct IniText {
+    std::vector<RawLine> lines;
+    bool latin1 = false; // not valid UTF-8: read and written byte for byte
+    QByteArray bom;
+};
+
+IniText splitLines(const QByteArray& data)
+{
+    IniText t;
+    QByteArray bytes = data;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        t.bom = bytes.left(3);
+        bytes.remove(0, 3);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    (void)QString(utf8(bytes));
+    t.latin1 = utf8.hasError();
+
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype nl = bytes.indexOf('\n', start);
+        RawLine line;
+        if (nl < 0) {
+            line.text = bytes.mid(start);
+            start = bytes.size();
+        } else {
+            line.text = bytes.mid(start, nl - start);
+            line.eol = "\n";
+            start = nl + 1;
+        }
+        if (line.text.endsWith('\r')) {
+            line.text.chop(1);
+            line.eol.prepend('\r');
+        }
+        t.lines.push_back(line);
+    }
+    return t;
+}
+
+QString decode(const IniText& t, const QByteArray& raw)
+{
+    return t.latin1 ? QString::fromLatin1(raw) : QString::fromUtf8(raw);
+}
+
+QByteArray encode(const IniText& t, const QString& s)
+{
+    return t.latin1 ? s.toLatin1() : s.toUtf8();
+}
+
+// "[name]" gives name; any other line nothing.
+std::optional<QString> sectionName(const QString& trimmed)
+{
+    if (!trimmed.startsWith(QLatin1Char('[')))
+        return std::nullopt;
+    const qsizetype close = trimmed.indexOf(QLatin1Char(']'));
+    return (close > 0 ? trimmed.mid(1, close - 1) : trimmed.mid(1)).trimmed();
+}
+
+bool isKeyLine(const QString& trimmed)
+{
+    return !trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char(';')) && trimmed.contains(QLatin1Char('='));
+}
+
+// Index of the first header of `section`, or -1.
+qsizetype findSection(const IniText& t, const QString& section)
+{
+    for (size_t i = 0; i < t.lines.size(); ++i) {
+        const auto name = sectionName(decode(t, t.lines[i].text).trimmed());
+        if (name && name->compare(section.trimmed(), Qt::CaseInsensitive) == 0)
+            return qsizetype(i);
+    }
+    return -1;
+}
+
+QString unquote(const QString& v)
+{
+    if (v.size() >= 2) {
+        const QChar first = v.front();
+        if ((first == QLatin1Char('"') || first == QLatin1Char('\'')) && v.back() == first)
+            return v.mid(1, v.size() - 2);
+    }
+    return v;
+}
+
+} // namespace
+
+QString ReadIniString(const QString& section, const QString& key, const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString(QLatin1String(""));
+    const IniText t = splitLines(f.readAll());
+    const qsizetype s = findSection(t, section);
+    if (s < 0)
+        return QString(QLatin1String(""));
+    for (size_t i = size_t(s) + 1; i < t.lines.size(); ++i) {
+        const QString line = decode(t, t.lines[i].text).trimmed();
+        if (sectionName(line))
+            break;
+        if (!isKeyLine(line))
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (line.left(eq).trimmed().compare(key.trimmed(), Qt::CaseInsensitive) != 0)
+            continue;
+        return unquote(line.mid(eq + 1).trimmed()).left(kMaxValueLength);
+    }
+    return QString(QLatin1String(""));
+}
+
+double LeadingNumber(const QString& text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t') || text[i] == QLatin1Char('\r')
+                     || text[i] == QLatin1Char('\n')))
+        ++i;
+
+    if (i + 1 < n && text[i] == QLatin1Char('&')) {
+        const QChar radix = text[i + 1].toUpper();
+        const int base = radix == QLatin1Char('H') ? 16 : radix == QLatin1Char('O') ? 8 : 0;
+        if (base) {
+            qsizetype j = i + 2;
+            QString figures;
+            while (j < n && figures.size() < 8) {
+                bool ok = false;
+                QString(text[j]).toInt(&ok, base);
+                if (!ok)
+                    break;
+                figures += text[j++];
+            }
+            // Hexadecimal and octal numbers are 16-bit two's complement up to 4 figures.
+            bool ok = false;
+            const qint64 v = figures.toLongLong(&ok, base);
+            if (!ok)
+                return 0;
+            if (base == 16 && figures.size() <= 4 && v > 0x7FFF)
+                return double(v - 0x10000);
+            return double(v);
+        }
+    }
+
+    QString num;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        num += text[i++];
+    bool figures = false;
+    while (i < n && text[i].isDigit() && text[i].unicode() < 128) {
+        num += text[i++];
+        figures = true;
+    }
+    if (i < n && text[i] == QLatin1Char('.')) {
+        num += text[i++];
+        while (i < n && text[i].isDigit() && text[i].unicode() < 128) {
+            num += text[i++];
+            figures = true;
+        }
+    }
+    if (!figures)
+        return 0;
+    if (i < n && QStringLiteral("eEdD").contains(text[i])) {
+        qsizetype j = i + 1;
+        QString exp = QStringLiteral("e");
+        if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
+            exp += text[j++];
+        qsizetype digitsStart = j;
+        while (j < n && text[j].isDigit() && text[j].unicode() < 128)
+            exp += text[j++];
+        if (j > digitsStart)
+            num += exp;
+    }
+    bool ok = false;
+    const double v = num.toDouble(&ok);
+    if (!ok)
+        return std::isinf(v) ? v : 0; // toDouble reports overflow as failure with inf
+    return v;
+}
+
+qint16 RoundToInt16(double v, bool* overflow)
+{
+    if (overflow)
+        *overflow = false;
+    if (!std::isfinite(v)) {
+        if (overflow)
+            *overflow = true;
+        return 0;
+    }
+    const double r = std::nearbyint(v); // default rounding mode: half to even
+    if (r < -32768.0 || r > 32767.0) {
+        if (overflow)
+            *overflow = true;
+        return 0;
+    }
+    return qint16(r);
+}
+
+qint16 IniNumber(const QString& text, bool* valid)
+{
+    bool overflow = false;
+    const qint16 v = RoundToInt16(LeadingNumber(text), &overflow);
+    if (valid)
+        *valid = !overflow;
+    return v;
+}
+
+qint16 ReadIniNumber(const QString& section, const QString& key, const QString& file)
+{
+    return IniNumber(ReadIniString(section, key, file));
+}
+
+bool WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file)
+{
+    const QString source = QStringLiteral("WriteIniString (%1, %2)").arg(section, key);
+    const auto hasBreak = [](const QString& s) {
+        return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
+    };
+    const QString sec = section.trimmed();
+    const QString k = key.trimmed();
+    if (sec.isEmpty() || k.isEmpty() || hasBreak(section) || hasBreak(key) || hasBreak(value)
+        || sec.contains(QLatin1Char(']')) || k.contains(QLatin1Char('=')) || k.startsWith(QLatin1Char(';'))
+        || k.startsWith(QLatin1Char('['))) {
+        ReportError(source, QStringLiteral("The name or value cannot be stored in the settings file."));
+        return false;
+    }
+
+    QByteArray data;
+    {
+        QFile f(file);
+        if (f.exists()) {
+            if (!f.open(QIODevice::ReadOnly)) {
+                ReportError(source, QStringLiteral("%1: %2").arg(file, f.errorString()));
+                return false;
+            }
+            data = f.readAll();
+        }
+    }
+    IniText t = splitLines(data);
+    QByteArray eol = "\r\n";
+    for (const RawLine& l : t.lines) {
+        if (!l.eol.isEmpty()) {
+            eol = l.eol;
+            break;
+        }
+    }
+
+    const qsizetype s = findSection(t, sec);
+    if (s >= 0) {
+        size_t insertAfter = size_t(s);
+        bool replaced = false;
+        for (size_t i = size_t(s) + 1; i < t.lines.size(); ++i) {
+            const QString line = decode(t, t.lines[i].text);
+            const QString trimmed = line.trimmed();
+            if (sectionName(trimmed))
+                break;
+            if (!isKeyLine(trimmed))
+                continue;
+            insertAfter = i;
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            if (line.left(eq).trimmed().compare(k, Qt::CaseInsensitive) == 0) {
+                // Keep the key as the user spelled it.
+                t.lines[i].text = encode(t, line.left(eq + 1) + value);
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) {
+            if (t.lines[insertAfter].eol.isEmpty())
+                t.lines[insertAfter].eol = eol;
+            t.lines.insert(t.lines.begin() + qsizetype(insertAfter) + 1, RawLine{encode(t, k + QLatin1Char('=') + value), eol});
+        }
+    } else {
+        if (!t.lines.empty()) {
+            if (t.lines.back().eol.isEmpty())
+                t.lines.back().eol = eol;
+            if (!t.lines.back().text.trimmed().isEmpty())
+                t.lines.push_back(RawLine{QByteArray(), eol});
+        }
+        t.lines.push_back(RawLine{encode(t, QLatin1Char('[') + sec + QLatin1Char(']')), eol});
+        t.lines.push_back(RawLine{encode(t, k + QLatin1Char('=') + value), eol});
+    }
+
+    QByteArray out = t.bom;
+    for (const RawLine& l : t.lines)
+        out += l.text + l.eol;
+
+    QSaveFile save(file);
+    if (!save.open(QIODevice::WriteOnly) || save.write(out) != out.size() || !save.commit()) {
+        ReportError(source, QStringLiteral("%1: %2").arg(file, save.errorString()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace quillon
