@@ -29,8 +29,21 @@ public:
     void HoriRulerHotTrack(float position);   // label mm from the left, -1 removes the mark
     void VertRulerHotTrack(float position);   // label mm from the top, -1 removes the mark
 
+    // Lays out the scroll bars for the current window and canvas size.
+    void Form_Resize();
+    // Twips one label millimetre occupies on the screen (valid after the first zoom).
+    float m_sngXTwipsPerMM() const;
+    float m_sngYTwipsPerMM() const;
+    // Last hot-track positions (label mm), -1 when none.
+    float horiHotTrack() const;
+    float vertHotTrack() const;
+    // Screen (logical) pixels per twip, from the widget's logical DPI.
+    double pxPerTwipX() const;
+    double pxPerTwipY() const;
+
 signals:
     // The selection changed (field index or -1): refresh the property grid and status bar.
+    // Also sent after each drag or resize step, so the grid follows the field.
     void selectionChanged(int field);
     // An edit of one field finished and was recorded for undo (drag, resize, Delete, nudge).
     void fieldEdited(int field);
@@ -40,6 +53,12 @@ signals:
     void editTextRequested(int field);
     // Ctrl+wheel: the zoom the user asked for (already in 10 % steps, clamped).
     void zoomRequested(float sngScale);
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
 
 private:
     struct Impl;
