@@ -4,6 +4,10 @@
 #include "model/label.h"
 #include <QDialog>
 
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
 namespace quillon {
 
 class frmEditText : public QDialog {
@@ -20,6 +24,18 @@ public:
     std::array<QString, kMaxTextLines + 1> m_strText;
     std::array<QString, kMaxTextLines + 1> m_strCharSize;
     bool m_bCancel = true;
+
+    // The rows as the user sees them (row k is line k + 1), for the owner and for tests.
+    int rowCount() const;
+    QLineEdit* txtContents(int row) const;
+    QComboBox* cboFont(int row) const;
+    QPushButton* cmdOK() const;
+    QPushButton* cmdCancel() const;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void done(int r) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     struct Impl;

@@ -4,6 +4,8 @@
 #include "model/tables.h"
 #include <QWidget>
 
+class QTreeWidget;
+
 namespace quillon {
 
 class Label;
@@ -19,6 +21,13 @@ public:
 
     // Mirror the label (nullptr: no document, every item unselected and disabled).
     void ResetToolbox(const Label* label);
+
+    // What the palette shows, for the owner and for tests.
+    int groupCount() const;
+    QString groupCaption(int groupId) const;          // "" for an unknown group
+    QList<int> groupItems(int groupId) const;         // field indices in their order
+    bool isItemSelected(int fieldIndex) const;        // false when it has no item
+    QTreeWidget* tree() const;
 
 signals:
     // The user clicked the item of this field.
