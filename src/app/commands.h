@@ -1,0 +1,47 @@
+#pragma once
+// Command ids: every menu entry, toolbar button and shortcut carries one, and the
+// main window's Execute and Update handlers act on the id alone.
+namespace quillon {
+
+enum class Cmd : int {
+    mnuFileNew = 100,
+    mnuFileOpen = 101,
+    mnuFileClose = 102,
+    mnuFileSave = 103,
+    mnuFileSaveAs = 104,
+    mnuFileExit = 105,
+    mnuFileExport = 108,
+    mnuFileImport = 109,
+    mnuFileExportAll = 111,
+    mnuFileExportFormat = 112,
+    mnuFileExportText = 113,
+    mnuFileExportShopname = 114,
+    mnuFileImportAll = 115,
+    mnuFileImportFormat = 116,
+    mnuFileImportText = 117,
+    mnuFileImportShopname = 118,
+    mnuEditUndo = 120,
+    mnuEditRedo = 121,
+    mnuEditOption = 122,
+    mnuEditMorviBarcode = 123,
+    mnuSendToScale = 130,
+    mnuSendReceive = 131,
+    mnuSend = 132,
+    mnuViewStatusBar = 141,
+    panPLUFields = 142,
+    panProperty = 143,
+    mnuLanguage = 144,
+    mnuID_VIEW_LANGUAGE_ENGLISH = 145,
+    mnuID_VIEW_LANGUAGE_CHINESE = 146,
+    mnuID_VIEW_LANGUAGE_OTHER = 147,
+    mnuWindowCascade = 150,
+    mnuWindowTileHori = 151,
+    mnuWindowTileVert = 152,
+    mnuHelpAbout = 160,
+    tlbZoomOut = 170,
+    tlbZoomIn = 171,
+    tlbZoomComboBox = 172,
+    mnuWindowList = 35000,
+};
+
+} // namespace quillon

@@ -1,0 +1,817 @@
+#include "frmMain.h"
+#include "frmAbout.h"
+#include "frmSelectLabelType.h"
+#include "recentfiles.h"
+#include "startup.h"
+#include "zoom.h"
+#include "editor/frmDocument.h"
+#include "editor/prompts.h"
+#include "editor/panes/frmProperty.h"
+#include "editor/panes/frmToolbox.h"
+#include "editor/panes/texts.h"
+#include "model/datafile.h"
+#include "model/formatdata.h"
+#include "model/vbnum.h"
+#include "platform/database.h"
+#include "platform/errorreport.h"
+#include "platform/ini.h"
+#include "platform/placement.h"
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QProcess>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+namespace quillon {
+
+namespace {
+
+constexpr int kTwipsPerInch = 1440;
+
+double logicalDpi(const QWidget* w)
+{
+    const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return s ? s->logicalDotsPerInch() : 96.0;
+}
+
+} // namespace
+
+frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(ctx)
+{
+    m_mdi = new QMdiArea(this);
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+    setAcceptDrops(true);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { DocumentActivated(); });
+}
+
+frmMain::~frmMain() = default;
+
+QString frmMain::GetLangString(const QString& key) const
+{
+    return m_ctx.db().GetLangString(QStringLiteral("frmMain"), key);
+}
+
+bool frmMain::Form_Load()
+{
+    setWindowTitle(m_ctx.db().GetLangString("frmMain", "Caption"));
+    if (!m_ctx.LoadFieldFonts())
+        return false;
+    RestorePlacement();
+
+    m_statusText = new QLabel(windowTitle(), this);
+    statusBar()->addWidget(m_statusText, 1);
+    statusBar()->show();
+
+    CreateMenus();
+    CreateToolbar();
+    if (!CreatePanes())
+        return false;
+    m_ctx.BuildCodePageTables();
+    Update();
+    return true;
+}
+
+// --- building the command bars -------------------------------------------------
+
+QAction* frmMain::command(Cmd id, const QString& controlName)
+{
+    QAction* a = m_actions.value(int(id));
+    if (a)
+        return a;
+    a = new QAction(GetLangString(controlName), this);
+    a->setObjectName(controlName);
+    a->setData(int(id));
+    connect(a, &QAction::triggered, this, [this, id] { Execute(id); });
+    m_actions.insert(int(id), a);
+    return a;
+}
+
+QAction* frmMain::AddCommandControl(QMenu* menu, Cmd id, const QString& controlName, bool beginGroup)
+{
+    if (beginGroup && !menu->isEmpty())
+        menu->addSeparator();
+    QAction* a = command(id, controlName);
+    menu->addAction(a);
+    return a;
+}
+
+void frmMain::CreateMenus()
+{
+    auto submenu = [this](QMenu* parentMenu, const QString& name, bool beginGroup) {
+        if (beginGroup && !parentMenu->isEmpty())
+            parentMenu->addSeparator();
+        QMenu* m = parentMenu->addMenu(GetLangString(name));
+        m->setObjectName(name);
+        connect(m, &QMenu::aboutToShow, this, &frmMain::Update);
+        return m;
+    };
+    auto topMenu = [this](const QString& name) {
+        QMenu* m = menuBar()->addMenu(GetLangString(name));
+        m->setObjectName(name);
+        connect(m, &QMenu::aboutToShow, this, &frmMain::Update);
+        return m;
+    };
+
+    QMenu* file = topMenu(QStringLiteral("mnuFile"));
+    AddCommandControl(file, Cmd::mnuFileNew, QStringLiteral("mnuFileNew"), false);
+    AddCommandControl(file, Cmd::mnuFileOpen, QStringLiteral("mnuFileOpen"), false);
+    AddCommandControl(file, Cmd::mnuFileSave, QStringLiteral("mnuFileSave"), false);
+    AddCommandControl(file, Cmd::mnuFileSaveAs, QStringLiteral("mnuFileSaveAs"), false);
+    AddCommandControl(file, Cmd::mnuFileClose, QStringLiteral("mnuFileClose"), false);
+    QMenu* exportMenu = submenu(file, QStringLiteral("mnuFileExport"), true);
+    m_actions.insert(int(Cmd::mnuFileExport), exportMenu->menuAction());
+    AddCommandControl(exportMenu, Cmd::mnuFileExportAll, QStringLiteral("mnuFileExportAll"), false);
+    AddCommandControl(exportMenu, Cmd::mnuFileExportFormat, QStringLiteral("mnuFileExportFormat"), true);
+    AddCommandControl(exportMenu, Cmd::mnuFileExportText, QStringLiteral("mnuFileExportText"), false);
+    AddCommandControl(exportMenu, Cmd::mnuFileExportShopname, QStringLiteral("mnuFileExportShopname"), false);
+    QMenu* importMenu = submenu(file, QStringLiteral("mnuFileImport"), false);
+    m_actions.insert(int(Cmd::mnuFileImport), importMenu->menuAction());
+    AddCommandControl(importMenu, Cmd::mnuFileImportAll, QStringLiteral("mnuFileImportAll"), false);
+    AddCommandControl(importMenu, Cmd::mnuFileImportFormat, QStringLiteral("mnuFileImportFormat"), true);
+    AddCommandControl(importMenu, Cmd::mnuFileImportText, QStringLiteral("mnuFileImportText"), false);
+    AddCommandControl(importMenu, Cmd::mnuFileImportShopname, QStringLiteral("mnuFileImportShopname"), false);
+    m_recentMenu = submenu(file, QStringLiteral("mnuFileRecent"), true);
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &frmMain::FillRecentFiles);
+    AddCommandControl(file, Cmd::mnuFileExit, QStringLiteral("mnuFileExit"), true);
+
+    QMenu* edit = topMenu(QStringLiteral("mnuEdit"));
+    AddCommandControl(edit, Cmd::mnuEditUndo, QStringLiteral("mnuEditUndo"), false);
+    AddCommandControl(edit, Cmd::mnuEditRedo, QStringLiteral("mnuEditRedo"), false);
+    AddCommandControl(edit, Cmd::mnuEditOption, QStringLiteral("mnuEditOption"), true);
+    AddCommandControl(edit, Cmd::mnuEditMorviBarcode, QStringLiteral("mnuEditMorviBarcode"), true);
+
+    QMenu* view = topMenu(QStringLiteral("mnuView"));
+    AddCommandControl(view, Cmd::panProperty, QStringLiteral("panProperty"), false)->setCheckable(true);
+    AddCommandControl(view, Cmd::panPLUFields, QStringLiteral("panPLUFields"), false)->setCheckable(true);
+    AddCommandControl(view, Cmd::mnuViewStatusBar, QStringLiteral("mnuViewStatusBar"), true)->setCheckable(true);
+    QMenu* language = submenu(view, QStringLiteral("mnuLanguage"), true);
+    m_actions.insert(int(Cmd::mnuLanguage), language->menuAction());
+    AddCommandControl(language, Cmd::mnuID_VIEW_LANGUAGE_ENGLISH, QStringLiteral("mnuID_VIEW_LANGUAGE_ENGLISH"), false)
+        ->setCheckable(true);
+    AddCommandControl(language, Cmd::mnuID_VIEW_LANGUAGE_CHINESE, QStringLiteral("mnuID_VIEW_LANGUAGE_CHINESE"), false)
+        ->setCheckable(true);
+    AddCommandControl(language, Cmd::mnuID_VIEW_LANGUAGE_OTHER, QStringLiteral("mnuID_VIEW_LANGUAGE_OTHER"), false)
+        ->setCheckable(true);
+
+    QMenu* send = topMenu(QStringLiteral("mnuSend"));
+    AddCommandControl(send, Cmd::mnuSendToScale, QStringLiteral("mnuSendToScale"), false);
+    AddCommandControl(send, Cmd::mnuSendReceive, QStringLiteral("mnuSendReceive"), false);
+
+    m_windowMenu = topMenu(QStringLiteral("mnuWindow"));
+    AddCommandControl(m_windowMenu, Cmd::mnuWindowTileHori, QStringLiteral("mnuWindowTileHori"), false);
+    AddCommandControl(m_windowMenu, Cmd::mnuWindowTileVert, QStringLiteral("mnuWindowTileVert"), false);
+    AddCommandControl(m_windowMenu, Cmd::mnuWindowCascade, QStringLiteral("mnuWindowCascade"), false);
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &frmMain::FillWindowList);
+
+    QMenu* help = topMenu(QStringLiteral("mnuHelp"));
+    AddCommandControl(help, Cmd::mnuHelpAbout, QStringLiteral("mnuHelpAbout"), true);
+
+    // Key bindings of the command table.
+    action(Cmd::mnuFileNew)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    action(Cmd::mnuFileOpen)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    action(Cmd::mnuFileSave)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    action(Cmd::mnuEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    action(Cmd::mnuEditRedo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+}
+
+void frmMain::CreateToolbar()
+{
+    QToolBar* bar = addToolBar(GetLangString(QStringLiteral("tlbStandard")));
+    bar->setObjectName(QStringLiteral("tlbStandard"));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    // Actions shared with the menus keep their menu caption; the toolbar button
+    // shows the tool tip and status text of its own keys.
+    auto button = [this, bar](Cmd id, const QString& controlName, const QString& tipKey, const QString& descKey,
+                              QStyle::StandardPixmap icon, const char* themeIcon, bool beginGroup) {
+        if (beginGroup)
+            bar->addSeparator();
+        QAction* a = command(id, controlName);
+        a->setIcon(QIcon::fromTheme(QString::fromLatin1(themeIcon), style()->standardIcon(icon)));
+        a->setToolTip(GetLangString(tipKey));
+        if (!descKey.isEmpty())
+            a->setStatusTip(GetLangString(descKey));
+        bar->addAction(a);
+    };
+    button(Cmd::mnuFileNew, "mnuFileNew", "tblStandardFileNewToolTip", "tblStandardFileNewDesc",
+           QStyle::SP_FileIcon, "document-new", false);
+    button(Cmd::mnuFileOpen, "mnuFileOpen", "tblStandardFileOpenToolTip", "tblStandardFileOpenDesc",
+           QStyle::SP_DialogOpenButton, "document-open", false);
+    button(Cmd::mnuFileSave, "mnuFileSave", "tblStandardFileSaveToolTip", "tblStandardFileSaveDesc",
+           QStyle::SP_DialogSaveButton, "document-save", false);
+    button(Cmd::mnuEditUndo, "mnuEditUndo", "tblStandardEditUndoToolTip", "tblStandardEditUndoDesc",
+           QStyle::SP_ArrowBack, "edit-undo", false);
+    button(Cmd::mnuEditRedo, "mnuEditRedo", "tblStandardEditRedoToolTip", "tblStandardEditRedoDesc",
+           QStyle::SP_ArrowForward, "edit-redo", false);
+    button(Cmd::tlbZoomOut, "tlbZoomOut", "tlbZoomOut", QString(), QStyle::SP_ArrowDown, "zoom-out", false);
+
+    m_zoomBox = new QComboBox(bar);
+    m_zoomBox->setObjectName(QStringLiteral("tlbZoomComboBox"));
+    m_zoomBox->setEditable(true);
+    m_zoomBox->setInsertPolicy(QComboBox::NoInsert);
+    m_zoomBox->setToolTip(GetLangString(QStringLiteral("tlbZoomComboBox")));
+    for (int p = 50; p <= 500; p += 50)
+        m_zoomBox->addItem(QString::number(p) + QLatin1Char('%'));
+    m_zoomBox->setMinimumContentsLength(5);
+    QAction* zoomBoxAction = bar->addWidget(m_zoomBox);
+    zoomBoxAction->setData(int(Cmd::tlbZoomComboBox));
+    m_actions.insert(int(Cmd::tlbZoomComboBox), zoomBoxAction);
+    connect(m_zoomBox, &QComboBox::textActivated, this, [this] { Execute(Cmd::tlbZoomComboBox); });
+
+    button(Cmd::tlbZoomIn, "tlbZoomIn", "tlbZoomIn", QString(), QStyle::SP_ArrowUp, "zoom-in", false);
+    button(Cmd::mnuSendToScale, "mnuSendToScale", "mnuSendToScale", QString(), QStyle::SP_ArrowRight,
+           "document-send", true);
+    button(Cmd::mnuSendReceive, "mnuSendReceive", "mnuSendReceive", QString(), QStyle::SP_ArrowLeft,
+           "mail-receive", false);
+    button(Cmd::mnuEditOption, "mnuEditOption", "mnuEditOption", QString(), QStyle::SP_FileDialogDetailedView,
+           "preferences-system", true);
+    button(Cmd::mnuHelpAbout, "mnuHelpAbout", "mnuHelpAbout", QString(), QStyle::SP_MessageBoxInformation,
+           "help-about", true);
+}
+
+bool frmMain::CreatePanes()
+{
+    m_panePalette = new QDockWidget(GetLangString(QStringLiteral("panPLUFields")), this);
+    m_panePalette->setObjectName(QStringLiteral("panPLUFields"));
+    m_frmToolbox = new frmToolbox(m_panePalette);
+    m_panePalette->setWidget(m_frmToolbox);
+    addDockWidget(Qt::LeftDockWidgetArea, m_panePalette);
+
+    m_paneProperty = new QDockWidget(GetLangString(QStringLiteral("panProperty")), this);
+    m_paneProperty->setObjectName(QStringLiteral("panProperty"));
+    m_frmProperty = new frmProperty(m_paneProperty);
+    m_paneProperty->setWidget(m_frmProperty);
+    addDockWidget(Qt::RightDockWidgetArea, m_paneProperty);
+    resizeDocks({m_panePalette, m_paneProperty}, {200, 240}, Qt::Horizontal);
+
+    for (QDockWidget* d : {m_panePalette, m_paneProperty})
+        connect(d, &QDockWidget::visibilityChanged, this, &frmMain::Update);
+
+    connect(m_frmToolbox, &frmToolbox::itemClicked, this, [this](int field) {
+        if (frmDocument* doc = activeDocument())
+            doc->ToggleField(field);
+    });
+    // Queued: the grid is rebuilt by the change, so its own signal must have returned first.
+    connect(m_frmProperty, &frmProperty::propertyChanged, this,
+            [this](int tag, const QString& value) {
+                if (frmDocument* doc = activeDocument())
+                    doc->PropertyChanged(tag, value);
+            },
+            Qt::QueuedConnection);
+
+    if (!m_ctx.LoadFieldCatalogue(m_frmToolbox->catalogueCallbacks()))
+        return false;
+    m_frmToolbox->ResetToolbox(nullptr);
+    m_frmProperty->ResetProperty(nullptr);
+    return true;
+}
+
+QDockWidget* frmMain::pane(Cmd id) const
+{
+    if (id == Cmd::panPLUFields)
+        return m_panePalette;
+    if (id == Cmd::panProperty)
+        return m_paneProperty;
+    return nullptr;
+}
+
+// --- placement -------------------------------------------------------------------
+
+void frmMain::RestorePlacement()
+{
+    const double dpi = logicalDpi(this);
+    auto px = [dpi](int twips) { return int(qRound(twips * dpi / kTwipsPerInch)); };
+    const int left = px(ReadPlacement(QStringLiteral("MainLeft"), 1000));
+    const int top = px(ReadPlacement(QStringLiteral("MainTop"), 1000));
+    // A stored size too small to use (or negative) would hide the window.
+    const int width = qMax(px(ReadPlacement(QStringLiteral("MainWidth"), 6500)), 200);
+    const int height = qMax(px(ReadPlacement(QStringLiteral("MainHeight"), 6500)), 150);
+    move(left, top);
+    resize(width, height);
+}
+
+void frmMain::StorePlacement()
+{
+    if (isMinimized())
+        return;
+    const double dpi = logicalDpi(this);
+    auto twips = [dpi](int px) { return int(qRound(px * kTwipsPerInch / dpi)); };
+    WritePlacement(QStringLiteral("MainLeft"), twips(x()));
+    WritePlacement(QStringLiteral("MainTop"), twips(y()));
+    WritePlacement(QStringLiteral("MainWidth"), twips(width()));
+    WritePlacement(QStringLiteral("MainHeight"), twips(height()));
+}
+
+// --- documents ------------------------------------------------------------------
+
+frmDocument* frmMain::activeDocument() const
+{
+    QMdiSubWindow* w = m_mdi->activeSubWindow();
+    if (!w) {
+        // Offscreen and while the frame itself is inactive, the area reports no
+        // active window; the current one is still the one the commands act on.
+        w = m_mdi->currentSubWindow();
+    }
+    return qobject_cast<frmDocument*>(w);
+}
+
+QList<frmDocument*> frmMain::documents() const
+{
+    QList<frmDocument*> docs;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder))
+        if (auto* d = qobject_cast<frmDocument*>(w))
+            docs << d;
+    return docs;
+}
+
+void frmMain::AttachDocument(frmDocument* doc)
+{
+    doc->SetPanes(m_frmToolbox, m_frmProperty);
+    connect(doc, &frmDocument::stateChanged, this, &frmMain::Update);
+    connect(doc, &frmDocument::statusText, this, [this](const QString& text) {
+        if (m_statusText)
+            m_statusText->setText(text);
+    });
+    connect(doc, &frmDocument::documentClosed, this, [this] {
+        m_frmToolbox->ResetToolbox(nullptr);
+        m_frmProperty->ResetProperty(nullptr);
+    });
+    connect(doc, &QObject::destroyed, this, &frmMain::Update, Qt::QueuedConnection);
+    m_mdi->addSubWindow(doc);
+    doc->show();
+    m_mdi->setActiveSubWindow(doc);
+}
+
+void frmMain::DocumentActivated()
+{
+    if (frmDocument* doc = activeDocument())
+        doc->Form_Activate();
+    Update();
+}
+
+// --- Execute and Update -----------------------------------------------------------
+
+void frmMain::Execute(Cmd id)
+{
+    switch (id) {
+    case Cmd::mnuID_VIEW_LANGUAGE_ENGLISH: ChooseLanguage(QStringLiteral("English")); break;
+    case Cmd::mnuID_VIEW_LANGUAGE_CHINESE: ChooseLanguage(QStringLiteral("Chinese")); break;
+    case Cmd::mnuID_VIEW_LANGUAGE_OTHER: ChooseLanguage(QStringLiteral("Other")); break;
+    case Cmd::mnuFileNew: NewDocument(true); break;
+    case Cmd::mnuFileOpen: OpenDocument(); break;
+    case Cmd::mnuFileExit: close(); return;
+    case Cmd::mnuFileImportAll: ImportAll(); break;
+    case Cmd::mnuFileImportFormat: ImportFormat(); break;
+    case Cmd::mnuFileImportText: ImportText(); break;
+    case Cmd::mnuFileImportShopname: ImportShopName(); break;
+    case Cmd::mnuEditOption: ShowScaleList(); break;
+    case Cmd::mnuEditMorviBarcode: StartBarcodeTool(); break;
+    case Cmd::mnuSendReceive: ReceiveFromScale(); break;
+    case Cmd::mnuViewStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case Cmd::panPLUFields:
+    case Cmd::panProperty: {
+        QDockWidget* d = pane(id);
+        d->setVisible(d->isHidden());
+        break;
+    }
+    case Cmd::mnuHelpAbout: {
+        frmAbout about(m_ctx.db(), this);
+        about.exec();
+        break;
+    }
+    default: {
+        frmDocument* doc = activeDocument();
+        if (!doc)
+            break;
+        switch (id) {
+        case Cmd::mnuFileClose: doc->close(); break;
+        case Cmd::mnuFileSave: mnuFileSave_Click(); break;
+        case Cmd::mnuFileSaveAs: SaveDocumentAs(); break;
+        case Cmd::mnuFileExportAll: ExportAll(); break;
+        case Cmd::mnuFileExportFormat: ExportFormat(); break;
+        case Cmd::mnuFileExportText: ExportText(); break;
+        case Cmd::mnuFileExportShopname: ExportShopName(); break;
+        case Cmd::mnuEditUndo: doc->Undo(); break;
+        case Cmd::mnuEditRedo: doc->Redo(); break;
+        case Cmd::mnuSendToScale: SendToScales(); break;
+        case Cmd::mnuWindowCascade: m_mdi->cascadeSubWindows(); break;
+        case Cmd::mnuWindowTileHori: TileWindows(true); break;
+        case Cmd::mnuWindowTileVert: TileWindows(false); break;
+        case Cmd::tlbZoomOut:
+        case Cmd::tlbZoomIn:
+        case Cmd::tlbZoomComboBox: Zoom(id); break;
+        default: break;
+        }
+    }
+    }
+    Update();
+}
+
+void frmMain::Update()
+{
+    if (m_actions.isEmpty())
+        return;
+    frmDocument* doc = activeDocument();
+    const bool hasDoc = doc != nullptr;
+    for (Cmd id : {Cmd::mnuFileClose, Cmd::mnuFileSave, Cmd::mnuFileSaveAs, Cmd::mnuFileExport,
+                   Cmd::mnuSendToScale, Cmd::tlbZoomOut, Cmd::tlbZoomIn}) {
+        if (QAction* a = action(id))
+            a->setEnabled(hasDoc);
+    }
+    // The export entries follow their submenu, so a shortcut cannot reach them either.
+    for (Cmd id : {Cmd::mnuFileExportAll, Cmd::mnuFileExportFormat, Cmd::mnuFileExportText,
+                   Cmd::mnuFileExportShopname})
+        action(id)->setEnabled(hasDoc);
+    action(Cmd::mnuEditUndo)->setEnabled(hasDoc && doc->document().undo().canUndo());
+    action(Cmd::mnuEditRedo)->setEnabled(hasDoc && doc->document().undo().canRedo());
+    action(Cmd::tlbZoomComboBox)->setEnabled(hasDoc);
+    m_zoomBox->setEnabled(hasDoc);
+    if (hasDoc && !m_zoomBox->hasFocus())
+        m_zoomBox->setEditText(ZoomBoxText(doc->m_sngLabelScale()));
+    for (Cmd id : {Cmd::mnuWindowCascade, Cmd::mnuWindowTileHori, Cmd::mnuWindowTileVert})
+        action(id)->setEnabled(hasDoc);
+
+    action(Cmd::mnuViewStatusBar)->setChecked(!statusBar()->isHidden());
+    action(Cmd::panPLUFields)->setChecked(m_panePalette && !m_panePalette->isHidden());
+    action(Cmd::panProperty)->setChecked(m_paneProperty && !m_paneProperty->isHidden());
+    const QString& lang = m_ctx.tables.g_strLanguage;
+    action(Cmd::mnuID_VIEW_LANGUAGE_ENGLISH)->setChecked(lang == QLatin1String("English"));
+    action(Cmd::mnuID_VIEW_LANGUAGE_CHINESE)->setChecked(lang == QLatin1String("Chinese"));
+    action(Cmd::mnuID_VIEW_LANGUAGE_OTHER)->setChecked(lang == QLatin1String("Other"));
+}
+
+void frmMain::ChooseLanguage(const QString& language)
+{
+    // The interface keeps its language until the next start.
+    if (WriteIniString(QStringLiteral("Setting"), QStringLiteral("Language"), language, m_ctx.paths.g_strIniFile))
+        AskUser(this, QMessageBox::Information, windowTitle(), GetLangString(QStringLiteral("msgAvailableNextStart")));
+}
+
+void frmMain::Zoom(Cmd id)
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    int p = 0;
+    if (id == Cmd::tlbZoomOut)
+        p = ZoomStepPercent(doc->m_sngLabelScale(), -1);
+    else if (id == Cmd::tlbZoomIn)
+        p = ZoomStepPercent(doc->m_sngLabelScale(), +1);
+    else
+        p = ZoomBoxPercent(m_zoomBox->currentText());
+    doc->ApplyLabelScale(float(p) / 100.0f);
+    m_zoomBox->setEditText(QString::number(p) + QLatin1Char('%'));
+}
+
+void frmMain::TileWindows(bool horizontal)
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::StackingOrder))
+        if (w->isVisible() && !w->isMinimized())
+            windows << w;
+    if (windows.isEmpty())
+        return;
+    const QRect area = m_mdi->viewport()->rect();
+    const int n = int(windows.size());
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        if (w->isMaximized())
+            w->showNormal();
+        // Horizontal tiling stacks full-width windows; vertical puts them side by side.
+        if (horizontal) {
+            const int h = area.height() / n;
+            w->setGeometry(0, i * h, area.width(), h);
+        } else {
+            const int wd = area.width() / n;
+            w->setGeometry(i * wd, 0, wd, area.height());
+        }
+    }
+}
+
+void frmMain::StartBarcodeTool()
+{
+    const QString program = m_ctx.paths.g_strAppPath + QStringLiteral("Morvibar.exe");
+    if (!QFileInfo(program).isExecutable() || !QProcess::startDetached(program, {})) {
+        AskUser(this, QMessageBox::Information, windowTitle(),
+                GetLangString(QStringLiteral("msgToolNotInstalled")) + QStringLiteral("\n") + program);
+    }
+}
+
+void frmMain::FillWindowList()
+{
+    qDeleteAll(m_windowListActions);
+    m_windowListActions.clear();
+    const QList<frmDocument*> docs = documents();
+    if (docs.isEmpty())
+        return;
+    m_windowListActions << m_windowMenu->addSeparator();
+    frmDocument* active = activeDocument();
+    int n = 0;
+    for (frmDocument* doc : docs) {
+        ++n;
+        QAction* a = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(n).arg(doc->Caption()));
+        a->setData(int(Cmd::mnuWindowList));
+        a->setCheckable(true);
+        a->setChecked(doc == active);
+        QPointer<frmDocument> target(doc);
+        connect(a, &QAction::triggered, this, [this, target] {
+            if (target)
+                m_mdi->setActiveSubWindow(target);
+        });
+        m_windowListActions << a;
+    }
+}
+
+void frmMain::FillRecentFiles()
+{
+    m_recentMenu->clear();
+    const QStringList files = RecentFiles();
+    int n = 0;
+    for (const QString& path : files) {
+        ++n;
+        QAction* a = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(n).arg(path));
+        connect(a, &QAction::triggered, this, [this, path] {
+            if (!QFileInfo::exists(path)) {
+                RemoveRecentFile(path);
+                ReportError(QStringLiteral("OpenFromFile ") + path, QStringLiteral("The file does not exist."));
+                return;
+            }
+            OpenInNewDocument(path);
+        });
+    }
+    m_recentMenu->setEnabled(true);
+    if (files.isEmpty()) {
+        QAction* none = m_recentMenu->addAction(QStringLiteral("-"));
+        none->setEnabled(false);
+    }
+}
+
+// --- file commands ----------------------------------------------------------------
+
+frmDocument* frmMain::NewDocument(bool ask)
+{
+    const Tables& t = m_ctx.tables;
+    if (ask && t.g_arrScaleModel.isEmpty()) {
+        // The chooser needs at least one model to offer.
+        AskUser(this, QMessageBox::Warning, windowTitle(), GetLangString(QStringLiteral("msgNoScaleModel")));
+        return nullptr;
+    }
+    ++m_lNewDocumentCount;
+    auto* doc = new frmDocument(t);
+    doc->SetCaption(QStringLiteral("Quillon ") + QString::number(m_lNewDocumentCount));
+    AttachDocument(doc);
+    if (ask) {
+        int index = 0;
+        if (m_chooseModel) {
+            index = m_chooseModel();
+        } else {
+            frmSelectLabelType chooser(t, m_ctx.db(), this);
+            chooser.exec();
+            index = chooser.m_iScaleModelIndex;
+        }
+        doc->label().m_iScaleModelIndex = qint16(qBound(0, index, int(t.g_arrScaleModel.size()) - 1));
+        doc->AdjustAllLabels();
+        doc->ResetProperty();
+    }
+    Update();
+    return doc;
+}
+
+void frmMain::OpenDocument()
+{
+    const auto path = AskFileName(this, {QStringLiteral("Open"), kFormatFileFilter, false});
+    if (!path)
+        return;
+    if (!activeDocument())
+        NewDocument(false);
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    if (doc->OpenFromFile(*path))
+        AddRecentFile(*path);
+    doc->Form_Activate();
+}
+
+bool frmMain::OpenInNewDocument(const QString& path)
+{
+    if (path.endsWith(QLatin1String(".QLF"), Qt::CaseInsensitive)) {
+        frmDocument* doc = NewDocument(false);
+        if (!doc->OpenFromFile(path)) {
+            doc->close();
+            return false;
+        }
+        AddRecentFile(path);
+        doc->Form_Activate();
+        return true;
+    }
+    if (ImportReceivedData(path, QString(), QString(), 0) > 0)
+        return true;
+    AskUser(this, QMessageBox::Critical, windowTitle(),
+            m_ctx.db().GetLangString("Global", "msgFormatFileError") + QStringLiteral("\n") + path);
+    return false;
+}
+
+void frmMain::mnuFileSave_Click()
+{
+    frmDocument* doc = activeDocument();
+    if (doc && doc->Save())
+        AddRecentFile(doc->Caption());
+}
+
+void frmMain::SaveDocumentAs()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    const auto path = AskFileName(this, {QStringLiteral("Save As"), kFormatFileFilter, true});
+    if (!path)
+        return;
+    if (doc->SaveToFile(*path))
+        AddRecentFile(*path);
+}
+
+void frmMain::ExportAll()
+{
+    ExportFormat();
+    ExportText();
+    ExportShopName();
+}
+
+void frmMain::ExportFormat()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(QStringLiteral("msgExportFormatTo")), kDataFileFilter, true}))
+        doc->ExportFormatData(*path);
+}
+
+void frmMain::ExportText()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(QStringLiteral("msgExportTextTo")), kDataFileFilter, true}))
+        doc->ExportTextData(*path, FT_TEXT);
+}
+
+void frmMain::ExportShopName()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(QStringLiteral("msgExportShopNameTo")), kDataFileFilter, true}))
+        doc->ExportTextData(*path, FT_SHOPNAME);
+}
+
+void frmMain::ImportAll()
+{
+    ImportFormat();
+    ImportText();
+    ImportShopName();
+}
+
+void frmMain::ImportFormat()
+{
+    if (const auto path = AskFileName(this, {GetLangString(QStringLiteral("msgImportFormatFrom")), kDataFileFilter, false}))
+        ImportReceivedData(*path, QString(), QString(), 0);
+}
+
+void frmMain::ImportText()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(QStringLiteral("msgImportTextFrom")), kDataFileFilter, false}))
+        if (doc->ImportTextData(*path, FT_TEXT))
+            doc->SetModifiedFlag();
+}
+
+void frmMain::ImportShopName()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(QStringLiteral("msgImportShopNameFrom")), kDataFileFilter, false}))
+        if (doc->ImportTextData(*path, FT_SHOPNAME))
+            doc->SetModifiedFlag();
+}
+
+int frmMain::ImportReceivedData(const QString& formatFile, const QString& textFile,
+                                const QString& shopNameFile, int model)
+{
+    QByteArray raw;
+    const Result read = ReadFirstLine(formatFile, &raw);
+    if (!read)
+        ReportError(QStringLiteral("ImportReceivedData ") + formatFile, read.error);
+    const QString line = QString::fromLatin1(raw).trimmed();
+    int opened = 0;
+    if (!line.isEmpty() && line != QLatin1String("E2")) {
+        QString trailing;
+        const QStringList records = SplitFormatRecords(line, &trailing);
+        for (const QString& record : records) {
+            frmDocument* doc = NewDocument(false);
+            doc->label().m_iScaleModelIndex = qint16(model);
+            doc->ImportFormatData(record);
+            if (!textFile.isEmpty())
+                doc->ImportTextData(textFile, FT_TEXT);
+            if (!shopNameFile.isEmpty())
+                doc->ImportTextData(shopNameFile, FT_SHOPNAME);
+            doc->SetModifiedFlag();
+            ++opened;
+        }
+        if (!trailing.isEmpty()) {
+            // Say so rather than drop a cut-off record without a word.
+            ReportError(QStringLiteral("ImportReceivedData ") + formatFile,
+                        QStringLiteral("The file ends with an incomplete format record (%1 characters); it was not imported.")
+                            .arg(trailing.size()));
+        }
+    }
+    if (frmDocument* doc = activeDocument())
+        doc->ResetProperty();
+    Update();
+    return opened;
+}
+
+// --- scale communication ------------------------------------------------------------
+
+void frmMain::ShowScaleList()
+{
+    statusBar()->showMessage(GetLangString(QStringLiteral("msgNotAvailableYet")), 5000);
+}
+
+void frmMain::SendToScales()
+{
+    statusBar()->showMessage(GetLangString(QStringLiteral("msgNotAvailableYet")), 5000);
+}
+
+void frmMain::ReceiveFromScale()
+{
+    statusBar()->showMessage(GetLangString(QStringLiteral("msgNotAvailableYet")), 5000);
+}
+
+// --- window events --------------------------------------------------------------------
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // The most recently opened document first; one that stays open keeps the program running.
+    const QList<frmDocument*> docs = documents();
+    for (auto it = docs.rbegin(); it != docs.rend(); ++it) {
+        if (!(*it)->close()) {
+            event->ignore();
+            Update();
+            return;
+        }
+    }
+    StorePlacement();
+    event->accept();
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QMimeData* mime = event->mimeData();
+    if (mime->hasUrls()) {
+        for (const QUrl& url : mime->urls()) {
+            if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+    event->ignore();
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    bool any = false;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).isFile()) {
+            OpenInNewDocument(path);
+            any = true;
+        }
+    }
+    if (any)
+        event->acceptProposedAction();
+}
+
+} // namespace quillon

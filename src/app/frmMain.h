@@ -1,0 +1,115 @@
+#pragma once
+// The main window: document area, menus, toolbar with the zoom box, status bar,
+// the palette and property panes, and the one place every command is routed.
+#include "commands.h"
+#include <QHash>
+#include <QMainWindow>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QComboBox;
+class QDockWidget;
+class QLabel;
+class QMdiArea;
+class QMenu;
+
+namespace quillon {
+
+class AppContext;
+class frmDocument;
+class frmProperty;
+class frmToolbox;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(AppContext& ctx, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The window's load steps; false when a file it needs could not be read
+    // (already reported): the program ends.
+    bool Form_Load();
+
+    // Routes one command; then refreshes the command states.
+    void Execute(Cmd id);
+    // Enabled, checked and text states of every command from the active document.
+    void Update();
+
+    QAction* action(Cmd id) const { return m_actions.value(int(id)); }
+    QComboBox* zoomBox() const { return m_zoomBox; }
+    QMdiArea* mdiArea() const { return m_mdi; }
+    QDockWidget* pane(Cmd id) const;
+    frmDocument* activeDocument() const;
+    QList<frmDocument*> documents() const;
+
+    long m_lNewDocumentCount = 0;
+    frmToolbox* m_frmToolbox = nullptr;
+    frmProperty* m_frmProperty = nullptr;
+
+    // File and data-exchange commands.
+    frmDocument* NewDocument(bool ask);
+    void OpenDocument();
+    void mnuFileSave_Click();
+    void SaveDocumentAs();
+    void ExportAll();
+    void ExportFormat();
+    void ExportText();
+    void ExportShopName();
+    void ImportAll();
+    void ImportFormat();
+    void ImportText();
+    void ImportShopName();
+    // One new document per format record of the file (empty paths: data that did
+    // not arrive). Returns the number of documents opened.
+    int ImportReceivedData(const QString& formatFile, const QString& textFile,
+                           const QString& shopNameFile, int model);
+    // A label file or a format data file into a new document (recent files, drops).
+    bool OpenInNewDocument(const QString& path);
+
+    // Scale communication.
+    void ShowScaleList();
+    void SendToScales();
+    void ReceiveFromScale();
+
+    // The scale-model chooser of New; tests replace it. Returns the model index.
+    using ModelChooser = std::function<int()>;
+    void SetModelChooser(ModelChooser chooser) { m_chooseModel = std::move(chooser); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QString GetLangString(const QString& key) const;
+    QAction* AddCommandControl(QMenu* menu, Cmd id, const QString& controlName, bool beginGroup);
+    QAction* command(Cmd id, const QString& controlName);
+    void CreateMenus();
+    void CreateToolbar();
+    bool CreatePanes();
+    void RestorePlacement();
+    void StorePlacement();
+    void ChooseLanguage(const QString& language);
+    void Zoom(Cmd id);
+    void TileWindows(bool horizontal);
+    void StartBarcodeTool();
+    void FillWindowList();
+    void FillRecentFiles();
+    void AttachDocument(frmDocument* doc);
+    void DocumentActivated();
+
+    AppContext& m_ctx;
+    QMdiArea* m_mdi = nullptr;
+    QHash<int, QAction*> m_actions;
+    QComboBox* m_zoomBox = nullptr;
+    QLabel* m_statusText = nullptr;
+    QDockWidget* m_panePalette = nullptr;
+    QDockWidget* m_paneProperty = nullptr;
+    QMenu* m_windowMenu = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QList<QAction*> m_windowListActions;
+    ModelChooser m_chooseModel;
+};
+
+} // namespace quillon

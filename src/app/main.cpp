@@ -1,0 +1,45 @@
+// Main: one copy per root folder, the start-up steps, then the main window.
+#include "frmMain.h"
+#include "startup.h"
+#include "editor/panes/texts.h"
+#include "platform/database.h"
+#include "platform/messageboxreporter.h"
+#include "platform/singleinstance.h"
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setOrganizationName(QStringLiteral("Quillon"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+
+    const QString programDir = quillon::ProgramDirectory(QCoreApplication::applicationDirPath());
+    const quillon::RuntimePaths paths = quillon::ComputeRuntimePaths(programDir);
+
+    // Another copy already runs on this root folder: end without a word.
+    quillon::SingleInstance instance(paths.g_strRootPath);
+    if (!instance.tryLock())
+        return 0;
+
+    quillon::MessageBoxReporter reporter;
+    quillon::ScopedErrorReporter scoped(&reporter);
+
+    quillon::AppContext ctx;
+    quillon::SetApp(&ctx);
+    // Start-up failures were already shown.
+    if (!ctx.InitApplication(programDir))
+        return 1;
+    quillon::SetPaneTextLookup([&ctx](const QString& section, const QString& key) {
+        return ctx.db().GetLangString(section, key);
+    });
+
+    quillon::frmMain mainWindow(ctx);
+    if (!mainWindow.Form_Load())
+        return 1;
+    mainWindow.show();
+    const int rc = app.exec();
+    quillon::SetPaneTextLookup({});
+    quillon::SetApp(nullptr);
+    return rc;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The zoom commands' arithmetic, in whole per cent (50..500).
+#include <QString>
+
+namespace quillon {
+
+constexpr int kZoomMinPercent = 50;
+constexpr int kZoomMaxPercent = 500;
+
+// Zoom out (direction -1) or in (+1) by ten per cent from a zoom factor.
+int ZoomStepPercent(float sngLabelScale, int direction);
+// The zoom box: its leading number, rounded to tens (half to even), clamped.
+int ZoomBoxPercent(const QString& text);
+// What the zoom box shows for a zoom factor ("250%").
+QString ZoomBoxText(float sngLabelScale);
+
+} // namespace quillon
