@@ -1,0 +1,127 @@
+#include "document.h"
+#include "formatfile.h"
+#include "vbnum.h"
+
+namespace quillon {
+
+namespace {
+
+// Typed numbers are bounded before they become Singles, so no edit can store inf.
+float typedNumber(const QString& value) { return float(qBound(-1.0e6, Val(value), 1.0e6)); }
+
+} // namespace
+
+PropertyChange Document::PropertyChanged(int iTag, const QString& value)
+{
+    PropertyChange change;
+    if (!QlfForbiddenCharacters(value).isEmpty()) {
+        change.refusal = QStringLiteral("A value cannot contain a double quote or a line break.");
+        return change;
+    }
+    Label& l = m_label;
+    const Tables& t = l.tables();
+
+    switch (iTag) {
+    case PROP_NAME:
+        for (int i = 0; i < l.fieldCount(); ++i) {
+            if (t.g_arrFieldDef[i].Name == value) {
+                l.m_iSelected = qint16(i);
+                change.kind = PropertyChange::Selection;
+                change.field = i;
+                break;
+            }
+        }
+        return change;
+    case PROP_LABEL_HEIGHT:
+    case PROP_LABEL_HEIGHT_DOT:
+    case PROP_LABEL_WIDTH:
+    case PROP_LABEL_WIDTH_DOT: {
+        const bool dots = iTag == PROP_LABEL_HEIGHT_DOT || iTag == PROP_LABEL_WIDTH_DOT;
+        const bool height = iTag == PROP_LABEL_HEIGHT || iTag == PROP_LABEL_HEIGHT_DOT;
+        float mm = dots ? l.DotToMM(typedNumber(value)) : l.AdjustMMtoDot(typedNumber(value));
+        const int model = l.m_iScaleModelIndex;
+        if (model >= 0 && model < t.g_arrScaleModel.size()) {
+            const ScaleModel& m = t.g_arrScaleModel[model];
+            mm = height ? Clamp(mm, float(m.MAX_HEIGHT), float(m.MIN_HEIGHT))
+                        : Clamp(mm, float(m.MAX_WIDTH), float(m.MIN_WIDTH));
+        } else {
+            mm = Clamp(mm, 32767.0f, 1.0f);
+        }
+        (height ? l.m_iVertRulerHeight : l.m_iHoriRulerWidth) = CInt(mm);
+        l.SetModifiedFlag(true);
+        change.kind = PropertyChange::LabelSize;
+        return change;
+    }
+    case PROP_FORMAT_NO: {
+        // Negative entries count like positive ones: a format number is 1 to 99.
+        qint32 n = CLng(Val(value)) % 100;
+        if (n < 0)
+            n = -n;
+        l.m_iFormatNo = qint16(n == 0 ? 1 : n);
+        l.SetModifiedFlag(true);
+        change.kind = PropertyChange::LabelOther;
+        return change;
+    }
+    case PROP_SCALE_MODEL:
+        l.m_iScaleModelIndex = qint16(ScaleModelIndexByName(t, value));
+        l.SetModifiedFlag(true);
+        change.kind = PropertyChange::ScaleModel;
+        return change;
+    default:
+        break;
+    }
+
+    const int i = l.m_iSelected;
+    if (i < 0 || i >= l.fieldCount())
+        return change;
+    if (iTag == PROP_ANGLE) {
+        const QString v = value.trimmed();
+        if (v != u"0" && v != u"90" && v != u"180" && v != u"270") {
+            change.refusal = QStringLiteral("The angle must be 0, 90, 180 or 270.");
+            return change;
+        }
+    }
+    const bool known = (iTag >= PROP_X && iTag <= PROP_NUM_OF_FIGURES)
+        || (iTag >= PROP_CHAR_SIZE_1 && iTag <= PROP_CHAR_SIZE_20);
+    if (!known)
+        return change;
+
+    SaveInitStatus(i);
+    l.SetModifiedFlag(true);
+    FieldRecord& r = l.m_arrFields[i];
+    const float mm = l.AdjustMMtoDot(typedNumber(value));
+    const float fromDots = l.DotToMM(typedNumber(value));
+    switch (iTag) {
+    case PROP_X: r.sngX = mm; break;
+    case PROP_X_DOT: r.sngX = fromDots; break;
+    case PROP_Y: r.sngY = mm; break;
+    case PROP_Y_DOT: r.sngY = fromDots; break;
+    case PROP_ANGLE:
+        r.lAttribute = CLng(Val(value) / 90 * 16384) | (r.lAttribute & 0x3FFF);
+        break;
+    case PROP_PRINT_STATUS: {
+        const double code = value.isEmpty() ? 0 : Val(value.left(1));
+        r.lAttribute = CLng(code * 16) | (r.lAttribute & ~0x3FFF);
+        break;
+    }
+    case PROP_HEIGHT: r.sngHeight = mm; break;
+    case PROP_HEIGHT_DOT: r.sngHeight = fromDots; break;
+    case PROP_WIDTH: r.sngWidth = mm; break;
+    case PROP_WIDTH_DOT: r.sngWidth = fromDots; break;
+    case PROP_LOGO_SIZE: r.strLogoSize = value; break;
+    case PROP_THICKNESS: r.dblThickness = mm; break;
+    case PROP_THICKNESS_DOT: r.dblThickness = fromDots; break;
+    case PROP_IMAGE_NUMBER: r.iImageNumber = CInt(Val(value)); break;
+    case PROP_NUM_OF_FIGURES: r.iNumOfFigures = CInt(Val(value)); break;
+    default: r.strCharSize[iTag - PROP_CHAR_SIZE_1 + 1] = value; break;
+    }
+    // The window redraws the field before the step is recorded, so the step
+    // holds the field as drawn: inside the label and on whole dots.
+    l.NormaliseField(i);
+    AddToUndoStack(i);
+    change.kind = PropertyChange::Field;
+    change.field = i;
+    return change;
+}
+
+} // namespace quillon

@@ -1,0 +1,249 @@
+#include "formatdata.h"
+#include "datafile.h"
+#include "units.h"
+#include "vbnum.h"
+
+#include <cctype>
+#include <cmath>
+
+namespace quillon {
+
+namespace {
+
+QString zeros(int n) { return QString(n, u'0'); }
+
+// Decimal text of a logo size: whole values as figures, anything else written out
+// whole so the record shows the bad value instead of a silently different one.
+QString decimalText(int n, double v)
+{
+    v = std::fabs(v);
+    if (v == std::floor(v) && v < 9.0e15)
+        return DecN(n, qint64(v));
+    return PadLeft(n, QString::number(v, 'g', 15));
+}
+
+// Characters p..p+n-1 (1-based) of s; shorter or empty past the end.
+QStringView mid(QStringView s, qsizetype p, qsizetype n)
+{
+    if (p < 1 || p > s.size())
+        return {};
+    return s.mid(p - 1, qMin(n, s.size() - (p - 1)));
+}
+
+qint32 hexVal(QStringView s, qsizetype p, qsizetype n)
+{
+    const QStringView piece = mid(s, p, n);
+    const quint32 v = HexLeading(piece);
+    if (n == 4) {
+        // A full four-figure value is a signed 16-bit number.
+        int figures = 0;
+        while (figures < piece.size() && std::isxdigit(piece[figures].toLatin1()))
+            ++figures;
+        return figures == 4 ? qint32(qint16(quint16(v))) : qint32(v);
+    }
+    return qint32(v);
+}
+
+qint32 hexLong(QStringView s, qsizetype p, qsizetype n) { return qint32(HexLeading(mid(s, p, n))); }
+qint32 decVal(QStringView s, qsizetype p, qsizetype n) { return qint32(qMin<quint32>(DecLeading(mid(s, p, n)), 0x7FFFFFFF)); }
+
+} // namespace
+
+QString FieldToHex(const Tables& t, const FieldRecord& r, qint32 fieldType, float mmPerKDot)
+{
+    const int length = FieldEntryLength(fieldType);
+    if (length == 0)
+        return QString();
+    if (!r.bUsed)
+        return zeros(length);
+    auto dots = [&](float mm) { return HexN(4, MMToDot(mm, mmPerKDot)); };
+    QString s;
+    s.reserve(length + 8);
+    s += dots(r.sngX);
+    s += dots(r.sngY);
+    s += HexN(4, r.lAttribute);
+    const QString size = dots(r.sngHeight) + dots(r.sngWidth);
+    const QString font = FontNameToCode(t, r.strCharSize[1]);
+    switch (fieldType) {
+    case FT_B1:
+        s += size + QLatin1String("0000");
+        break;
+    case FT_B2:
+        s += size + decimalText(2, Val(r.strLogoSize)) + QLatin1String("00");
+        break;
+    case FT_B3:
+        // The end point, from the field's own size whatever its rotation.
+        s += dots(r.sngX + r.sngWidth) + dots(r.sngY + r.sngHeight) + dots(float(r.dblThickness));
+        break;
+    case FT_B4:
+        s += size + QLatin1String("00") + DecN(2, r.iImageNumber);
+        break;
+    case FT_B5:
+        s += size + QLatin1String("00") + HexN(2, r.iNumOfFigures);
+        break;
+    case FT_C1:
+        s += size + font + zeros(6);
+        break;
+    case FT_C3:
+        s += size + font + zeros(30);
+        break;
+    case FT_C4:
+        s += size + font + zeros(14);
+        break;
+    case FT_N1:
+        s += font + DecN(2, r.iNumOfFigures);
+        break;
+    default: // C2, TEXT, SHOPNAME
+        s += size + font + QLatin1String("00");
+        break;
+    }
+    return s;
+}
+
+QString FormatRecord(const Label& label)
+{
+    const Tables& t = label.tables();
+    const float k = label.GetMMPerKDot();
+    QString body;
+    body.reserve(label.fieldCount() * 28);
+    for (int i = 0; i < label.fieldCount(); ++i)
+        body += FieldToHex(t, label.m_arrFields[i], label.fieldType(i), k);
+    const qint32 length = CLng(double(body.size()) / 2 + 12);
+    QString record;
+    record.reserve(body.size() + 24);
+    record += DecN(8, label.m_iFormatNo);
+    record += HexN(4, length);
+    record += HexN(4, MMToDot(float(label.m_iHoriRulerWidth), k));
+    record += HexN(4, MMToDot(float(label.m_iVertRulerHeight), k));
+    record += QLatin1String("0002");
+    record += body;
+    return record;
+}
+
+Result ExportFormatData(const Label& label, const QString& strFileName)
+{
+    return WriteTextFile(strFileName, FormatRecord(label).toLatin1());
+}
+
+bool HexToField(const Tables& t, const QString& piece, FieldRecord& record, qint32 fieldType, float mmPerKDot)
+{
+    const int length = FieldEntryLength(fieldType);
+    if (length == 0 || piece.size() != length)
+        return false;
+    auto mm = [&](qint32 dots) { return DotToMM(float(dots), mmPerKDot); };
+    FieldRecord w;
+    w.sngX = mm(hexVal(piece, 1, 4));
+    w.sngY = mm(hexVal(piece, 5, 4));
+    w.lAttribute = hexLong(piece, 9, 4);
+    auto readSize = [&] {
+        w.sngHeight = mm(hexVal(piece, 13, 4));
+        w.sngWidth = mm(hexVal(piece, 17, 4));
+    };
+    switch (fieldType) {
+    case FT_B1:
+        readSize();
+        w.iReserved = CInt(hexVal(piece, 21, 4));
+        break;
+    case FT_B2: {
+        readSize();
+        const int index = hexVal(piece, 21, 2);
+        if (index < t.g_varLogoSizeList.size())
+            w.strLogoSize = t.g_varLogoSizeList[index];
+        break;
+    }
+    case FT_B3: {
+        const float x2 = mm(hexVal(piece, 13, 4));
+        const float y2 = mm(hexVal(piece, 17, 4));
+        w.dblThickness = mm(hexVal(piece, 21, 4));
+        w.sngHeight = std::fabs(w.sngY - y2);
+        w.sngWidth = std::fabs(x2 - w.sngX);
+        break;
+    }
+    case FT_B4:
+        readSize();
+        w.iImageNumber = CInt(decVal(piece, 23, 2));
+        break;
+    case FT_B5:
+        readSize();
+        w.iReserved = CInt(hexVal(piece, 21, 2));
+        w.iNumOfFigures = CInt(hexVal(piece, 23, 2));
+        break;
+    case FT_N1:
+        w.strCharSize[1] = FontCodeToName(t, hexVal(piece, 13, 2));
+        w.iNumOfFigures = CInt(hexVal(piece, 15, 2));
+        if (w.lAttribute != 0) {
+            if (w.iNumOfFigures == 0)
+                w.iNumOfFigures = 10;
+            if (!t.g_arrFieldFont.isEmpty()) {
+                const FieldFont& f = t.g_arrFieldFont[FontIndexByName(t, w.strCharSize[1])];
+                w.sngHeight = mm(f.Height);
+                w.sngWidth = mm(CInt(double(f.Width) * w.iNumOfFigures));
+            }
+        }
+        break;
+    default: // C1-C4, TEXT, SHOPNAME
+        readSize();
+        w.strCharSize[1] = FontCodeToName(t, hexVal(piece, 21, 2));
+        break;
+    }
+    if (w.sngWidth == 0 && w.lAttribute == 0) {
+        // An empty entry: the field keeps its values, it is only taken off the label.
+        record.bUsed = false;
+        return true;
+    }
+    w.bUsed = true;
+    if (w.sngWidth == 0)
+        w.sngWidth = 10;
+    if (w.sngHeight == 0)
+        w.sngHeight = 5;
+    record = w;
+    return true;
+}
+
+bool ImportFormatData(Label& label, const QString& strData)
+{
+    label.m_iFormatNo = CInt(decVal(strData, 1, 8));
+    const qint32 n = hexVal(strData, 9, 4) * 2;
+    if (n != strData.size())
+        return false;
+    const float k = label.GetMMPerKDot();
+    label.m_iHoriRulerWidth = CInt(DotToMM(float(hexVal(strData, 13, 4)), k));
+    label.m_iVertRulerHeight = CInt(DotToMM(float(hexVal(strData, 17, 4)), k));
+    qsizetype p = 25;
+    for (int i = 0; i < label.fieldCount() && p < n; ++i) {
+        const int length = FieldEntryLength(label.fieldType(i));
+        if (length == 0)
+            continue;
+        HexToField(label.tables(), strData.mid(p - 1, length), label.m_arrFields[i], label.fieldType(i), k);
+        p += length;
+    }
+    // The window redraws every field after an import, which snaps it into the label.
+    for (int i = 0; i < label.fieldCount(); ++i)
+        label.NormaliseField(i);
+    label.m_iSelected = -1;
+    label.m_bModified = false;
+    return true;
+}
+
+QStringList SplitFormatRecords(const QString& line, QString* trailing)
+{
+    QStringList records;
+    if (trailing)
+        trailing->clear();
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty() || trimmed == QLatin1String("E2"))
+        return records;
+    qsizetype p = 1;
+    while (p + 13 < line.size()) {
+        const qint32 n = hexVal(line, p + 8, 4) * 2;
+        if (n <= 0 || p - 1 + n > line.size())
+            break;
+        records.append(line.mid(p - 1, n));
+        p += n;
+    }
+    if (trailing && p <= line.size())
+        *trailing = line.mid(p - 1);
+    return records;
+}
+
+} // namespace quillon
