@@ -204,7 +204,8 @@ bool ImportFormatData(Label& label, const QString& strData)
 {
     label.m_iFormatNo = CInt(decVal(strData, 1, 8));
     const qint32 n = hexVal(strData, 9, 4) * 2;
-    if (n != strData.size())
+    // Shorter than its own header is no record, whatever its length field says.
+    if (n != strData.size() || n < 24)
         return false;
     const float k = label.GetMMPerKDot();
     label.m_iHoriRulerWidth = CInt(DotToMM(float(hexVal(strData, 13, 4)), k));
