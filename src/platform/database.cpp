@@ -157,6 +157,11 @@ bool Database::openOne(const QString& connectionName, const QString& path, const
         ReportError(source, errorText(q.lastError()));
         return false;
     }
+    // An empty or truncated file opens as an empty database; it is none of ours.
+    if (!q.next() || q.value(0).toInt() == 0) {
+        ReportError(source, QStringLiteral("The file holds no database tables."));
+        return false;
+    }
     // The program writes to both files (scale list, texts): a read-only or locked
     // file is refused now rather than failing at the first change.
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
@@ -172,7 +177,12 @@ bool Database::createFromSeeds(const QString& path, const QString& seedPrefix)
     const QString source = QStringLiteral("OpenDatabases ") + path;
     QDir seedDir(m_seedFolder);
     QStringList seeds = seedDir.entryList({seedPrefix + QStringLiteral("*.sql")}, QDir::Files);
-    std::sort(seeds.begin(), seeds.end());
+    // Name order without the extension, so "language.sql" runs before "language-shell.sql".
+    std::sort(seeds.begin(), seeds.end(), [](const QString& a, const QString& b) {
+        const QString ka = a.left(a.size() - 4);
+        const QString kb = b.left(b.size() - 4);
+        return ka == kb ? a < b : ka < kb;
+    });
     if (seeds.isEmpty()) {
         ReportError(source, QStringLiteral("The database file is missing and there is no SQL seed (%1*.sql) to create it.")
                                 .arg(seedPrefix));
