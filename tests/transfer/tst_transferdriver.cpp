@@ -1,6 +1,7 @@
 // The real driver against the real simulator, on loopback only.
 #include "simprocess.h"
 
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -54,6 +55,10 @@ private slots:
     void sendAndFetchBack();
     void faultModes_data();
     void faultModes();
+    void localFileFaults_data();
+    void localFileFaults();
+    void simulatorAnswersMalformedRequests_data();
+    void simulatorAnswersMalformedRequests();
     void invalidAddresses();
     void usageErrors_data();
     void usageErrors();
@@ -200,6 +205,72 @@ void TransferDriverTest::faultModes()
         // A request cut half-way is not stored.
         QVERIFY(!QFile::exists(QStringLiteral("%1/127.0.3.6/F52.DAT").arg(tree.data())));
     }
+    QVERIFY(sim.stop());
+}
+
+void TransferDriverTest::localFileFaults_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("send, data file is a folder") << "WR" << 1;
+    QTest::newRow("fetch, data file cannot be replaced") << "RD" << 8;
+}
+
+void TransferDriverTest::localFileFaults()
+{
+    QFETCH(QString, op);
+    QFETCH(int, code);
+    ProgramTree tree;
+    QVERIFY(tree.make());
+    QVERIFY(QDir().mkpath(tree.data() + QStringLiteral("/127.0.0.2")));
+    QVERIFY(writeAll(tree.data() + QStringLiteral("/127.0.0.2/F52.DAT"), "0102\r\n"));
+    // A folder in place of the per-scale file: unreadable for WR, not replaceable for RD.
+    const QString blocker = scaleFile(tree.bin(), "127.0.0.2", 52);
+    QVERIFY(QDir().mkpath(blocker + QStringLiteral("/inside")));
+    SimProcess sim;
+    QVERIFY2(sim.start({"127.0.0.2"}, tree.data()), qPrintable(sim.log()));
+    const DriverRun run = runDriver(tree.bin(), {op, "52", "127.0.0.2"}, sim.port());
+    QVERIFY(run.finished);
+    QCOMPARE(tree.result(), QStringLiteral("127.0.0.2:%1").arg(code));
+    QVERIFY(QFileInfo(blocker + QStringLiteral("/inside")).isDir());
+    QCOMPARE(tree.binEntries(), QStringList({"SM127.0.0.2F52.DAT", "result"}));
+}
+
+void TransferDriverTest::simulatorAnswersMalformedRequests_data()
+{
+    QTest::addColumn<QByteArray>("request");
+
+    QTest::newRow("wrong magic") << QByteArray("GET / HTTP/1.0\r\n\r\n");
+    QTest::newRow("wrong version") << QByteArray("QSCL\x02\x01\x34\x00\x00\x00\x00\x00", 12);
+    QTest::newRow("huge length") << QByteArray("QSCL\x01\x01\x34\x00\xff\xff\xff\xff", 12);
+    QTest::newRow("unknown type") << QByteArray("QSCL\x01\x01\x35\x00\x00\x00\x00\x00", 12);
+    QTest::newRow("unknown operation") << QByteArray("QSCL\x01\x07\x34\x00\x00\x00\x00\x00", 12);
+}
+
+void TransferDriverTest::simulatorAnswersMalformedRequests()
+{
+    QFETCH(QByteArray, request);
+    ProgramTree tree;
+    QVERIFY(tree.make());
+    SimProcess sim;
+    QVERIFY2(sim.start({"127.0.0.2"}, tree.data()), qPrintable(sim.log()));
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.2"), sim.port());
+        QVERIFY(socket.waitForConnected(3000));
+        socket.write(request);
+        QVERIFY(socket.waitForBytesWritten(3000));
+        QByteArray reply;
+        while (reply.size() < 12 && socket.waitForReadyRead(3000))
+            reply += socket.readAll();
+        QCOMPARE(reply.left(5), QByteArray("QSCL\x01"));
+        QCOMPARE(int(reply[5]), 3); // bad request
+    }
+    // The scale goes on serving afterwards.
+    const DriverRun run = runDriver(tree.bin(), {"RD", "52", "127.0.0.2"}, sim.port());
+    QVERIFY(run.finished);
+    QCOMPARE(tree.result(), QStringLiteral("127.0.0.2:0"));
     QVERIFY(sim.stop());
 }
 
