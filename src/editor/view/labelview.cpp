@@ -34,6 +34,7 @@ struct CanvasHost {
     virtual void canvasRelease(QMouseEvent* e) = 0;
     virtual void canvasDoubleClick(QMouseEvent* e) = 0;
     virtual bool canvasKey(QKeyEvent* e) = 0;
+    virtual void canvasWheel(QWheelEvent* e) = 0;
 };
 
 class Canvas : public QWidget {
@@ -61,6 +62,7 @@ protected:
         if (!m_host->canvasKey(e))
             QWidget::keyPressEvent(e);
     }
+    void wheelEvent(QWheelEvent* e) override { m_host->canvasWheel(e); }
     // Arrow keys nudge the field; they must not move the focus away.
     bool focusNextPrevChild(bool) override { return false; }
 
@@ -398,6 +400,15 @@ struct LabelView::Impl : CanvasHost {
         const qint32 t = label().fieldType(i);
         if (t == FT_TEXT || t == FT_SHOPNAME)
             emit q->editTextRequested(i);
+    }
+
+    // Handled by the view in its own coordinates (whatever way the event came).
+    void canvasWheel(QWheelEvent* e) override
+    {
+        QWheelEvent mapped(canvas->mapTo(q, e->position()), e->globalPosition(), e->pixelDelta(), e->angleDelta(),
+                           e->buttons(), e->modifiers(), e->phase(), e->inverted(), e->source());
+        q->wheelEvent(&mapped);
+        e->setAccepted(mapped.isAccepted());
     }
 
     bool canvasKey(QKeyEvent* e) override

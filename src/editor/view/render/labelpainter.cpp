@@ -58,21 +58,27 @@ void paintFieldBox(QPainter& p, const Label& label, int i, const FieldBox& b, co
     const double ownW = sideways ? r.height() : r.width();
     const double ownH = sideways ? r.width() : r.height();
 
-    // The caption sizes count a printer cell four times high and twice wide;
-    // the real cell is drawn so that the caption looks as it prints.
     const QSizeF ch = CaptionCharSize(label, i, o.zoom);
     const double screenPxPerMM = o.zoom > 0 ? k / o.zoom : k;
-    const double cellH = ch.height() / 4 * screenPxPerMM;
-    const double cellW = ch.width() / 2 * screenPxPerMM;
-    double px = std::min(cellH, ownH * 0.9);
-    if (px < 1)
-        return;
     QFont f = captionFont();
-    f.setPixelSize(std::max(1, int(std::lround(px))));
-    const double avg = QFontMetricsF(f).averageCharWidth();
-    if (avg > 0 && cellH > 0) {
-        const double want = cellW * (px / cellH);
-        f.setStretch(std::clamp(int(std::lround(want / avg * 100)), 40, 250));
+    if (isBarcode(label.fieldType(i))) {
+        // A barcode's caption only names the field: plain letters that fit the box.
+        const double px = std::min(ch.height() / 4 * screenPxPerMM, ownH * 0.6);
+        if (px < 1)
+            return;
+        f.setPixelSize(std::max(1, int(std::lround(px))));
+    } else {
+        // The caption sizes count a printer cell four times high and twice wide;
+        // the real cell is drawn so that the caption looks as it prints.
+        const double cellH = ch.height() / 4 * screenPxPerMM;
+        const double cellW = ch.width() / 2 * screenPxPerMM;
+        const double px = std::min(cellH, ownH * 0.9);
+        if (px < 1)
+            return;
+        f.setPixelSize(std::max(1, int(std::lround(px))));
+        const double avg = QFontMetricsF(f).averageCharWidth();
+        if (avg > 0 && cellH > 0)
+            f.setStretch(std::clamp(int(std::lround(cellW * (px / cellH) / avg * 100)), 40, 250));
     }
 
     p.save();
