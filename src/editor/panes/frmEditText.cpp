@@ -25,6 +25,12 @@ constexpr int kFontWidth = 110;
 
 QString T(const char* key) { return PaneText(kSection, QString::fromLatin1(key)); }
 
+// A translation without its placeholder still names the line or characters.
+QString WithArg(const QString& text, const QString& arg)
+{
+    return text.contains(QLatin1String("%1")) ? text.arg(arg) : text + QLatin1Char(' ') + arg;
+}
+
 // A stored placement that is not a number falls back to its default.
 float ReadTwips(QSettings& s, const QString& key, float def)
 {
@@ -214,7 +220,7 @@ struct frmEditText::Impl {
         // The label file cannot carry a double quote: keep the dialog open on that line.
         for (int k = 0; k < lines; ++k) {
             if (rows[k].text->text().contains(QLatin1Char('"'))) {
-                message(T("msgQuoteInText").arg(k + 1));
+                message(WithArg(T("msgQuoteInText"), QString::number(k + 1)));
                 focusRow(k);
                 return;
             }
@@ -225,7 +231,7 @@ struct frmEditText::Impl {
                 if (!unencodable.contains(c))
                     unencodable.append(c);
         if (!unencodable.isEmpty())
-            message(T("msgUnencodableText").arg(unencodable));
+            message(WithArg(T("msgUnencodableText"), unencodable));
 
         q->m_iTextLine = qint16(lines);
         for (int k = 0; k < lines; ++k) {

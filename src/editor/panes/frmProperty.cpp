@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpressionValidator>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -56,6 +57,9 @@ public:
         }
         auto* le = new QLineEdit(parent);
         le->setFrame(false);
+        // Number items take whole non-negative numbers only, as the files store them.
+        if (index.data(RoleNumber).toBool())
+            le->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,9}")), le));
         return le;
     }
 

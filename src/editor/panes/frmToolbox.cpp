@@ -77,8 +77,8 @@ CatalogueCallbacks frmToolbox::catalogueCallbacks()
         QFont f = g->font(0);
         f.setBold(true);
         g->setFont(0, f);
-        g->setData(0, Qt::BackgroundRole, d->tree->palette().color(QPalette::Button));
-        g->setData(0, Qt::ForegroundRole, d->tree->palette().color(QPalette::ButtonText));
+        g->setData(0, Qt::BackgroundRole, QColor(0xdd, 0xe4, 0xee));
+        g->setData(0, Qt::ForegroundRole, QColor(0x1f, 0x3a, 0x60));
         g->setExpanded(true);
         d->groups.append(g);
     };
