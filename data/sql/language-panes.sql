@@ -1,0 +1,3 @@
+-- Texts of the property grid and the text editor beyond the base set.
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmEditText.msgQuoteInText', 'Line %1 contains a double quote ("), which a label file cannot store. Remove it and try again.', '第 %1 行包含双引号（"），标签文件无法保存该字符。请删除后重试。', 'Строка %1 содержит двойную кавычку ("), которую файл этикетки не может сохранить. Удалите её и повторите попытку.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmEditText.msgUnencodableText', 'The scale''s code page cannot hold these characters; they will be sent as "?": %1', '秤的代码页无法容纳以下字符，发送时将写为"?"：%1', 'Кодовая страница весов не содержит этих символов, они будут переданы как "?": %1');
