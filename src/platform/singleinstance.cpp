@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace quillon {
 
@@ -17,10 +20,15 @@ QString SingleInstance::LockFilePathFor(const QString& rootPath)
     if (key.isEmpty())
         key = QDir::cleanPath(root.absoluteFilePath());
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder + QStringLiteral("/quillon-") + QString::fromLatin1(hash) + QStringLiteral(".lock");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/quillon-") + QString::fromLatin1(hash) + QStringLiteral(".lock");
+    // The shared temporary folder: one lock per user, so users never block each other.
+    QString user;
+#ifdef Q_OS_UNIX
+    user = QString::number(::getuid()) + QLatin1Char('-');
+#endif
+    return QDir::tempPath() + QStringLiteral("/quillon-") + user + QString::fromLatin1(hash) + QStringLiteral(".lock");
 }
 
 SingleInstance::SingleInstance(const QString& rootPath)
@@ -35,9 +43,12 @@ SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::tryLock()
 {
-    if (!m_locked)
-        m_locked = m_lock->tryLock(0);
-    return m_locked;
+    if (m_locked)
+        return true;
+    m_locked = m_lock->tryLock(0);
+    // Only a lock held by another running copy refuses the start; a lock that
+    // cannot be made at all must not keep the user from working.
+    return m_locked || m_lock->error() != QLockFile::LockFailedError;
 }
 
 } // namespace quillon

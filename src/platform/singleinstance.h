@@ -15,7 +15,8 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // True when this process now holds the lock (or already held it).
+    // False only when another running copy holds the lock. True when this
+    // process holds it, and also when no lock can be made there at all.
     bool tryLock();
     bool isLocked() const { return m_locked; }
     QString lockFilePath() const { return m_path; }

@@ -350,6 +350,7 @@ private slots:
                                + QSysInfo::machineHostName().toUtf8() + '\n');
         SingleInstance next(root.path());
         QVERIFY(next.tryLock());
+        QVERIFY(next.isLocked());
         QCOMPARE(next.lockFilePath(), lockPath);
     }
 };
