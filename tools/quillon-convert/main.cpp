@@ -1,0 +1,87 @@
+// quillon-convert: batch conversion between format files and scale data files.
+#include "commands.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+#include <cstdio>
+
+namespace quillon::convert {
+
+QList<Subcommand>& Subcommands()
+{
+    static QList<Subcommand> list;
+    return list;
+}
+
+int Fail(const QString& file, const QString& what)
+{
+    QString line = QDir::toNativeSeparators(file) + QStringLiteral(": ") + what;
+    line.replace(u'\n', u' ');
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+    return kBadInput;
+}
+
+int Usage(const QString& why)
+{
+    QTextStream err(stderr);
+    if (!why.isEmpty())
+        err << "quillon-convert: " << why << "\n";
+    err << "usage:\n";
+    for (const Subcommand& s : Subcommands())
+        err << "  quillon-convert [--program-dir DIR] " << s.name << " " << s.synopsis << "\n";
+    return kUsage;
+}
+
+} // namespace quillon::convert
+
+int main(int argc, char** argv)
+{
+    using namespace quillon;
+    using namespace quillon::convert;
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+
+    QString programDir;
+    QString command;
+    QHash<QString, QString> options;
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a.startsWith(QLatin1String("--"))) {
+            if (i + 1 >= args.size())
+                return Usage(QStringLiteral("%1 needs a value").arg(a));
+            if (a == QLatin1String("--program-dir"))
+                programDir = args[++i];
+            else
+                options.insert(a, args[++i]);
+        } else if (command.isEmpty()) {
+            command = a;
+        } else {
+            positional.append(a);
+        }
+    }
+    const Subcommand* sub = nullptr;
+    for (const Subcommand& s : Subcommands())
+        if (s.name == command)
+            sub = &s;
+    if (!sub)
+        return Usage(command.isEmpty() ? QString() : QStringLiteral("unknown command %1").arg(command));
+    if (positional.size() != sub->positional)
+        return Usage(QStringLiteral("%1 takes %2 file arguments").arg(command).arg(sub->positional));
+    for (auto it = options.cbegin(); it != options.cend(); ++it)
+        if (!sub->options.contains(it.key()))
+            return Usage(QStringLiteral("%1 does not take %2").arg(command, it.key()));
+
+    if (programDir.isEmpty())
+        programDir = ProgramDirectory(QCoreApplication::applicationDirPath());
+    AppContext ctx;
+    SetApp(&ctx);
+    // The loading steps have already reported what failed.
+    if (!ctx.LoadAll(QDir(programDir).absolutePath()))
+        return kBadInput;
+    Invocation inv{ctx, positional, options};
+    const int status = sub->run(inv);
+    SetApp(nullptr);
+    return status;
+}
