@@ -195,6 +195,20 @@ private slots:
         QCOMPARE(dlg.m_strText[2], QStringLiteral("Say hi"));
     }
 
+    // Characters the scale cannot show are named, but the lines are kept.
+    void unencodableWarnedNotRefused()
+    {
+        frmEditText dlg(m_t);
+        open(dlg, {QStringLiteral("Caf\u00e9 \u0416\u0416 \u20ac")}, {"S1"});
+        MessageCatcher boxes;
+        QTest::mouseClick(dlg.cmdOK(), Qt::LeftButton);
+        QCOMPARE(boxes.texts.size(), 1);
+        QVERIFY(boxes.texts[0].startsWith(QLatin1String("frmEditText.msgUnencodableText")));
+        QVERIFY(boxes.texts[0].endsWith(QStringLiteral("\u0416")));
+        QVERIFY(!dlg.m_bCancel);
+        QCOMPARE(dlg.m_strText[1], QStringLiteral("Caf\u00e9 \u0416\u0416 \u20ac"));
+    }
+
     void persianRowsReadRightToLeft()
     {
         Tables t = MakeTables();
