@@ -60,7 +60,13 @@ frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { DocumentActivated(); });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The children outlive this part of the object: docks, the area and the
+    // documents report visibility and activation while they are torn down.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
 
 QString frmMain::GetLangString(const QString& key) const
 {

@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QUrl>
 #include <memory>
 
@@ -499,6 +500,10 @@ private slots:
         }
         auto* mime = new QMimeData;
         mime->setUrls({QUrl::fromLocalFile(qlf), QUrl::fromLocalFile(f52)});
+        // The drop goes to the widget that accepted the drag's entry.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &enter);
+        QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w.get(), &drop);
         delete mime;
