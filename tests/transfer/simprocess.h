@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
+#include <QTemporaryDir>
 #include <QStringList>
 
 namespace transfertest {
@@ -34,7 +35,10 @@ public:
         args << scales;
         m_proc.setProgram(simPath());
         m_proc.setArguments(args);
-        m_proc.setProcessChannelMode(QProcess::SeparateChannels);
+        // A file, not a pipe: an undrained pipe would stall a busy simulator on its log.
+        m_logPath = m_logDir.path() + QStringLiteral("/scale-sim.log");
+        m_proc.setStandardOutputFile(m_logPath);
+        m_proc.setStandardErrorFile(m_logPath, QIODevice::Append);
         m_proc.start();
         if (!m_proc.waitForStarted(5000))
             return false;
@@ -42,18 +46,13 @@ public:
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 10000) {
-            while (m_proc.canReadLine()) {
-                const QString line = QString::fromLocal8Bit(m_proc.readLine());
-                m_log += line;
-                const auto m = ready.match(line);
-                if (m.hasMatch()) {
-                    m_port = m.captured(1).toUShort();
-                    return true;
-                }
+            const auto m = ready.match(log());
+            if (m.hasMatch()) {
+                m_port = m.captured(1).toUShort();
+                return true;
             }
-            if (m_proc.state() != QProcess::Running)
+            if (m_proc.waitForFinished(20))
                 return false;
-            m_proc.waitForReadyRead(100);
         }
         return false;
     }
@@ -69,18 +68,22 @@ public:
             m_proc.waitForFinished(5000);
             return false;
         }
-        m_log += QString::fromLocal8Bit(m_proc.readAllStandardOutput());
         return m_proc.exitStatus() == QProcess::NormalExit && m_proc.exitCode() == 0;
     }
 
     quint16 port() const { return m_port; }
-    QString log() { m_log += QString::fromLocal8Bit(m_proc.readAllStandardOutput()); return m_log; }
+    QString log() const
+    {
+        QFile f(m_logPath);
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    }
     QProcess &process() { return m_proc; }
 
 private:
     QProcess m_proc;
     quint16 m_port = 0;
-    QString m_log;
+    QTemporaryDir m_logDir;
+    QString m_logPath;
 };
 
 struct DriverRun {

@@ -64,6 +64,7 @@ private slots:
     void usageErrors();
     void staleResultReplaced();
     void hangingScaleCutAtDeadline();
+    void moreScalesThanConnectionsAtOnce();
     void portFromIni();
     void simulatorServesLoopbackOnly_data();
     void simulatorServesLoopbackOnly();
@@ -348,6 +349,31 @@ void TransferDriverTest::hangingScaleCutAtDeadline()
     const DriverRun run = runDriver(tree.bin(), {"WR", "61", "127.0.4.1", "127.0.4.2"}, sim.port(), 0, 25000);
     QVERIFY(run.finished);
     QCOMPARE(tree.result(), QStringLiteral("127.0.4.1:3;127.0.4.2:0"));
+    QVERIFY(sim.stop());
+}
+
+void TransferDriverTest::moreScalesThanConnectionsAtOnce()
+{
+    // The first 66 hang and fill every connection slot; the rest must still get their turn.
+    ProgramTree tree;
+    QVERIFY(tree.make());
+    const QStringList addresses = rangeAddresses("127.0.9.", 1, 130);
+    QList<int> codes;
+    for (int i = 0; i < addresses.size(); ++i) {
+        codes << (i < 66 ? 3 : 0);
+        QVERIFY(writeAll(scaleFile(tree.bin(), addresses[i], 52), hexLine(300, i)));
+    }
+    SimProcess sim;
+    QVERIFY2(sim.start({"--range", "127.0.9.1-66:hang", "--range", "127.0.9.67-130"}, tree.data()),
+             qPrintable(sim.log()));
+    const DriverRun run = runDriver(tree.bin(), QStringList{"WR", "52"} + addresses, sim.port(), 1000);
+    QVERIFY(run.finished);
+    const QStringList got = tree.result().split(QLatin1Char(';'));
+    const QStringList want = expectedResult(addresses, codes).split(QLatin1Char(';'));
+    QCOMPARE(got.size(), want.size());
+    for (int i = 0; i < got.size(); ++i)
+        QVERIFY2(got[i] == want[i], qPrintable(got[i] + " / sim: " + sim.log().split(QLatin1Char(10)).filter(addresses[i] + " ").join(" | ")));
+    QCOMPARE(readAll(tree.data() + QStringLiteral("/127.0.9.130/F52.DAT")), hexLine(300, 129));
     QVERIFY(sim.stop());
 }
 

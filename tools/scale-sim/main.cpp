@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -221,11 +220,19 @@ void Simulator::loadStored(Scale &s)
 bool Simulator::store(Scale &s, int type, const QByteArray &bytes)
 {
     if (!m_dataDir.isEmpty()) {
+        // Temporary file + rename, without a sync to disk: one slow disk flush would
+        // stall every simulated scale, and a simulator need not survive power loss.
         const QString dir = QStringLiteral("%1/%2").arg(m_dataDir, QString::fromLatin1(s.address));
-        QSaveFile f(QStringLiteral("%1/F%2.DAT").arg(dir).arg(type));
-        if (!QDir().mkpath(dir) || !f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()
-            || !f.commit())
+        const QString path = QStringLiteral("%1/F%2.DAT").arg(dir).arg(type);
+        const QString temp = path + QStringLiteral(".part");
+        QFile f(temp);
+        const bool written = QDir().mkpath(dir) && f.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                             && f.write(bytes) == bytes.size() && f.flush();
+        f.close();
+        if (!written || std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0) {
+            QFile::remove(temp);
             return false;
+        }
     }
     s.data.insert(type, bytes);
     return true;
