@@ -298,6 +298,32 @@ private slots:
         QCOMPARE(h.grid.itemValue(PROP_X_DOT), QStringLiteral("402 (Dot)"));
     }
 
+    // The mouse path: a click on an item edits it, a click on a list item opens the list.
+    void clickToEdit()
+    {
+        Harness h;
+        h.select(Logo);
+        QTreeWidget* tree = h.grid.tree();
+        auto rowOf = [&](const char* key) {
+            QTreeWidgetItem* it = tree->findItems(QStringLiteral("frmProperty.") + QLatin1String(key),
+                                                  Qt::MatchExactly | Qt::MatchRecursive).value(0);
+            return it ? tree->visualItemRect(it).center() : QPoint(-1, -1);
+        };
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rowOf("catPos_Y"));
+        QPointer<QLineEdit> le;
+        QTRY_VERIFY(le = qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+        QCOMPARE(le->text(), QStringLiteral("2.00 (mm)"));
+        QTest::keyClicks(le, QStringLiteral("7.5"));
+        QTest::keyClick(le, Qt::Key_Return);
+        QTRY_COMPARE(h.rec(Logo).sngY, 7.5f);
+
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rowOf("catPos_Angle"));
+        auto* cb = tree->findChild<QComboBox*>();
+        QVERIFY(cb);
+        QTRY_VERIFY(cb->view()->isVisible());
+        QCOMPARE(cb->currentText(), QStringLiteral("0"));
+    }
+
     void selectByName()
     {
         Harness h;

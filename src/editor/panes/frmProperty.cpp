@@ -275,9 +275,12 @@ frmProperty::frmProperty(QWidget* parent) : QWidget(parent), d(new Impl)
     d->tree->setItemDelegate(d->delegate);
     // Connected after the view's own slot: the editor is already released here.
     connect(d->delegate, &QAbstractItemDelegate::closeEditor, this, [this] { d->committed(); });
+    // One click on an item starts its edit; a list opens straight away.
     connect(d->tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* it, int) {
-        if (it && it->data(0, RoleTag).isValid())
-            d->tree->editItem(it, 1);
+        if (!it || !it->data(0, RoleTag).isValid())
+            return;
+        if (auto* cb = qobject_cast<QComboBox*>(editItem(it->data(0, RoleTag).toInt())))
+            cb->showPopup();
     });
     lay->addWidget(d->tree);
 }
