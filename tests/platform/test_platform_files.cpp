@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+
 using namespace quillon;
 
 namespace {
@@ -334,6 +336,26 @@ private slots:
         QVERIFY(first.tryLock());
     }
 
+    void runningCopyBlocksCrashedOneDoesNot()
+    {
+        QTemporaryDir root;
+        QProcess holder;
+        holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold-lock"), root.path()});
+        QVERIFY(holder.waitForStarted());
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readAll().trimmed(), QByteArray("locked"));
+
+        // Longer than QLockFile's usual 30 s stale age would not matter either.
+        SingleInstance second(root.path());
+        QVERIFY(!second.tryLock());
+
+        holder.kill(); // the lock file stays behind, as after a crash
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(QFileInfo::exists(second.lockFilePath()));
+        QVERIFY(second.tryLock());
+        QVERIFY(second.isLocked());
+    }
+
     void staleLockDoesNotBlock()
     {
         QTemporaryDir root;
@@ -355,5 +377,23 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPlatformFiles)
+// With "--hold-lock <root>" the test program is a running copy that holds the
+// lock of <root> until it is killed; the application name differs from the
+// executable's, as in the program.
+int main(int argc, char* argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], "--hold-lock") == 0) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Quillon"));
+        SingleInstance instance(QString::fromLocal8Bit(argv[2]));
+        if (!instance.tryLock() || !instance.isLocked())
+            return 1;
+        std::fputs("locked\n", stdout);
+        std::fflush(stdout);
+        return app.exec();
+    }
+    QCoreApplication app(argc, argv);
+    TestPlatformFiles tc;
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "test_platform_files.moc"
