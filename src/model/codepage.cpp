@@ -149,10 +149,24 @@ QByteArray ToAnsi(int codepage, const QString& text, bool* lossless)
     QByteArray out;
     out.reserve(text.size());
     bool all = true;
+    const AnsiTable* t = nullptr; // looked up once, and only when needed
     for (const uint ch : text.toUcs4()) {
-        bool ok = true;
-        const int code = AnsiCode(codepage, char32_t(ch), &ok);
-        all = all && ok;
+        if (ch < 0x80) {
+            out.append(char(ch));
+            continue;
+        }
+        if (!t)
+            t = table(codepage);
+        int code = 63;
+        if (t) {
+            const auto it = t->toCode.constFind(char32_t(ch));
+            if (it != t->toCode.constEnd())
+                code = it.value() > 0xFF ? int(qint16(it.value())) : int(it.value());
+            else
+                all = false;
+        } else {
+            all = false;
+        }
         if (code < 0) {
             out.append(char((code >> 8) & 0xFF));
             out.append(char(code & 0xFF));
@@ -169,13 +183,21 @@ QString FromAnsi(int codepage, const QByteArray& bytes)
 {
     QString out;
     out.reserve(bytes.size());
+    const AnsiTable* t = nullptr;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const unsigned char b = uchar(bytes[i]);
-        if (i + 1 < bytes.size() && IsLeadByte(codepage, b)) {
+        if (b < 0x80) {
+            out.append(QChar(b));
+            continue;
+        }
+        if (!t)
+            t = table(codepage);
+        if (t && t->doubleByte && t->lead[b] && i + 1 < bytes.size()) {
             out += AnsiChar(codepage, int(qint16(quint16(b << 8 | uchar(bytes[i + 1])))));
             ++i;
         } else {
-            out += AnsiChar(codepage, b);
+            const char32_t u = t ? t->single[b] : char32_t(0xFFFD);
+            out += QString::fromUcs4(&u, 1);
         }
     }
     return out;

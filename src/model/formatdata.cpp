@@ -47,6 +47,25 @@ qint32 hexVal(QStringView s, qsizetype p, qsizetype n)
 qint32 hexLong(QStringView s, qsizetype p, qsizetype n) { return qint32(HexLeading(mid(s, p, n))); }
 qint32 decVal(QStringView s, qsizetype p, qsizetype n) { return qint32(qMin<quint32>(DecLeading(mid(s, p, n)), 0x7FFFFFFF)); }
 
+// Fixed-width hex without temporary strings; values wider than the field take
+// the general path, which writes them whole.
+void appendHex(QString& out, qint64 v, int width)
+{
+    const quint64 limit = width == 2 ? 0xFF : 0xFFFF;
+    quint64 u = v < 0 && v >= -32768 && width == 4 ? quint64(v) & 0xFFFF : quint64(v);
+    if (v < 0 && width != 4)
+        u = limit + 1;
+    if (u > limit) {
+        out += HexN(width, v);
+        return;
+    }
+    static const char digits[] = "0123456789ABCDEF";
+    char buf[4];
+    for (int i = width - 1; i >= 0; --i, u >>= 4)
+        buf[i] = digits[u & 15];
+    out.append(QLatin1String(buf, width));
+}
+
 } // namespace
 
 QString FieldToHex(const Tables& t, const FieldRecord& r, qint32 fieldType, float mmPerKDot)
@@ -56,45 +75,69 @@ QString FieldToHex(const Tables& t, const FieldRecord& r, qint32 fieldType, floa
         return QString();
     if (!r.bUsed)
         return zeros(length);
-    auto dots = [&](float mm) { return HexN(4, MMToDot(mm, mmPerKDot)); };
     QString s;
     s.reserve(length + 8);
-    s += dots(r.sngX);
-    s += dots(r.sngY);
-    s += HexN(4, r.lAttribute);
-    const QString size = dots(r.sngHeight) + dots(r.sngWidth);
-    const QString font = FontNameToCode(t, r.strCharSize[1]);
+    auto dots = [&](float mm) { appendHex(s, MMToDot(mm, mmPerKDot), 4); };
+    auto size = [&] {
+        dots(r.sngHeight);
+        dots(r.sngWidth);
+    };
+    auto font = [&] {
+        for (const FieldFont& f : t.g_arrFieldFont)
+            if (f.Name == r.strCharSize[1])
+                return appendHex(s, f.Code, 2);
+        s += QLatin1String("00");
+    };
+    dots(r.sngX);
+    dots(r.sngY);
+    appendHex(s, r.lAttribute, 4);
     switch (fieldType) {
     case FT_B1:
-        s += size + QLatin1String("0000");
+        size();
+        s += QLatin1String("0000");
         break;
     case FT_B2:
-        s += size + decimalText(2, Val(r.strLogoSize)) + QLatin1String("00");
+        size();
+        s += decimalText(2, Val(r.strLogoSize)) + QLatin1String("00");
         break;
     case FT_B3:
         // The end point, from the field's own size whatever its rotation.
-        s += dots(r.sngX + r.sngWidth) + dots(r.sngY + r.sngHeight) + dots(float(r.dblThickness));
+        dots(r.sngX + r.sngWidth);
+        dots(r.sngY + r.sngHeight);
+        dots(float(r.dblThickness));
         break;
     case FT_B4:
-        s += size + QLatin1String("00") + DecN(2, r.iImageNumber);
+        size();
+        s += QLatin1String("00") + DecN(2, r.iImageNumber);
         break;
     case FT_B5:
-        s += size + QLatin1String("00") + HexN(2, r.iNumOfFigures);
+        size();
+        s += QLatin1String("00");
+        appendHex(s, r.iNumOfFigures, 2);
         break;
     case FT_C1:
-        s += size + font + zeros(6);
+        size();
+        font();
+        s += zeros(6);
         break;
     case FT_C3:
-        s += size + font + zeros(30);
+        size();
+        font();
+        s += zeros(30);
         break;
     case FT_C4:
-        s += size + font + zeros(14);
+        size();
+        font();
+        s += zeros(14);
         break;
     case FT_N1:
-        s += font + DecN(2, r.iNumOfFigures);
+        font();
+        s += DecN(2, r.iNumOfFigures);
         break;
     default: // C2, TEXT, SHOPNAME
-        s += size + font + QLatin1String("00");
+        size();
+        font();
+        s += QLatin1String("00");
         break;
     }
     return s;
