@@ -1,7 +1,9 @@
 #include "labelpainter.h"
 #include "model/units.h"
 #include <QFontMetricsF>
+#include <QCache>
 #include <QGuiApplication>
+#include <QPaintEngine>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -39,6 +41,70 @@ QVector<FieldBox> boxesOf(const Label& label)
     for (int i = 0; i < work.fieldCount(); ++i)
         boxes[i] = work.GetFieldSize(i);
     return boxes;
+}
+
+// Draws the caption turned by `rot` quarter turns inside the box r.
+void paintCaptionText(QPainter& p, QPointF centre, int rot, double ownW, double ownH, const QFont& f,
+                      const QString& caption, bool rtl)
+{
+    p.translate(centre);
+    p.rotate(-90.0 * rot); // counter-clockwise as seen on the label
+    p.setFont(f);
+    p.setPen(Qt::black);
+    QTextOption opt;
+    opt.setWrapMode(QTextOption::NoWrap);
+    opt.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+    opt.setAlignment((rtl ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    const QRectF own(-ownW / 2, -ownH / 2, ownW, ownH);
+    p.drawText(own.adjusted(1, 0, -1, 0), caption, opt);
+}
+
+void drawCaption(QPainter& p, const QRectF& r, int rot, double ownW, double ownH, const QFont& f,
+                 const QString& caption, bool rtl)
+{
+    QPaintEngine* engine = p.paintEngine();
+    const bool raster = engine && engine->type() == QPaintEngine::Raster
+        && p.transform().type() <= QTransform::TxTranslate;
+    if (!raster) { // PDF and printers keep the text as text
+        p.save();
+        p.setClipRect(r, Qt::IntersectClip);
+        paintCaptionText(p, r.center(), rot, ownW, ownH, f, caption, rtl);
+        p.restore();
+        return;
+    }
+    // Large glyphs are outlined anew on every paint; a caption is therefore kept
+    // as an image at the device's own resolution and copied pixel for pixel.
+    const double dpr = p.device()->devicePixelRatioF();
+    const QPointF dev = p.transform().map(r.topLeft()) * dpr;
+    const QPoint base(int(std::lround(dev.x())), int(std::lround(dev.y())));
+    const QSize size(int(std::lround(r.width() * dpr)), int(std::lround(r.height() * dpr)));
+    if (size.isEmpty())
+        return;
+    const QString key = caption + QChar(0x1F) + f.key() + QStringLiteral("|%1|%2|%3|%4|%5|%6|%7")
+        .arg(rot).arg(size.width()).arg(size.height()).arg(ownW).arg(ownH).arg(dpr).arg(rtl);
+    thread_local QCache<QString, QImage> cache(48 * 1024); // cost in KiB
+    QImage* img = cache.object(key);
+    if (!img) {
+        img = new QImage(size, QImage::Format_ARGB32_Premultiplied);
+        img->fill(Qt::transparent);
+        img->setDevicePixelRatio(dpr);
+        QPainter ip(img);
+        ip.setRenderHint(QPainter::TextAntialiasing, true);
+        paintCaptionText(ip, QPointF(size.width(), size.height()) / dpr / 2, rot, ownW, ownH, f, caption, rtl);
+        ip.end();
+        const qsizetype cost = qMax<qsizetype>(1, img->sizeInBytes() / 1024);
+        if (!cache.insert(key, img, cost)) {
+            // Too large to keep: draw it directly.
+            p.save();
+            p.setClipRect(r, Qt::IntersectClip);
+            paintCaptionText(p, r.center(), rot, ownW, ownH, f, caption, rtl);
+            p.restore();
+            return;
+        }
+        img = cache.object(key);
+    }
+    const QPointF at = QPointF(base) / dpr - QPointF(p.transform().dx(), p.transform().dy());
+    p.drawImage(at, *img);
 }
 
 void paintFieldBox(QPainter& p, const Label& label, int i, const FieldBox& b, const LabelPaintOptions& o)
@@ -81,24 +147,7 @@ void paintFieldBox(QPainter& p, const Label& label, int i, const FieldBox& b, co
             f.setStretch(std::clamp(int(std::lround(cellW * (px / cellH) / avg * 100)), 40, 250));
     }
 
-    p.save();
-    p.translate(r.center());
-    p.rotate(-90.0 * rot); // counter-clockwise as seen on the label
-    p.setFont(f);
-    p.setPen(Qt::black);
-    QTextOption opt;
-    opt.setWrapMode(QTextOption::NoWrap);
-    if (label.tables().g_iLangeCodepageToConvert == 2) {
-        opt.setTextDirection(Qt::RightToLeft);
-        opt.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    } else {
-        opt.setTextDirection(Qt::LeftToRight);
-        opt.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    }
-    const QRectF own(-ownW / 2, -ownH / 2, ownW, ownH);
-    p.setClipRect(own, Qt::IntersectClip);
-    p.drawText(own.adjusted(1, 0, -1, 0), caption, opt);
-    p.restore();
+    drawCaption(p, r, rot, ownW, ownH, f, caption, label.tables().g_iLangeCodepageToConvert == 2);
 }
 
 } // namespace
