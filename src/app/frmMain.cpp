@@ -41,6 +41,17 @@ namespace quillon {
 namespace {
 
 constexpr int kTwipsPerInch = 1440;
+constexpr int kMinWidth = 760;
+constexpr int kMinHeight = 520;
+
+// A menu caption's mnemonic marker does not belong in a pane title.
+QString withoutMnemonic(QString text)
+{
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
 
 double logicalDpi(const QWidget* w)
 {
@@ -253,13 +264,13 @@ void frmMain::CreateToolbar()
 
 bool frmMain::CreatePanes()
 {
-    m_panePalette = new QDockWidget(GetLangString(QStringLiteral("panPLUFields")), this);
+    m_panePalette = new QDockWidget(withoutMnemonic(GetLangString(QStringLiteral("panPLUFields"))), this);
     m_panePalette->setObjectName(QStringLiteral("panPLUFields"));
     m_frmToolbox = new frmToolbox(m_panePalette);
     m_panePalette->setWidget(m_frmToolbox);
     addDockWidget(Qt::LeftDockWidgetArea, m_panePalette);
 
-    m_paneProperty = new QDockWidget(GetLangString(QStringLiteral("panProperty")), this);
+    m_paneProperty = new QDockWidget(withoutMnemonic(GetLangString(QStringLiteral("panProperty"))), this);
     m_paneProperty->setObjectName(QStringLiteral("panProperty"));
     m_frmProperty = new frmProperty(m_paneProperty);
     m_paneProperty->setWidget(m_frmProperty);
@@ -306,8 +317,14 @@ void frmMain::RestorePlacement()
     const int left = px(ReadPlacement(QStringLiteral("MainLeft"), 1000));
     const int top = px(ReadPlacement(QStringLiteral("MainTop"), 1000));
     // A stored size too small to use (or negative) would hide the window.
-    const int width = qMax(px(ReadPlacement(QStringLiteral("MainWidth"), 6500)), 200);
-    const int height = qMax(px(ReadPlacement(QStringLiteral("MainHeight"), 6500)), 150);
+    const int width = px(ReadPlacement(QStringLiteral("MainWidth"), 6500));
+    const int height = px(ReadPlacement(QStringLiteral("MainHeight"), 6500));
+    // The menus, the toolbar and both panes need room; the stored size may be smaller.
+    const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
+    QSize least(kMinWidth, kMinHeight);
+    if (scr)
+        least = least.boundedTo(scr->availableGeometry().size());
+    setMinimumSize(least);
     move(left, top);
     resize(width, height);
 }
@@ -359,6 +376,10 @@ void frmMain::AttachDocument(frmDocument* doc)
         m_frmProperty->ResetProperty(nullptr);
     });
     connect(doc, &QObject::destroyed, this, &frmMain::Update, Qt::QueuedConnection);
+    // A window larger than the area would open scrolled half out of sight.
+    const QSize room = m_mdi->viewport()->size();
+    if (room.width() > 100 && room.height() > 100)
+        doc->resize(doc->size().boundedTo(room - QSize(48, 48)));
     m_mdi->addSubWindow(doc);
     doc->show();
     m_mdi->setActiveSubWindow(doc);

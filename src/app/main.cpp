@@ -6,6 +6,7 @@
 #include "platform/messageboxreporter.h"
 #include "platform/singleinstance.h"
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
@@ -38,6 +39,12 @@ int main(int argc, char* argv[])
     if (!mainWindow.Form_Load())
         return 1;
     mainWindow.show();
+    // Label files named on the command line open as they would when dropped.
+    // They wait for the first pass of the event loop, when the window has its final layout.
+    QTimer::singleShot(0, &mainWindow, [&mainWindow] {
+        for (const QString& path : QCoreApplication::arguments().mid(1))
+            mainWindow.OpenInNewDocument(path);
+    });
     const int rc = app.exec();
     quillon::SetPaneTextLookup({});
     quillon::SetApp(nullptr);
