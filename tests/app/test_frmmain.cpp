@@ -2,8 +2,10 @@
 #include "shelltestenv.h"
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
+#include "app/frmSelectLabelType.h"
 #include "app/zoom.h"
 #include "editor/frmDocument.h"
+#include "editor/panes/frmToolbox.h"
 #include "editor/view/labelview.h"
 #include "model/formatdata.h"
 #include "model/formatfile.h"
@@ -368,14 +370,20 @@ private slots:
         doc->label().m_bModified = false;
         const int f = placedField();
         if (edit == QLatin1String("palette")) {
-            doc->ToggleField(f);
+            emit w->m_frmToolbox->itemClicked(f);
+            QVERIFY(doc->label().m_arrFields[f].bUsed);
+        } else if (edit == QLatin1String("delete")) {
+            doc->label().m_arrFields[f].bUsed = true;
+            doc->SelectField(f);
+            doc->label().m_bModified = false;
+            auto* canvas = doc->labelView()->findChild<QWidget*>(QStringLiteral("picCanvas"));
+            QVERIFY(canvas);
+            QTest::keyClick(canvas, Qt::Key_Delete);
+            QVERIFY(!doc->label().m_arrFields[f].bUsed);
         } else {
-            // What the canvas reports after a handle resize or the Delete key.
-            doc->label().m_arrFields[f].bUsed = edit == QLatin1String("resize");
-            if (edit == QLatin1String("resize"))
-                emit doc->labelView()->fieldEdited(f);
-            else
-                emit doc->labelView()->fieldRemoved(f);
+            // What the canvas reports when a handle drag ends.
+            doc->label().m_arrFields[f].bUsed = true;
+            emit doc->labelView()->fieldEdited(f);
         }
         QVERIFY(doc->IsModified());
         const QString caption = doc->Caption();
@@ -526,6 +534,25 @@ private slots:
         frmAbout about(env.ctx.db(), w.get());
         QCOMPARE(about.cmdSysInfo->isEnabled(), !frmAbout::SystemInfoTool().isEmpty());
         QCOMPARE(frmAbout::VersionText(), QStringLiteral("Version 1.0.0"));
+    }
+
+    void modelChooser()
+    {
+        const Tables& t = env.ctx.tables;
+        QVERIFY(t.g_arrScaleModel.size() >= 2);
+        frmSelectLabelType chooser(t, env.ctx.db());
+        QCOMPARE(chooser.cboScaleModal->count(), int(t.g_arrScaleModel.size()));
+        for (int i = 0; i < t.g_arrScaleModel.size(); ++i)
+            QCOMPARE(chooser.cboScaleModal->itemText(i), t.g_arrScaleModel[i].SCALE_NAME);
+        QCOMPARE(chooser.cboScaleModal->currentIndex(), 0);
+        chooser.cboScaleModal->setCurrentIndex(1);
+        // Closed without OK: the first model stays chosen.
+        chooser.reject();
+        QCOMPARE(int(chooser.m_iScaleModelIndex), 0);
+        auto* ok = chooser.findChild<QPushButton*>();
+        QVERIFY(ok);
+        ok->click();
+        QCOMPARE(int(chooser.m_iScaleModelIndex), 1);
     }
 
     void panesAndStatusBarToggle()
