@@ -536,6 +536,96 @@ private slots:
         QCOMPARE(frmAbout::VersionText(), QStringLiteral("Version 1.0.0"));
     }
 
+    void unstorableTextWarns_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("written");
+        const int yes = QMessageBox::Yes, no = QMessageBox::No;
+        const QString foreign = QStringLiteral("Price \u6F22\u5B57");   // no single-byte page holds these
+        QTest::newRow("plain text saves silently") << QStringLiteral("Fresh bread") << "save" << yes << false << true;
+        QTest::newRow("save declined") << foreign << "save" << no << true << false;
+        QTest::newRow("save confirmed") << foreign << "save" << yes << true << true;
+        QTest::newRow("text export declined") << foreign << "export" << no << true << false;
+        QTest::newRow("text export confirmed") << foreign << "export" << yes << true << true;
+    }
+
+    // Characters the code page cannot hold become "?" in the file: the user is asked first.
+    void unstorableTextWarns()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, command);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, written);
+        const Tables& t = env.ctx.tables;
+        if (t.m_iAnsiCodepage == 936)
+            QSKIP("the workstation code page holds these characters");
+        int textField = -1;
+        for (int i = 0; i < t.g_arrFieldDef.size() && textField < 0; ++i)
+            if (t.g_arrFieldDef[i].FieldType == FT_TEXT)
+                textField = i;
+        QVERIFY(textField >= 0);
+        frmDocument* doc = w->NewDocument(true);
+        FieldRecord& rec = doc->label().m_arrFields[textField];
+        rec.bUsed = true;
+        rec.iTextLine = 1;
+        rec.strText[1] = text;
+        const QString path = env.path(command == QLatin1String("save") ? "warn.QLF" : "warn56.DAT");
+        QFile::remove(path);
+        env.fileAnswers.enqueue(path);
+        if (asked)
+            env.messageAnswers.enqueue(QMessageBox::StandardButton(answer));
+        w->Execute(command == QLatin1String("save") ? Cmd::mnuFileSave : Cmd::mnuFileExportText);
+        QCOMPARE(env.messages.size(), asked ? 1 : 0);
+        if (asked) {
+            QCOMPARE(env.messages[0].icon, QMessageBox::Warning);
+            QVERIFY(env.messages[0].text.contains(QChar(0x6F22)));
+        }
+        QCOMPARE(QFile::exists(path), written);
+        QCOMPARE(doc->Caption() == path, written && command == QLatin1String("save"));
+    }
+
+    void loadEndsOnMissingFiles_data()
+    {
+        QTest::addColumn<QString>("remove");
+        QTest::addColumn<QByteArray>("replacement");
+        QTest::newRow("character sizes missing") << "FieldFont.dsc" << QByteArray();
+        QTest::newRow("catalogue missing") << "FormatField.*.dsc" << QByteArray();
+        QTest::newRow("character sizes unreadable") << "FieldFont.dsc" << QByteArray("DIR");
+    }
+
+    // Without the character sizes or the catalogue no label can be drawn: the
+    // window reports the file and the program ends.
+    void loadEndsOnMissingFiles()
+    {
+        QFETCH(QString, remove);
+        QFETCH(QByteArray, replacement);
+        QTemporaryDir dir;
+        const QString bin = dir.path() + QStringLiteral("/bin/");
+        QDir().mkpath(bin);
+        const QDir program(env.programDir);
+        for (const QString& f : program.entryList(QDir::Files))
+            QFile::copy(program.filePath(f), bin + f);
+        QFile::copy(env.rootDir + QStringLiteral("Vexo2005.INI"), dir.path() + QStringLiteral("/Vexo2005.INI"));
+        for (const QString& f : QDir(bin).entryList({remove}, QDir::Files))
+            QVERIFY(QFile::remove(bin + f));
+        if (replacement == "DIR")
+            QVERIFY(QDir().mkpath(bin + remove));
+        AppContext ctx;
+        QVERIFY(ctx.InitApplication(bin));
+        env.reporter.clear();
+        frmMain win(ctx);
+        QVERIFY(!win.Form_Load());
+        QVERIFY(!env.reporter.entries.isEmpty());
+        const QString reported = env.reporter.entries[0].source + env.reporter.entries[0].description;
+        QVERIFY2(reported.contains(remove.startsWith(QLatin1String("FieldFont")) ? QStringLiteral("FieldFont.dsc")
+                                                                                : QStringLiteral("FormatField.")),
+                 qPrintable(reported));
+    }
+
     void modelChooser()
     {
         const Tables& t = env.ctx.tables;
