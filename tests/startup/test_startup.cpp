@@ -133,17 +133,6 @@ private slots:
         QCOMPARE(p.g_strIniFile, root + QStringLiteral("Vexo2005.INI"));
     }
 
-    void programDirectoryOverride()
-    {
-        const QByteArray saved = qgetenv("QUILLON_PROGRAM_DIR");
-        qputenv("QUILLON_PROGRAM_DIR", "/somewhere/bin");
-        QCOMPARE(ProgramDirectory(QStringLiteral("/usr/lib/q")), QStringLiteral("/somewhere/bin"));
-        qunsetenv("QUILLON_PROGRAM_DIR");
-        QCOMPARE(ProgramDirectory(QStringLiteral("/usr/lib/q")), QStringLiteral("/usr/lib/q"));
-        if (!saved.isEmpty())
-            qputenv("QUILLON_PROGRAM_DIR", saved);
-    }
-
     void settings_data()
     {
         QTest::addColumn<QByteArray>("ini"); // null: no INI file at all
@@ -266,17 +255,6 @@ private slots:
                  (QStringList{QStringLiteral("0 - No"), QStringLiteral("1 - Yes"), QString(), QStringLiteral("3 - Both")}));
         QCOMPARE(ctx.tables.g_varLogoSizeList.size(), 3);
         QCOMPARE(ctx.tables.softwareName, QStringLiteral("Quillon"));
-    }
-
-    void emptyOptionTextGivesEmptyList()
-    {
-        Tree t;
-        t.setIni("[Setting]\nLanguage=Other\n");
-        AppContext ctx;
-        ctx.db().setSeedFolder(t.seeds);
-        QVERIFY(ctx.InitApplication(t.bin));
-        QCOMPARE(ctx.tables.g_varPrintStatusList, QStringList{QString::fromUtf8("0 - Нет")});
-        QVERIFY(ctx.tables.g_varLogoSizeList.isEmpty());
     }
 
     // Each damaged tree is reported and ends start-up, never a crash.
@@ -416,8 +394,6 @@ private slots:
         QVERIFY(ctx.InitApplication(t.bin));
         ctx.BuildCodePageTables();
         QCOMPARE(bool(ctx.tables.g_objIranConvert), converter);
-        QCOMPARE(int(ctx.tables.g_arrCp1250ToCp852[0xBC - 128]), 0x20);
-        QCOMPARE(int(ctx.tables.g_arrCp852ToCp1250[0x95 - 128]), 0xBE);
     }
 
     void appAccessor()
