@@ -43,6 +43,7 @@ namespace {
 constexpr int kTwipsPerInch = 1440;
 constexpr int kMinWidth = 760;
 constexpr int kMinHeight = 520;
+constexpr int kMaxImportedRecords = 99;
 
 // A menu caption's mnemonic marker does not belong in a pane title.
 QString withoutMnemonic(QString text)
@@ -751,7 +752,16 @@ int frmMain::ImportReceivedData(const QString& formatFile, const QString& textFi
     int opened = 0;
     if (!line.isEmpty() && line != QLatin1String("E2")) {
         QString trailing;
-        const QStringList records = SplitFormatRecords(line, &trailing);
+        QStringList records = SplitFormatRecords(line, &trailing);
+        // A scale holds formats 1 to 99; a file claiming more is damaged, and
+        // opening thousands of windows from it would bring the program to a halt.
+        if (records.size() > kMaxImportedRecords) {
+            ReportError(QStringLiteral("ImportReceivedData ") + formatFile,
+                        QStringLiteral("The file holds %1 format records; only the first %2 were opened.")
+                            .arg(records.size())
+                            .arg(kMaxImportedRecords));
+            records = records.mid(0, kMaxImportedRecords);
+        }
         for (const QString& record : records) {
             frmDocument* doc = NewDocument(false);
             doc->label().m_iScaleModelIndex = qint16(model);

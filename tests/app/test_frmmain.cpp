@@ -432,6 +432,7 @@ private slots:
         QTest::newRow("empty file") << "empty" << 0 << false;
         QTest::newRow("missing file") << "missing" << 0 << true;
         QTest::newRow("last record cut off") << "cut" << 2 << true;
+        QTest::newRow("more records than a scale holds") << "many" << 99 << true;
     }
 
     void importFormat()
@@ -440,9 +441,10 @@ private slots:
         QFETCH(int, windows);
         QFETCH(bool, reported);
         QString line;
-        for (int n = 1; n <= 3; ++n) {
+        const int count = kind == QLatin1String("many") ? 120 : 3;
+        for (int n = 1; n <= count; ++n) {
             Label l(env.ctx.tables);
-            l.m_iFormatNo = qint16(10 + n);
+            l.m_iFormatNo = qint16(10 + n % 80);
             l.m_arrFields[0].bUsed = true;
             line += FormatRecord(l);
         }
@@ -465,7 +467,7 @@ private slots:
         const QList<frmDocument*> docs = w->documents();
         QCOMPARE(int(docs.size()), windows);
         for (int i = 0; i < docs.size(); ++i) {
-            QCOMPARE(int(docs[i]->label().m_iFormatNo), 11 + i);
+            QCOMPARE(int(docs[i]->label().m_iFormatNo), 10 + (i + 1) % 80);
             QVERIFY(docs[i]->IsModified());
             QVERIFY(docs[i]->IsUntitled());
         }
