@@ -2,6 +2,9 @@
 #include "commands.h"
 
 #include <QCoreApplication>
+#ifdef QUILLON_CONVERT_GUI
+#include <QGuiApplication>
+#endif
 #include <QDir>
 #include <QTextStream>
 #include <cstdio>
@@ -39,7 +42,15 @@ int main(int argc, char** argv)
 {
     using namespace quillon;
     using namespace quillon::convert;
+#ifdef QUILLON_CONVERT_GUI
+    // render draws text, which needs the GUI library but no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+#else
     QCoreApplication app(argc, argv);
+#endif
     QStringList args = app.arguments().mid(1);
 
     QString programDir;
