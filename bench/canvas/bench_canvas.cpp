@@ -107,7 +107,7 @@ int main(int argc, char** argv)
     std::printf("drag step + repaint:  %.3f ms per step (100 steps)\n", dragMs);
 
     if (!grabPath.isEmpty()) {
-        view.resize(900, 700);
+        view.resize(700, 520);
         view.ApplyLabelScale(2.5f);
         view.SelectField(sel);
         QApplication::processEvents();

@@ -121,6 +121,27 @@ private slots:
         QCOMPARE(f.view.horiHotTrack(), -1.0f);
     }
 
+    void hoverHotTracks()
+    {
+        Fixture f(2.0f);
+        auto hover = [&](QWidget* w, QPoint at) {
+            QMouseEvent e(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &e);
+        };
+        hover(f.canvas, f.px(12, 30));
+        QCOMPARE(qRound(f.view.horiHotTrack() * 10), 120);
+        QCOMPARE(qRound(f.view.vertHotTrack() * 10), 300);
+        // Over the ruler only its own mark follows.
+        auto* hr = f.view.findChild<QWidget*>(QStringLiteral("picHoriRuler"));
+        hover(hr, QPoint(f.px(40, 0).x(), 5));
+        QCOMPARE(qRound(f.view.horiHotTrack() * 10), 400);
+        QCOMPARE(qRound(f.view.vertHotTrack() * 10), 300);
+        // Past the label's end the position is kept but no mark is drawn.
+        hover(f.canvas, f.px(54.9, 30));
+        hover(hr, QPoint(f.px(58, 0).x(), 5));
+        QCOMPARE(qRound(f.view.horiHotTrack()), 58);
+    }
+
     void dragField_data()
     {
         QTest::addColumn<QRectF>("start");    // left, top, width, height (mm)

@@ -196,6 +196,36 @@ private slots:
         QVERIFY(grey >= 1 && grey <= 2);
     }
 
+    void captionDirection_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("rightHalf");
+        QTest::newRow("left to right") << 0 << false;
+        QTest::newRow("Persian, right to left") << 2 << true;
+    }
+    void captionDirection()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, rightHalf);
+        Tables t = makeTables();
+        t.g_iLangeCodepageToConvert = qint16(mode);
+        Label lb(t);
+        FieldRecord& r = lb.m_arrFields[10];
+        r.iTextLine = 1;
+        r.strText[1] = mode == 2 ? QStringLiteral("\u0646\u0627\u0646") : QStringLiteral("Bread");
+        place(lb, 10, 0, 0, 50, 6);
+        const QImage img = RenderLabelToImage(lb, 2.0);
+        const double k = 2.0 * 96 / 25.4;
+        double sum = 0;
+        int dark = 0;
+        for (int y = 2; y < int(6 * k) - 2; ++y)
+            for (int x = 2; x < int(50 * k) - 2; ++x)
+                if (qGray(img.pixel(x, y)) < 100)
+                    sum += x, ++dark;
+        QVERIFY(dark > 0);
+        QCOMPARE(sum / dark > 25 * k, rightHalf);
+    }
+
     void pdfHasTheLabelSize()
     {
         const Tables t = makeTables();

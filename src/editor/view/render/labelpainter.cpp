@@ -54,7 +54,7 @@ void paintCaptionText(QPainter& p, QPointF centre, int rot, double ownW, double 
     QTextOption opt;
     opt.setWrapMode(QTextOption::NoWrap);
     opt.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
-    opt.setAlignment((rtl ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    opt.setAlignment((rtl ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute | Qt::AlignVCenter);
     const QRectF own(-ownW / 2, -ownH / 2, ownW, ownH);
     p.drawText(own.adjusted(1, 0, -1, 0), caption, opt);
 }
