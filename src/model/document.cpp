@@ -109,10 +109,12 @@ PropertyChange Document::PropertyChanged(int iTag, const QString& value)
     case PROP_WIDTH: r.sngWidth = mm; break;
     case PROP_WIDTH_DOT: r.sngWidth = fromDots; break;
     case PROP_LOGO_SIZE: r.strLogoSize = value; break;
-    case PROP_THICKNESS: r.dblThickness = mm; break;
-    case PROP_THICKNESS_DOT: r.dblThickness = fromDots; break;
-    case PROP_IMAGE_NUMBER: r.iImageNumber = CInt(Val(value)); break;
-    case PROP_NUM_OF_FIGURES: r.iNumOfFigures = CInt(Val(value)); break;
+    // The format data holds the thickness in 16-bit dots, the image number and the
+    // figures in two decimal figures: keep what is stored within what the scale reads.
+    case PROP_THICKNESS: r.dblThickness = Clamp(mm, l.DotToMM(32767), 0.0f); break;
+    case PROP_THICKNESS_DOT: r.dblThickness = Clamp(fromDots, l.DotToMM(32767), 0.0f); break;
+    case PROP_IMAGE_NUMBER: r.iImageNumber = Clamp<qint16>(CInt(Val(value)), 99, 0); break;
+    case PROP_NUM_OF_FIGURES: r.iNumOfFigures = Clamp<qint16>(CInt(Val(value)), 99, 0); break;
     default: r.strCharSize[iTag - PROP_CHAR_SIZE_1 + 1] = value; break;
     }
     // The window redraws the field before the step is recorded, so the step
