@@ -41,8 +41,8 @@ namespace quillon {
 namespace {
 
 constexpr int kTwipsPerInch = 1440;
-constexpr int kMinWidth = 760;
-constexpr int kMinHeight = 520;
+constexpr int kMinWidth = 900;
+constexpr int kMinHeight = 600;
 constexpr int kMaxImportedRecords = 99;
 
 // A menu caption's mnemonic marker does not belong in a pane title.
@@ -367,6 +367,7 @@ QList<frmDocument*> frmMain::documents() const
 void frmMain::AttachDocument(frmDocument* doc)
 {
     doc->SetPanes(m_frmToolbox, m_frmProperty);
+    doc->setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
     connect(doc, &frmDocument::stateChanged, this, &frmMain::Update);
     connect(doc, &frmDocument::statusText, this, [this](const QString& text) {
         if (m_statusText)
