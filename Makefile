@@ -9,7 +9,11 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins \
             libgl-dev xvfb xauth iputils-ping fonts-dejavu-core fonts-wqy-microhei
 
-.PHONY: all deps configure build run test test-asan clean
+# Fuzzing needs clang and libFuzzer besides the packages above.
+FUZZ_PACKAGES := clang-15 libfuzzer-15-dev
+FUZZ_SECONDS  ?= 60
+
+.PHONY: all deps configure build run test test-asan fuzz clean
 
 all: build
 
@@ -40,6 +44,14 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# Builds the fuzz targets in build-fuzz and runs each for FUZZ_SECONDS; crashes
+# are minimised into tests/corpus/, which `make test` replays.
+fuzz: deps
+	@if ! dpkg -s $(FUZZ_PACKAGES) >/dev/null 2>&1; then \
+	  $(SUDO) apt-get update && $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $(FUZZ_PACKAGES); \
+	fi
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run-fuzzers.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

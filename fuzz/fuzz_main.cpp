@@ -1,0 +1,27 @@
+// libFuzzer entry for one target, chosen at compile time (QUILLON_FUZZ_TARGET).
+// With QUILLON_FUZZ_SEED_DIR set, the first run writes the writers' seeds there.
+#include "targets.h"
+
+#include <QDir>
+#include <QFile>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    using namespace quillon::fuzz;
+    const QByteArray dir = qgetenv("QUILLON_FUZZ_SEED_DIR");
+    if (dir.isEmpty())
+        return 0;
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+    for (const Seed& s : Seeds(QStringLiteral(QUILLON_FUZZ_TARGET))) {
+        QFile f(QString::fromLocal8Bit(dir) + QStringLiteral("/seed-") + s.name);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(s.bytes);
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    return quillon::fuzz::FindTarget(QStringLiteral(QUILLON_FUZZ_TARGET))->run(data, size);
+}

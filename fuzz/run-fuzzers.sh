@@ -1,0 +1,54 @@
+#!/bin/sh
+# Builds the fuzz targets with clang and runs each in turn for FUZZ_SECONDS.
+# A crash is minimised into tests/corpus/<target>/, which the normal test run replays.
+#   FUZZ_SECONDS  seconds per target (60)
+#   FUZZ_BUILD    build folder (build-fuzz)
+#   FUZZ_TARGETS  targets to run (all)
+#   FUZZ_CXX      the compiler (clang++-15)
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${FUZZ_SECONDS:-60}
+build=${FUZZ_BUILD:-$src/build-fuzz}
+targets=${FUZZ_TARGETS:-"qlf f52 textdata catalogue fieldfont ini transfer"}
+cxx=${FUZZ_CXX:-clang++-15}
+
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER="$cxx" -DQUILLON_FUZZ=ON >/dev/null
+cmake --build "$build" --target quillon_fuzzers -j "${JOBS:-2}"
+
+summary="$build/fuzz-summary.txt"
+: >"$summary"
+status=0
+# One fuzzer at a time: they share the machine with everything else.
+for t in $targets; do
+  corpus="$build/fuzz-corpus/$t"
+  artifacts="$build/fuzz-artifacts/$t"
+  regress="$src/tests/corpus/$t"
+  mkdir -p "$corpus" "$artifacts" "$regress"
+  rm -f "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*
+  dict=""
+  [ -f "$src/fuzz/dict/$t.dict" ] && dict="-dict=$src/fuzz/dict/$t.dict"
+  log="$build/fuzz-$t.log"
+  echo "== $t: $seconds s"
+  # New inputs go to the first folder only; the regression corpus is read, not grown.
+  if QUILLON_FUZZ_SEED_DIR="$corpus" QUILLON_SOURCE_DIR="$src" ASAN_OPTIONS=detect_leaks=0 \
+      "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
+      -print_final_stats=1 -artifact_prefix="$artifacts/" $dict "$corpus" "$regress" >"$log" 2>&1; then
+    result=ok
+  else
+    result=FOUND
+    status=1
+  fi
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  for crash in "$artifacts"/crash-* "$artifacts"/timeout-* "$artifacts"/oom-*; do
+    [ -f "$crash" ] || continue
+    name=$(basename "$crash")
+    QUILLON_SOURCE_DIR="$src" ASAN_OPTIONS=detect_leaks=0 "$build/fuzz/fuzz_$t" -minimize_crash=1 -runs=20000 \
+      -exact_artifact_path="$regress/$name" "$crash" >>"$log" 2>&1 || true
+    [ -f "$regress/$name" ] || cp "$crash" "$regress/$name"
+    echo "   $t: $name kept in tests/corpus/$t (see $log)"
+  done
+  printf '%-10s %12s executions  %s\n' "$t" "${execs:-?}" "$result" | tee -a "$summary"
+done
+echo "summary: $summary"
+exit $status
