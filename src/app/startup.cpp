@@ -7,10 +7,17 @@
 #include "platform/ini.h"
 #include "platform/log.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlRecord>
+#include <QStandardPaths>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include <cmath>
 #include <optional>
@@ -69,7 +76,98 @@ RuntimePaths ComputeRuntimePaths(const QString& programDir)
     else
         r.g_strRootPath = QStringLiteral("./");
     r.g_strIniFile = r.g_strRootPath + QStringLiteral("Vexo2005.INI");
+    r.g_strWorkPath = r.g_strAppPath;
     return r;
+}
+
+bool IsWritableFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isDir())
+        return false;
+#ifdef Q_OS_UNIX
+    if (::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK | X_OK) != 0)
+        return false;
+#else
+    if (!info.isWritable())
+        return false;
+#endif
+    const QFileDevice::Permissions any = QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup
+                                         | QFileDevice::WriteOther;
+    return (info.permissions() & any) != 0;
+}
+
+QString PerUserRootPath()
+{
+    // The program's AppDataLocation, also for the tools, whose own names differ.
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        return QString();
+    return QDir::cleanPath(base + QStringLiteral("/Quillon/Quillon")) + QLatin1Char('/');
+}
+
+RuntimePaths ResolveRuntimePaths(const QString& programDir)
+{
+    RuntimePaths r = ComputeRuntimePaths(programDir);
+    if (IsWritableFolder(r.g_strAppPath) && IsWritableFolder(r.g_strRootPath))
+        return r;
+    const QString user = PerUserRootPath();
+    if (user.isEmpty())
+        return r; // no home at all: the installed tree, and its errors, as they are
+    r.bPerUserRoot = true;
+    r.g_strRootPath = user;
+    r.g_strIniFile = user + QStringLiteral("Vexo2005.INI");
+    r.g_strWorkPath = user + QStringLiteral("bin/");
+    return r;
+}
+
+namespace {
+
+// Copies a shipped file when the user has none yet. The copy is made writable
+// (the language menu writes the INI file; the program writes its databases)
+// and appears whole or not at all.
+bool copyTemplate(const QString& from, const QString& to)
+{
+    if (QFileInfo::exists(to) || !QFileInfo(from).isFile())
+        return true;
+    const QString source = QStringLiteral("PreparePerUserRoot ") + to;
+    const QString tmp = to + QStringLiteral(".new");
+    QFile::remove(tmp);
+    if (!QFile::copy(from, tmp)) {
+        ReportError(source, QStringLiteral("The file %1 cannot be copied.").arg(from));
+        return false;
+    }
+    QFile::setPermissions(tmp, QFile::permissions(tmp) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!QFile::rename(tmp, to)) {
+        QFile::remove(tmp);
+        ReportError(source, QStringLiteral("The copy cannot be moved into place."));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool PreparePerUserRoot(const RuntimePaths& paths, const QString& installedRoot)
+{
+    if (!MakeDir(paths.g_strRootPath) || !MakeDir(paths.g_strWorkPath))
+        return false;
+    QString shipped = installedRoot;
+    if (!shipped.endsWith(QLatin1Char('/')))
+        shipped += QLatin1Char('/');
+    if (!copyTemplate(shipped + QStringLiteral("Vexo2005.INI"), paths.g_strIniFile))
+        return false;
+    // An administrator may ship filled databases beside the template; otherwise
+    // OpenDatabases makes them from the seeds.
+    for (const char* name : {Database::kMainFile, Database::kLanguageFile}) {
+        const QString from = shipped + QStringLiteral("Database/") + QLatin1String(name);
+        if (!QFileInfo(from).isFile())
+            continue;
+        if (!MakeDir(paths.g_strRootPath + QStringLiteral("Database"))
+            || !copyTemplate(from, paths.g_strRootPath + QStringLiteral("Database/") + QLatin1String(name)))
+            return false;
+    }
+    return true;
 }
 
 AppContext::AppContext() : m_db(std::make_unique<Database>()) {}
@@ -87,7 +185,9 @@ Database& AppContext::db()
 
 bool AppContext::InitApplication(const QString& programDir)
 {
-    paths = ComputeRuntimePaths(programDir);
+    paths = ResolveRuntimePaths(programDir);
+    if (paths.bPerUserRoot && !PreparePerUserRoot(paths, ComputeRuntimePaths(programDir).g_strRootPath))
+        return false;
     const QString section = QStringLiteral("Setting");
     const QString& ini = paths.g_strIniFile;
 
@@ -109,11 +209,18 @@ bool AppContext::InitApplication(const QString& programDir)
     else
         tables.m_iAnsiCodepage = DefaultAnsiCodepage(tables.g_iSetLanguageCodepage, tables.g_iLangeCodepageToConvert);
 
-    const QString logFolder = paths.g_strAppPath + QStringLiteral("log");
+    const QString logFolder = paths.g_strWorkPath + QStringLiteral("log");
     if (!QFileInfo(logFolder).isFile())
         MakeDir(logFolder); // the program runs on without a log
     SetLogFolder(logFolder);
 
+    MainDatabaseSettings server;
+    QString why;
+    if (!ReadMainDatabaseSettings(ini, &server, &why)) {
+        ReportError(QStringLiteral("InitApplication ") + ini, why);
+        return false;
+    }
+    m_db->setMainSettings(server);
     m_db->setLanguage(tables.g_strLanguage);
     if (!m_db->OpenDatabases(paths.g_strRootPath))
         return false;
@@ -122,6 +229,11 @@ bool AppContext::InitApplication(const QString& programDir)
     if (!LoadComboLists())
         return false;
     tables.softwareName = m_db->GetLangString(QStringLiteral("Global"), QStringLiteral("SoftwareName"));
+
+    bool quitOk = false;
+    const int quitAfter = qEnvironmentVariableIntValue(kQuitAfterStartVariable, &quitOk);
+    if (quitOk && quitAfter >= 0 && QCoreApplication::instance())
+        QTimer::singleShot(quitAfter, QCoreApplication::instance(), &QCoreApplication::quit);
     return true;
 }
 

@@ -1,12 +1,15 @@
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/fileutil.h"
+#include "platform/ini.h"
 #include "platform/log.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlRecord>
 
@@ -18,6 +21,7 @@ namespace quillon {
 namespace {
 
 std::atomic<int> g_connectionCounter{0};
+DatabasePasswordPrompt g_passwordPrompt;
 
 QString errorText(const QSqlError& e)
 {
@@ -59,6 +63,29 @@ QStringList splitSeed(const QString& text)
     return statements;
 }
 
+// The seed files of a prefix in the order they run: name order without the
+// extension, so "language.sql" runs before "language-shell.sql".
+QStringList orderedSeeds(const QDir& seedDir, const QString& seedPrefix)
+{
+    QStringList seeds = seedDir.entryList({seedPrefix + QStringLiteral("*.sql")}, QDir::Files);
+    std::sort(seeds.begin(), seeds.end(), [](const QString& a, const QString& b) {
+        const QString ka = a.left(a.size() - 4);
+        const QString kb = b.left(b.size() - 4);
+        return ka == kb ? a < b : ka < kb;
+    });
+    return seeds;
+}
+
+// The table a seed statement makes or fills ("" for anything else), lower case.
+QString seedStatementTable(const QString& statement)
+{
+    static const QRegularExpression re(
+        QStringLiteral(R"re(^\s*(?:CREATE\s+TABLE|INSERT\s+INTO|CREATE\s+(?:UNIQUE\s+)?INDEX\s+\w+\s+ON)\s+"?(\w+)"?)re"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = re.match(statement);
+    return m.hasMatch() ? m.captured(1).toLower() : QString();
+}
+
 void dropConnection(const QString& name)
 {
     if (!QSqlDatabase::contains(name))
@@ -71,6 +98,52 @@ void dropConnection(const QString& name)
 }
 
 } // namespace
+
+QString MainDatabaseSettings::describe() const
+{
+    QString s = user.isEmpty() ? QString() : user + QLatin1Char('@');
+    return s + host + QLatin1Char(':') + QString::number(port) + QLatin1Char('/') + name;
+}
+
+bool ReadMainDatabaseSettings(const QString& iniFile, MainDatabaseSettings* out, QString* error)
+{
+    const QString section = QStringLiteral("Database");
+    MainDatabaseSettings s;
+    const QString driver = ReadIniString(section, QStringLiteral("Driver"), iniFile).trimmed();
+    if (driver.isEmpty() || driver.compare(QLatin1String("SQLITE"), Qt::CaseInsensitive) == 0) {
+        s.driver = MainDatabaseSettings::Driver::Sqlite;
+    } else if (driver.compare(QLatin1String("PSQL"), Qt::CaseInsensitive) == 0) {
+        s.driver = MainDatabaseSettings::Driver::Psql;
+    } else {
+        // Falling back to the local file would quietly split the store's shared scale list.
+        *error = QStringLiteral("Driver=%1 in section [Database] is neither SQLITE nor PSQL.").arg(driver);
+        return false;
+    }
+    const QString host = ReadIniString(section, QStringLiteral("Host"), iniFile).trimmed();
+    if (!host.isEmpty())
+        s.host = host;
+    const QString port = ReadIniString(section, QStringLiteral("Port"), iniFile).trimmed();
+    if (!port.isEmpty()) {
+        bool ok = false;
+        const int p = port.toInt(&ok);
+        if (!ok || p < 1 || p > 65535) {
+            *error = QStringLiteral("Port=%1 in section [Database] is not a port number (1 to 65535).").arg(port);
+            return false;
+        }
+        s.port = p;
+    }
+    const QString name = ReadIniString(section, QStringLiteral("Name"), iniFile).trimmed();
+    if (!name.isEmpty())
+        s.name = name;
+    s.user = ReadIniString(section, QStringLiteral("User"), iniFile).trimmed();
+    *out = s;
+    return true;
+}
+
+void SetDatabasePasswordPrompt(DatabasePasswordPrompt prompt)
+{
+    g_passwordPrompt = std::move(prompt);
+}
 
 Database::Database()
 {
@@ -120,12 +193,13 @@ bool Database::OpenDatabases(const QString& rootPath)
         root += QLatin1Char('/');
     const QString folder = root + QStringLiteral("Database");
     m_languagePath = folder + QLatin1Char('/') + QLatin1String(kLanguageFile);
-    m_mainPath = folder + QLatin1Char('/') + QLatin1String(kMainFile);
+    m_mainPath = isMainOnServer() ? QStringLiteral("PostgreSQL ") + m_mainSettings.describe()
+                                  : folder + QLatin1Char('/') + QLatin1String(kMainFile);
 
     if (!MakeDir(folder))
         return false;
     if (!openOne(m_languageConn, m_languagePath, QStringLiteral("language")) || !checkLanguageTable()
-        || !openOne(m_mainConn, m_mainPath, QStringLiteral("vexo2005"))) {
+        || !(isMainOnServer() ? openServer(m_mainConn) : openOne(m_mainConn, m_mainPath, QStringLiteral("vexo2005")))) {
         Close();
         return false;
     }
@@ -176,13 +250,7 @@ bool Database::createFromSeeds(const QString& path, const QString& seedPrefix)
 {
     const QString source = QStringLiteral("OpenDatabases ") + path;
     QDir seedDir(m_seedFolder);
-    QStringList seeds = seedDir.entryList({seedPrefix + QStringLiteral("*.sql")}, QDir::Files);
-    // Name order without the extension, so "language.sql" runs before "language-shell.sql".
-    std::sort(seeds.begin(), seeds.end(), [](const QString& a, const QString& b) {
-        const QString ka = a.left(a.size() - 4);
-        const QString kb = b.left(b.size() - 4);
-        return ka == kb ? a < b : ka < kb;
-    });
+    const QStringList seeds = orderedSeeds(seedDir, seedPrefix);
     if (seeds.isEmpty()) {
         ReportError(source, QStringLiteral("The database file is missing and there is no SQL seed (%1*.sql) to create it.")
                                 .arg(seedPrefix));
@@ -234,6 +302,118 @@ bool Database::createFromSeeds(const QString& path, const QString& seedPrefix)
         ReportError(source, failure);
         return false;
     }
+    return true;
+}
+
+bool Database::openServer(const QString& connectionName)
+{
+    const QString source = QStringLiteral("OpenDatabases ") + m_mainPath;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        ReportError(source, QStringLiteral("The PostgreSQL driver of Qt is not installed (Debian package libqt6sql6-psql)."));
+        return false;
+    }
+    QString password;
+    bool havePassword = false;
+    {
+        const QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillon"),
+                              QStringLiteral("Quillon"));
+        const QVariant v = store.value(QLatin1String(kDatabasePasswordKey));
+        if (v.isValid()) {
+            password = v.toString();
+            havePassword = true;
+        }
+    }
+    if (!havePassword && g_passwordPrompt) {
+        const std::optional<QString> asked = g_passwordPrompt(m_mainSettings);
+        if (!asked) {
+            ReportError(source, QStringLiteral("No password was given for the database server."));
+            return false;
+        }
+        password = *asked;
+        havePassword = true;
+    }
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+    db.setHostName(m_mainSettings.host);
+    db.setPort(m_mainSettings.port);
+    db.setDatabaseName(m_mainSettings.name);
+    if (!m_mainSettings.user.isEmpty())
+        db.setUserName(m_mainSettings.user);
+    if (havePassword)
+        db.setPassword(password);
+    // An unreachable server must not hold the start for minutes.
+    db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    const bool opened = db.open();
+    // The connection keeps its own copy; nothing else needs the password.
+    db.setPassword(QString());
+    if (!opened) {
+        ReportError(source, errorText(db.lastError()));
+        return false;
+    }
+    return createMissingServerTables(source);
+}
+
+bool Database::createMissingServerTables(const QString& source)
+{
+    QDir seedDir(m_seedFolder);
+    const QStringList seeds = orderedSeeds(seedDir, QStringLiteral("vexo2005"));
+    if (seeds.isEmpty()) {
+        ReportError(source, QStringLiteral("There is no SQL seed (vexo2005*.sql) for the tables of the main database."));
+        return false;
+    }
+    QSqlDatabase db = mainDb();
+    QString failure;
+    int created = 0;
+    {
+        QSqlQuery q(db);
+        if (!db.transaction()) {
+            ReportError(source, errorText(db.lastError()));
+            return false;
+        }
+        // Workstations starting together: the first makes the tables, the others
+        // wait here and then find them.
+        if (!q.exec(QStringLiteral("select pg_advisory_xact_lock(2005052)")))
+            failure = errorText(q.lastError());
+        QSet<QString> existing;
+        if (failure.isEmpty()) {
+            if (!q.exec(QStringLiteral("select lower(table_name) from information_schema.tables "
+                                       "where table_schema = current_schema()")))
+                failure = errorText(q.lastError());
+            while (failure.isEmpty() && q.next())
+                existing.insert(q.value(0).toString());
+        }
+        // Each seed statement makes or fills one table; a table already there,
+        // with whatever rows the store has, is left alone.
+        for (const QString& name : seeds) {
+            if (!failure.isEmpty())
+                break;
+            QFile f(seedDir.filePath(name));
+            if (!f.open(QIODevice::ReadOnly)) {
+                failure = QStringLiteral("%1: %2").arg(name, f.errorString());
+                break;
+            }
+            const QStringList statements = splitSeed(QString::fromUtf8(f.readAll()));
+            for (qsizetype i = 0; i < statements.size() && failure.isEmpty(); ++i) {
+                const QString table = seedStatementTable(statements[i]);
+                if (table.isEmpty() || existing.contains(table))
+                    continue;
+                if (!q.exec(statements[i]))
+                    failure = QStringLiteral("%1, statement %2: %3").arg(name).arg(i + 1).arg(errorText(q.lastError()));
+                else if (statements[i].trimmed().startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive))
+                    ++created;
+            }
+        }
+        q.finish();
+    }
+    if (failure.isEmpty() && !db.commit())
+        failure = errorText(db.lastError());
+    if (!failure.isEmpty()) {
+        db.rollback();
+        ReportError(source, failure);
+        return false;
+    }
+    if (created > 0)
+        WriteLog(QStringLiteral("OpenDatabases %1: %2 missing table(s) created").arg(m_mainPath).arg(created));
     return true;
 }
 

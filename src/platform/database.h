@@ -1,14 +1,40 @@
 #pragma once
 // The two SQLite databases of the root folder: "Database/VEXO2005.sqlite" (scale
-// models, scales) and "Database/language.sqlite" (the interface texts).
+// models, scales) and "Database/language.sqlite" (the interface texts). The main
+// one can instead live on a PostgreSQL server that the workstations of a store share.
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace quillon {
+
+// Section "Database" of the INI file: where the main database lives.
+struct MainDatabaseSettings {
+    enum class Driver { Sqlite, Psql };
+    Driver driver = Driver::Sqlite;   // "Driver": "SQLITE" (default) or "PSQL"
+    QString host = QStringLiteral("localhost"); // "Host"
+    int port = 5432;                  // "Port"
+    QString name = QStringLiteral("quillon");   // "Name": the database on the server
+    QString user;                     // "User"; empty: the login name
+    // "user@host:port/name", for messages (never with the password).
+    QString describe() const;
+};
+
+// Reads section "Database" of the INI file (missing keys keep the defaults).
+// False with *error for a driver or port nobody can have meant.
+bool ReadMainDatabaseSettings(const QString& iniFile, MainDatabaseSettings* out, QString* error);
+
+// The server password comes from the per-user settings store ("Quillon"/"Quillon",
+// this key); when the store has none the prompt is asked, if one is set (the GUI
+// sets one, tools do not). Without either, the connection goes without a password
+// (trust, peer or ~/.pgpass). The prompt returns nullopt when the user cancels.
+constexpr const char* kDatabasePasswordKey = "Database/Password";
+using DatabasePasswordPrompt = std::function<std::optional<QString>(const MainDatabaseSettings&)>;
+void SetDatabasePasswordPrompt(DatabasePasswordPrompt prompt);
 
 class Database {
 public:
@@ -26,6 +52,12 @@ public:
     // "vexo2005*.sql" and "language*.sql", run in name order). Default ":/sql".
     void setSeedFolder(const QString& folder) { m_seedFolder = folder; }
     QString seedFolder() const { return m_seedFolder; }
+
+    // Where OpenDatabases finds the main database; SQLite unless told otherwise.
+    // On a server the seeds' tables that are missing are created there.
+    void setMainSettings(const MainDatabaseSettings& settings) { m_mainSettings = settings; }
+    const MainDatabaseSettings& mainSettings() const { return m_mainSettings; }
+    bool isMainOnServer() const { return m_mainSettings.driver == MainDatabaseSettings::Driver::Psql; }
 
     // Opens both files under rootPath + "Database/", creating the folder and a
     // missing file from the seeds; an existing file is never replaced. A file
@@ -51,6 +83,7 @@ public:
 
     QSqlDatabase mainDb() const;
     QSqlDatabase languageDb() const;
+    // The file, or the server's describe() text.
     QString mainFilePath() const { return m_mainPath; }
     QString languageFilePath() const { return m_languagePath; }
 
@@ -58,6 +91,8 @@ private:
     bool openOne(const QString& connectionName, const QString& path, const QString& seedPrefix);
     bool createFromSeeds(const QString& path, const QString& seedPrefix);
     bool checkLanguageTable();
+    bool openServer(const QString& connectionName);
+    bool createMissingServerTables(const QString& source);
 
     QString m_mainConn;
     QString m_languageConn;
@@ -65,6 +100,7 @@ private:
     QString m_languagePath;
     QString m_seedFolder = QStringLiteral(":/sql");
     QString m_language = QStringLiteral("English");
+    MainDatabaseSettings m_mainSettings;
     bool m_open = false;
     std::unique_ptr<QSqlQuery> m_langQuery; // prepared once per language
 };
