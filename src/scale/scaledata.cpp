@@ -1,0 +1,102 @@
+#include "scale/scaledata.h"
+
+#include "app/startup.h"
+#include "model/tables.h"
+#include "platform/database.h"
+#include "platform/ini.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace quillon {
+
+namespace {
+const QString kListSql = QStringLiteral(
+    "Select SC_No, SC_IP, SCALE_NAME from SCALE, SCALE_MODEL where SC_Used=true and SC_MODEL_ID=ID order by SC_No");
+}
+
+bool IsDottedIPv4(const QString& address)
+{
+    const QStringList parts = address.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (const QString& part : parts) {
+        if (part.isEmpty() || part.size() > 3)
+            return false;
+        for (const QChar c : part) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+        }
+        if (part.size() > 1 && part.front() == QLatin1Char('0'))
+            return false;
+        if (part.toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
+qint16 GetScaleNoFromIP(const QString& ip)
+{
+    const qsizetype dot = ip.lastIndexOf(QLatin1Char('.'));
+    const QString tail = dot < 0 ? ip : ip.mid(dot + 1);
+    bool overflow = false;
+    const qint16 n = RoundToInt16(LeadingNumber(tail), &overflow);
+    return overflow ? 0 : n;
+}
+
+QList<ScaleRow> ListScales(Database& db, bool* ok)
+{
+    QList<ScaleRow> rows;
+    auto q = db.QueryVexoDB(kListSql);
+    if (ok)
+        *ok = bool(q);
+    if (!q)
+        return rows;
+    while (q->next()) {
+        ScaleRow r;
+        r.SC_NO = q->value(0).toInt();
+        r.SC_IP = q->value(1).toString();
+        r.SCALE_NAME = q->value(2).toString();
+        rows << r;
+    }
+    return rows;
+}
+
+bool ScaleExists(Database& db, const QString& ip)
+{
+    auto q = db.QueryVexoDB(QStringLiteral("Select SC_IP from SCALE where SC_IP=?"), {ip});
+    return q && q->next();
+}
+
+bool AddScale(Database& db, const QString& ip, int modelId)
+{
+    return bool(db.QueryVexoDB(
+        QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) VALUES(?,97,?,1,?)"),
+        {int(GetScaleNoFromIP(ip)), ip, modelId}));
+}
+
+bool ChangeScale(Database& db, const QString& oldIp, const QString& newIp, int modelId)
+{
+    return bool(db.QueryVexoDB(QStringLiteral("UPDATE SCALE set SC_NO=?, SC_IP=?, SC_MODEL_ID=? where SC_IP=?"),
+                               {int(GetScaleNoFromIP(newIp)), newIp, modelId, oldIp}));
+}
+
+bool DeleteScale(Database& db, const QString& ip)
+{
+    return bool(db.QueryVexoDB(QStringLiteral("delete from SCALE where SC_IP=?"), {ip}));
+}
+
+int GetScaleModelIndexByIP(AppContext& ctx, const QString& ip)
+{
+    auto q = ctx.db().QueryVexoDB(QStringLiteral("select SC_MODEL_ID from SCALE where SC_IP=?"), {ip});
+    if (!q || !q->next())
+        return 0;
+    return FindScaleModelIndexByID(ctx, qint16(q->value(0).toInt()));
+}
+
+int FindScaleModelIndexByID(AppContext& ctx, int id)
+{
+    return quillon::FindScaleModelIndexByID(ctx.tables, id);
+}
+
+} // namespace quillon

@@ -1,0 +1,467 @@
+#include "scale/transfer.h"
+
+#include "app/startup.h"
+#include "model/datafile.h"
+#include "platform/database.h"
+#include "platform/ini.h"
+#include "platform/log.h"
+#include "scale/clsScaleSelect.h"
+#include "scale/popupmsg.h"
+#include "scale/scaledata.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTimer>
+
+namespace quillon {
+
+namespace {
+constexpr int kTypeCodes[3] = {52, 56, 61};
+constexpr int kDefaultLimitMs = 30000;
+constexpr int kWaitStepMs = 2000;
+constexpr int kNoResultCode = 98;
+constexpr int kNotInResultCode = 99;
+constexpr int kInvalidAddressCode = 6;
+const char* const kSendHeadings[3] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
+const char* const kRecvHeadings[3] = {"msgRecvFormatFromScale", "msgRecvTextFromScale", "msgRecvShopnameFromScale"};
+const QString kCrLf = QStringLiteral("\r\n");
+
+// The kill limit; tests may shorten it, nothing lengthens it.
+int driverLimitMs()
+{
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue("QUILLON_DRIVER_TIMEOUT_MS", &ok);
+    return ok && v > 0 && v < kDefaultLimitMs ? v : kDefaultLimitMs;
+}
+
+// An address as it may appear in a report line: no line breaks or separators from a damaged table.
+QString printable(const QString& address)
+{
+    QString s = address.left(64);
+    for (QChar& c : s) {
+        if (c.unicode() < 0x20 || c == QLatin1Char(';') || c == QChar(0x7f))
+            c = QLatin1Char('?');
+    }
+    return s;
+}
+
+QString reportLine(const QString& address, const QString& codeText)
+{
+    QString a = printable(address);
+    if (a.size() < 16)
+        a += QString(16 - a.size(), QLatin1Char(' '));
+    return a + QLatin1Char(':') + codeText + kCrLf;
+}
+} // namespace
+
+// --- result file ----------------------------------------------------------------------
+
+QString ReadDriverResult(const QString& resultFile, const QStringList& addresses,
+                         const std::function<QString(int code)>& codeText)
+{
+    QByteArray line;
+    const Result read = ReadFirstLine(resultFile, &line);
+    QString report;
+    if (!read) {
+        // No result means nothing is known about any scale: never a success.
+        WriteLog(QStringLiteral("ReadDriverResult %1:    %2").arg(resultFile, read.error));
+        for (const QString& a : addresses)
+            report += reportLine(a, codeText(kNoResultCode));
+        return report;
+    }
+    QHash<QString, int> codes;
+    const QStringList entries = QString::fromLatin1(line).split(QLatin1Char(';'));
+    for (const QString& entry : entries) {
+        const qsizetype colon = entry.indexOf(QLatin1Char(':'));
+        if (colon < 0)
+            continue;
+        const QString address = entry.left(colon);
+        const QString codePart = entry.mid(colon + 1).trimmed();
+        // A code that is no number is no answer; it must not read as 0 (success).
+        bool isNumber = !codePart.isEmpty();
+        for (qsizetype i = 0; i < codePart.size() && isNumber; ++i) {
+            const QChar c = codePart[i];
+            isNumber = c.isDigit() || (i == 0 && c == QLatin1Char('-') && codePart.size() > 1);
+        }
+        bool overflow = false;
+        const qint16 code = isNumber ? RoundToInt16(LeadingNumber(codePart), &overflow) : 0;
+        if (!isNumber || overflow)
+            continue;
+        if (!codes.contains(address))
+            codes.insert(address, code);
+    }
+    for (const QString& a : addresses) {
+        const auto it = codes.constFind(a);
+        const int code = it == codes.constEnd() ? kNotInResultCode : *it;
+        if (code != 0)
+            report += reportLine(a, codeText(code));
+    }
+    return report;
+}
+
+void KillProcess(QProcess* process)
+{
+    if (!process || process->state() == QProcess::NotRunning)
+        return;
+    process->kill();
+    process->waitForFinished(3000);
+}
+
+// --- controller ---------------------------------------------------------------------------
+
+TransferController::TransferController(AppContext& ctx, QWidget* mainWindow, TransferCallbacks callbacks,
+                                       QObject* parent)
+    : QObject(parent), m_ctx(ctx), m_mainWindow(mainWindow), m_cb(std::move(callbacks))
+{
+    m_waitStep = new QTimer(this);
+    connect(m_waitStep, &QTimer::timeout, this, &TransferController::checkTimeLimit);
+}
+
+TransferController::~TransferController()
+{
+    if (m_driver) {
+        m_driver->disconnect(this);
+        KillProcess(m_driver);
+        delete m_driver;
+        m_driver = nullptr;
+    }
+    if (m_op != Op::None)
+        deleteExchangeFiles();
+}
+
+QString TransferController::text(const QString& section, const QString& key) const
+{
+    return m_ctx.db().GetLangString(section, key);
+}
+
+QString TransferController::PerScaleFile(const QString& address, int typeCode) const
+{
+    return m_ctx.paths.g_strAppPath + QStringLiteral("SM") + address + QStringLiteral("F%1.DAT").arg(typeCode);
+}
+
+QString TransferController::ResultFile() const
+{
+    return m_ctx.paths.g_strAppPath + QStringLiteral("result");
+}
+
+QString TransferController::DriverProgram() const
+{
+    return m_ctx.paths.g_strAppPath + QStringLiteral("vexowtcp");
+}
+
+QStringList TransferController::TempFiles() const
+{
+    const QString dir = m_ctx.paths.g_strAppPath;
+    return {dir + QStringLiteral("~tmpSendFormat.dat"), dir + QStringLiteral("~tmpSendText.dat"),
+            dir + QStringLiteral("~tmpSendShopName.dat")};
+}
+
+ScalePick TransferController::pick(bool multi)
+{
+    if (m_cb.pickScales)
+        return m_cb.pickScales(multi);
+    clsScaleSelect picker(m_ctx, m_mainWindow);
+    picker.m_bMultiSelect = multi;
+    picker.m_iDeptID = -1;
+    picker.Show();
+    return ScalePick{picker.m_bCancel, picker.m_strScales};
+}
+
+QString TransferController::invalidAddressLines() const
+{
+    QString lines;
+    for (const QString& a : m_invalid)
+        lines += reportLine(a, text(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(kInvalidAddressCode)));
+    return lines;
+}
+
+void TransferController::setProgress(int done, const QString& step)
+{
+    m_done = done;
+    emit progressChanged(m_done, m_total, step);
+}
+
+void TransferController::SendToScales()
+{
+    if (busy() || !m_cb.hasActiveDocument || !m_cb.hasActiveDocument())
+        return;
+    const ScalePick chosen = pick(true);
+    if (chosen.m_bCancel || chosen.m_strScales.isEmpty() || busy())
+        return;
+
+    m_addresses.clear();
+    m_invalid.clear();
+    // Only a plain dotted address may become a file name or a driver argument.
+    for (const QString& a : chosen.m_strScales.split(QLatin1Char(';')))
+        (IsDottedIPv4(a) ? m_addresses : m_invalid) << a;
+    m_op = Op::Send;
+    m_report.clear();
+    m_type = 0;
+    m_total = 3 * int(m_addresses.size());
+    emit busyChanged(true);
+    setProgress(0, text(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[0])));
+
+    if (m_addresses.isEmpty()) {
+        for (m_type = 0; m_type < 3; ++m_type) {
+            if (m_type > 0)
+                m_report += kCrLf;
+            m_report += text(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[m_type])) + kCrLf +
+                        invalidAddressLines();
+        }
+        completeSend();
+        return;
+    }
+
+    const QStringList temp = TempFiles();
+    const bool exported = m_cb.exportFormatData && m_cb.exportTextData && m_cb.exportFormatData(temp[0]) &&
+                          m_cb.exportTextData(temp[1], 10) && m_cb.exportTextData(temp[2], 11);
+    if (!exported) {
+        // The document has said why; nothing half-exported may reach a scale.
+        endCommand(QString(), QString(), 0, false);
+        return;
+    }
+    for (const QString& a : std::as_const(m_addresses)) {
+        for (int k = 0; k < 3; ++k) {
+            const QString target = PerScaleFile(a, kTypeCodes[k]);
+            QFile::remove(target);
+            // A copy that fails shows as the driver's "file missing" for this scale.
+            if (!QFile::copy(temp[k], target))
+                WriteLog(QStringLiteral("SendToScales: cannot copy %1 to %2").arg(temp[k], target));
+        }
+    }
+    startRun();
+}
+
+void TransferController::ReceiveFromScale()
+{
+    if (busy())
+        return;
+    const ScalePick chosen = pick(false);
+    if (chosen.m_bCancel || chosen.m_strScales.isEmpty() || busy())
+        return;
+
+    m_addresses.clear();
+    m_invalid.clear();
+    (IsDottedIPv4(chosen.m_strScales) ? m_addresses : m_invalid) << chosen.m_strScales;
+    m_op = Op::Receive;
+    m_report.clear();
+    m_type = 0;
+    m_total = 3;
+    m_receivedFiles.clear();
+    emit busyChanged(true);
+    setProgress(0, text(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])));
+
+    if (m_addresses.isEmpty()) {
+        m_report = text(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])) + kCrLf + invalidAddressLines();
+        completeReceive();
+        return;
+    }
+    for (int k = 0; k < 3; ++k) {
+        const QString f = PerScaleFile(m_addresses.first(), kTypeCodes[k]);
+        // An older file must never pass for what this run received.
+        QFile::remove(f);
+        m_receivedFiles << f;
+    }
+    startRun();
+}
+
+void TransferController::startRun()
+{
+    const QString result = ResultFile();
+    // A result left by an earlier run must never be read as this run's.
+    if (QFileInfo::exists(result) && !QFile::remove(result))
+        WriteLog(QStringLiteral("Transfer: cannot delete the old result file %1").arg(result));
+
+    const QString program = DriverProgram();
+    if (!QFileInfo(program).isExecutable()) {
+        driverFailedToStart();
+        return;
+    }
+    QStringList args{m_op == Op::Send ? QStringLiteral("WR") : QStringLiteral("RD"),
+                     QString::number(kTypeCodes[m_type])};
+    args += m_addresses;
+
+    m_driver = new QProcess(this);
+    m_driver->setProgram(program);
+    m_driver->setArguments(args);
+    m_driver->setWorkingDirectory(m_ctx.paths.g_strAppPath);
+    m_driver->setStandardOutputFile(QProcess::nullDevice());
+    m_driver->setStandardErrorFile(QProcess::nullDevice());
+    connect(m_driver, &QProcess::finished, this, &TransferController::runFinished, Qt::QueuedConnection);
+    connect(
+        m_driver, &QProcess::errorOccurred, this,
+        [this](QProcess::ProcessError e) {
+            if (e == QProcess::FailedToStart && m_driver && m_driver->state() == QProcess::NotRunning)
+                driverFailedToStart();
+        },
+        Qt::QueuedConnection);
+
+    m_limitMs = driverLimitMs();
+    m_runClock.start();
+    m_driver->start();
+    m_waitStep->start(qMin(kWaitStepMs, m_limitMs));
+}
+
+void TransferController::checkTimeLimit()
+{
+    if (!m_driver || m_runClock.elapsed() <= m_limitMs)
+        return;
+    m_waitStep->stop();
+    m_driver->disconnect(this);
+    KillProcess(m_driver);
+    m_driver->deleteLater();
+    m_driver = nullptr;
+    WriteLog(QStringLiteral("Transfer: the driver ran longer than %1 ms and was stopped").arg(m_limitMs));
+    endCommand(text(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError")), QString(), PopupMsg::KindError,
+               true);
+}
+
+void TransferController::driverFailedToStart()
+{
+    m_waitStep->stop();
+    if (m_driver) {
+        m_driver->disconnect(this);
+        m_driver->deleteLater();
+        m_driver = nullptr;
+    }
+    const QString message = text(QStringLiteral("frmMain"), QStringLiteral("msgCreateDriverError"));
+    WriteLog(QStringLiteral("Transfer: cannot start %1").arg(DriverProgram()));
+    endCommand(QString(), QString(), 0, false);
+    if (m_cb.showCritical)
+        m_cb.showCritical(message);
+    else
+        QMessageBox::critical(m_mainWindow, QString(), message, QMessageBox::Ok);
+}
+
+void TransferController::runFinished()
+{
+    if (!m_driver)
+        return;
+    m_waitStep->stop();
+    m_driver->disconnect(this);
+    m_driver->deleteLater();
+    m_driver = nullptr;
+
+    const QString failures =
+        ReadDriverResult(ResultFile(), m_addresses,
+                         [this](int code) { return text(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(code)); }) +
+        invalidAddressLines();
+    const QString section = QStringLiteral("frmMain");
+    if (m_op == Op::Send) {
+        if (m_type > 0)
+            m_report += kCrLf;
+        m_report += text(section, QString::fromLatin1(kSendHeadings[m_type]));
+        if (!failures.isEmpty())
+            m_report += kCrLf + failures;
+        else
+            m_report += text(section, QStringLiteral("msgAllSuccessful")) + kCrLf;
+        ++m_type;
+        if (m_type < 3) {
+            setProgress(m_type * int(m_addresses.size()), text(section, QString::fromLatin1(kSendHeadings[m_type])));
+            startRun();
+        } else {
+            setProgress(m_total, QString());
+            completeSend();
+        }
+        return;
+    }
+
+    if (!failures.isEmpty()) {
+        // Data that did not arrive is neither imported nor trusted.
+        QFile::remove(m_receivedFiles[m_type]);
+        m_receivedFiles[m_type].clear();
+        if (m_type > 0)
+            m_report += kCrLf;
+        m_report += text(section, QString::fromLatin1(kRecvHeadings[m_type])) + kCrLf + failures;
+    }
+    ++m_type;
+    if (m_type < 3) {
+        setProgress(m_type, text(section, QString::fromLatin1(kRecvHeadings[m_type])));
+        startRun();
+    } else {
+        setProgress(m_total, QString());
+        completeReceive();
+    }
+}
+
+void TransferController::completeSend()
+{
+    endCommand(m_report, text(QStringLiteral("frmMain"), QStringLiteral("msgSendToScaleResult")),
+               PopupMsg::KindInformation, true);
+}
+
+void TransferController::completeReceive()
+{
+    if (!m_addresses.isEmpty() && !m_receivedFiles.isEmpty() && !m_receivedFiles[0].isEmpty()) {
+        const int model = GetScaleModelIndexByIP(m_ctx, m_addresses.first());
+        if (m_cb.importReceivedData)
+            m_cb.importReceivedData(m_receivedFiles[0], m_receivedFiles[1], m_receivedFiles[2], model);
+        endCommand(QString(), QString(), 0, false);
+        return;
+    }
+    endCommand(m_report, text(QStringLiteral("frmMain"), QStringLiteral("msgRecvFromScaleResult")),
+               PopupMsg::KindError, true);
+}
+
+void TransferController::deleteExchangeFiles()
+{
+    for (const QString& a : std::as_const(m_addresses)) {
+        for (int code : kTypeCodes)
+            QFile::remove(PerScaleFile(a, code));
+    }
+    if (m_op == Op::Send) {
+        for (const QString& f : TempFiles())
+            QFile::remove(f);
+    }
+}
+
+void TransferController::endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup)
+{
+    m_waitStep->stop();
+    deleteExchangeFiles();
+    m_op = Op::None;
+    m_addresses.clear();
+    m_invalid.clear();
+    m_receivedFiles.clear();
+    m_lastReport = showPopup ? popupMessage : QString();
+    emit busyChanged(false);
+    if (showPopup) {
+        if (m_cb.showPopup)
+            m_cb.showPopup(popupMessage, popupTitle, kind);
+        else
+            ShowPopupMsg(m_mainWindow, m_ctx.paths.g_strAppPath, popupMessage, popupTitle, kind);
+    }
+    emit finished(m_lastReport);
+}
+
+QWidget* TransferController::createProgressWidget(QWidget* parent)
+{
+    auto* w = new QWidget(parent);
+    w->setObjectName(QStringLiteral("transferProgress"));
+    auto* label = new QLabel(w);
+    auto* bar = new QProgressBar(w);
+    bar->setFormat(QStringLiteral("%v / %m"));
+    bar->setMaximumWidth(180);
+    bar->setRange(0, qMax(1, m_total));
+    bar->setValue(m_done);
+    auto* layout = new QHBoxLayout(w);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(label);
+    layout->addWidget(bar);
+    w->setVisible(busy());
+    connect(this, &TransferController::busyChanged, w, &QWidget::setVisible);
+    connect(this, &TransferController::progressChanged, w, [label, bar](int done, int total, const QString& step) {
+        label->setText(step);
+        bar->setRange(0, qMax(1, total));
+        bar->setValue(done);
+    });
+    return w;
+}
+
+} // namespace quillon

@@ -1,0 +1,118 @@
+#pragma once
+// Sending the active label to scales and fetching one from a scale, through the
+// transfer driver in the program folder. Runs as a small state machine on the
+// driver process's signals and timers: nothing waits on the user-interface thread.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+
+class QProcess;
+class QTimer;
+class QWidget;
+
+namespace quillon {
+
+class AppContext;
+
+// What the picker handed back.
+struct ScalePick {
+    bool m_bCancel = true;
+    QString m_strScales;   // addresses joined by ";"
+};
+
+// The main window's side of a transfer.
+struct TransferCallbacks {
+    // True when there is an active document to send.
+    std::function<bool()> hasActiveDocument;
+    // The active document's exports; false when the file was not written (already reported).
+    std::function<bool(const QString& path)> exportFormatData;
+    std::function<bool(const QString& path, int fieldType)> exportTextData;   // 10 text, 11 shop name
+    // One new document per received format record; an empty path: that data did not arrive.
+    std::function<void(const QString& formatFile, const QString& textFile, const QString& shopNameFile, int model)>
+        importReceivedData;
+    // Optional: the picker (default: clsScaleSelect over the main window).
+    std::function<ScalePick(bool multiSelect)> pickScales;
+    // Optional: a critical message with an OK button (default: a message box).
+    std::function<void(const QString& text)> showCritical;
+    // Optional: the result pop-up (default: ShowPopupMsg at the main window's corner).
+    std::function<void(const QString& message, const QString& title, int kind)> showPopup;
+};
+
+class TransferController : public QObject {
+    Q_OBJECT
+public:
+    TransferController(AppContext& ctx, QWidget* mainWindow, TransferCallbacks callbacks, QObject* parent = nullptr);
+    ~TransferController() override;
+
+    // Both return as soon as the driver runs; busyChanged(false) and finished() tell the end.
+    // While busy() a second call does nothing.
+    void SendToScales();
+    void ReceiveFromScale();
+
+    bool busy() const { return m_op != Op::None; }
+    int progressDone() const { return m_done; }
+    int progressTotal() const { return m_total; }
+    // The report of the last command ("" when nothing was shown).
+    QString lastReport() const { return m_lastReport; }
+
+    // A status-bar sized progress indicator that shows itself while a transfer runs.
+    QWidget* createProgressWidget(QWidget* parent);
+
+    // Paths of the program folder's exchange files.
+    QString PerScaleFile(const QString& address, int typeCode) const;
+    QString ResultFile() const;
+    QString DriverProgram() const;
+    QStringList TempFiles() const;
+
+signals:
+    void busyChanged(bool busy);
+    void progressChanged(int done, int total, const QString& step);
+    void finished(const QString& report);
+
+private:
+    enum class Op { None, Send, Receive };
+    void startRun();
+    void runFinished();
+    void checkTimeLimit();
+    void driverFailedToStart();
+    void completeSend();
+    void completeReceive();
+    void endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup);
+    void deleteExchangeFiles();
+    void setProgress(int done, const QString& step);
+    QString text(const QString& section, const QString& key) const;
+    QString invalidAddressLines() const;
+    ScalePick pick(bool multi);
+
+    AppContext& m_ctx;
+    QPointer<QWidget> m_mainWindow;
+    TransferCallbacks m_cb;
+
+    Op m_op = Op::None;
+    QStringList m_addresses;     // valid addresses in the picker's order
+    QStringList m_invalid;       // addresses reported and skipped
+    QStringList m_receivedFiles; // receive: files still known (empty = did not arrive)
+    int m_type = 0;              // 0, 1, 2: 52, 56, 61
+    QString m_report;
+    QString m_lastReport;
+    int m_done = 0;
+    int m_total = 0;
+    QProcess* m_driver = nullptr;
+    QTimer* m_waitStep = nullptr;
+    QElapsedTimer m_runClock;
+    int m_limitMs = 30000;
+};
+
+// The failure report of the last driver run for `addresses`: one line per address
+// whose code is not 0, "address" padded to 16, ":", the code's text, CR LF. A
+// missing or unreadable result is code 98 for every address; an address the result
+// does not list (or lists with a code that is not a number) is code 99.
+QString ReadDriverResult(const QString& resultFile, const QStringList& addresses,
+                         const std::function<QString(int code)>& codeText);
+
+// Terminates a driver that is still running; nothing when it has ended.
+void KillProcess(QProcess* process);
+
+} // namespace quillon
