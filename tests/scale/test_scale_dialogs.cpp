@@ -5,6 +5,7 @@
 #include "scale/frmScaleConfig.h"
 #include "scale/frmScaleEdit.h"
 #include "scale/frmScaleSelect.h"
+#include "scale/popupmsg.h"
 #include "scale/scaledata.h"
 #include "scale/scaledialog.h"
 
@@ -440,6 +441,13 @@ void TestScaleDialogs::grabDialogs()
     select.show();
     QTRY_VERIFY(!select.tmrCheckPing->isActive());
     select.grab().save(out + QStringLiteral("/scaleselect.png"));
+    QWidget main;
+    main.setGeometry(0, 0, 900, 600);
+    main.show();
+    PopupMsg* popup = ShowPopupMsg(&main, env.programDir, QStringLiteral("Format data:\r\n192.168.1.22    :The scale did not answer in time\r\n\r\nText data:All scales received the data.\r\n"),
+                                   QStringLiteral("Send to Scales"), 1);
+    QTest::qWait(50);
+    popup->grab().save(out + QStringLiteral("/popup.png"));
 }
 
 QTEST_MAIN(TestScaleDialogs)
