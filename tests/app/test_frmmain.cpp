@@ -17,6 +17,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QLineEdit>
+#include <QTimer>
 #include <QUrl>
 #include <memory>
 
@@ -626,6 +628,57 @@ private slots:
         QVERIFY2(reported.contains(remove.startsWith(QLatin1String("FieldFont")) ? QStringLiteral("FieldFont.dsc")
                                                                                 : QStringLiteral("FormatField.")),
                  qPrintable(reported));
+    }
+
+    void doubleClickEditsText_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+
+    // The text editor's lines become one undoable edit; cancelling changes nothing.
+    void doubleClickEditsText()
+    {
+        QFETCH(bool, confirm);
+        int textField = -1;
+        const Tables& t = env.ctx.tables;
+        for (int i = 0; i < t.g_arrFieldDef.size() && textField < 0; ++i)
+            if (t.g_arrFieldDef[i].FieldType == FT_SHOPNAME)
+                textField = i;
+        QVERIFY(textField >= 0);
+        frmDocument* doc = w->NewDocument(true);
+        emit w->m_frmToolbox->itemClicked(textField);
+        doc->label().m_bModified = false;
+        const FieldRecord before = doc->label().m_arrFields[textField];
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            QWidget* dlg = QApplication::activeModalWidget();
+            if (!dlg || dlg->objectName() != QLatin1String("frmEditText"))
+                return;
+            seen = true;
+            auto* line = dlg->findChild<QLineEdit*>(QStringLiteral("txtContents"));
+            if (line)
+                line->setText(QStringLiteral("Corner Deli"));
+            auto* button = dlg->findChild<QPushButton*>(confirm ? QStringLiteral("cmdOK") : QStringLiteral("cmdCancel"));
+            if (button)
+                button->click();
+            else
+                static_cast<QDialog*>(dlg)->reject();
+        });
+        emit doc->labelView()->editTextRequested(textField);
+        QVERIFY(seen);
+        const FieldRecord& rec = doc->label().m_arrFields[textField];
+        if (!confirm) {
+            QCOMPARE(rec, before);
+            QVERIFY(!doc->IsModified());
+            return;
+        }
+        QCOMPARE(int(rec.iTextLine), 1);
+        QCOMPARE(rec.strText[1], QStringLiteral("Corner Deli"));
+        QVERIFY(doc->IsModified());
+        w->Execute(Cmd::mnuEditUndo);
+        QCOMPARE(doc->label().m_arrFields[textField], before);
     }
 
     void modelChooser()
