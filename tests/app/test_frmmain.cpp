@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
@@ -679,6 +680,49 @@ private slots:
         QVERIFY(doc->IsModified());
         w->Execute(Cmd::mnuEditUndo);
         QCOMPARE(doc->label().m_arrFields[textField], before);
+    }
+
+    void windowList()
+    {
+        frmDocument* a = w->NewDocument(true);
+        frmDocument* b = w->NewDocument(true);
+        auto* menu = w->findChild<QMenu*>(QStringLiteral("mnuWindow"));
+        QVERIFY(menu);
+        emit menu->aboutToShow();
+        QList<QAction*> entries;
+        for (QAction* act : menu->actions())
+            if (act->data().toInt() == int(Cmd::mnuWindowList))
+                entries << act;
+        QCOMPARE(entries.size(), 2);
+        QVERIFY(entries[0]->text().endsWith(a->Caption()));
+        QVERIFY(entries[1]->isChecked());
+        entries[0]->trigger();
+        QCOMPARE(w->activeDocument(), a);
+        // Refilled, not appended to, each time the menu opens.
+        emit menu->aboutToShow();
+        int count = 0;
+        for (QAction* act : menu->actions())
+            count += act->data().toInt() == int(Cmd::mnuWindowList);
+        QCOMPARE(count, 2);
+        Q_UNUSED(b);
+    }
+
+    void fileFilters_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("qt");
+        QTest::newRow("format files") << kFormatFileFilter << QStringLiteral("Quillon File(*.QLF);;All Files (*.*)");
+        QTest::newRow("data files, trailing bars") << kDataFileFilter << QStringLiteral("Data Files (*.DAT);;All Files (*.*)");
+        QTest::newRow("pattern list without parentheses") << QStringLiteral("Labels|*.QLF;*.qlf")
+                                                            << QStringLiteral("Labels (*.QLF *.qlf)");
+        QTest::newRow("odd count drops the last") << QStringLiteral("Labels|*.QLF|Other") << QStringLiteral("Labels (*.QLF)");
+    }
+
+    void fileFilters()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, qt);
+        QCOMPARE(QtFileFilter(filter), qt);
     }
 
     void modelChooser()
