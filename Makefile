@@ -7,7 +7,8 @@ SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Debian packages the build, the tests and the program need.
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins \
-            libgl-dev xvfb xauth iputils-ping fonts-dejavu-core fonts-wqy-microhei
+            libgl-dev xvfb xauth iputils-ping fonts-dejavu-core fonts-wqy-microhei \
+            postgresql libqt6sql6-psql
 
 # Fuzzing needs clang and libFuzzer besides the packages above.
 FUZZ_PACKAGES := clang-15 libfuzzer-15-dev
@@ -52,6 +53,11 @@ fuzz: deps
 	  $(SUDO) apt-get update && $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $(FUZZ_PACKAGES); \
 	fi
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run-fuzzers.sh
+
+# The Debian package of the program, built into $(BUILD)/.
+.PHONY: package
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -92,8 +92,8 @@ bool IsWritableFolder(const QString& path)
     if (!info.isWritable())
         return false;
 #endif
-    const QFileDevice::Permissions any = QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup
-                                         | QFileDevice::WriteOther;
+    // The mode bits only: Qt's "User" bits follow access(), which lets root write anywhere.
+    const QFileDevice::Permissions any = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return (info.permissions() & any) != 0;
 }
 
