@@ -165,6 +165,15 @@ QString FormatRecord(const Label& label)
 
 Result ExportFormatData(const Label& label, const QString& strFileName)
 {
+    // A value wider than its place (N1 figures read from a scale as hexadecimal can
+    // reach 255) would shift every later entry; the scale must not get such a record.
+    const Tables& t = label.tables();
+    for (int i = 0; i < label.fieldCount(); ++i) {
+        const qint32 type = label.fieldType(i);
+        if (FieldToHex(t, label.m_arrFields[i], type, label.GetMMPerKDot()).size() != FieldEntryLength(type))
+            return Result::Fail(QStringLiteral("Field \"%1\" has a value that does not fit the format data.")
+                                    .arg(i < t.g_arrFieldDef.size() ? t.g_arrFieldDef[i].Name : QString::number(i)));
+    }
     return WriteTextFile(strFileName, FormatRecord(label).toLatin1());
 }
 
