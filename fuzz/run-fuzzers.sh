@@ -32,7 +32,7 @@ for t in $targets; do
   echo "== $t: $seconds s"
   # New inputs go to the first folder only; the regression corpus is read, not grown.
   if QUILLON_FUZZ_SEED_DIR="$corpus" QUILLON_SOURCE_DIR="$src" ASAN_OPTIONS=detect_leaks=0 \
-      "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
+      "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=16384 -rss_limit_mb=2048 -timeout=10 \
       -print_final_stats=1 -artifact_prefix="$artifacts/" $dict "$corpus" "$regress" >"$log" 2>&1; then
     result=ok
   else
