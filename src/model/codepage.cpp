@@ -1,4 +1,5 @@
 #include "codepage.h"
+#include "textbuild.h"
 
 #include <QHash>
 #include <algorithm>
@@ -98,16 +99,140 @@ std::unique_ptr<AnsiTable> buildTable(int codepage)
 
 const AnsiTable* table(int codepage)
 {
+    // Tables live until exit, so a thread may keep the last one it used and skip
+    // the lock: conversions ask for it once per character.
+    thread_local int lastCodepage = 0;
+    thread_local const AnsiTable* lastTable = nullptr;
+    if (lastCodepage == codepage && codepage != 0)
+        return lastTable;
     static std::mutex mutex;
     static std::map<int, std::unique_ptr<AnsiTable>> tables;
     std::lock_guard<std::mutex> lock(mutex);
     auto it = tables.find(codepage);
     if (it == tables.end())
         it = tables.emplace(codepage, buildTable(codepage)).first;
-    return it->second.get();
+    lastCodepage = codepage;
+    lastTable = it->second.get();
+    return lastTable;
+}
+
+// As QString::fromUcs4 of one character, without the temporary string.
+void appendUcs4(QString& out, char32_t u)
+{
+    if (u < 0x10000) {
+        out.append(QChar(char16_t(u)));
+    } else if (u <= 0x10FFFF) {
+        const QChar pair[2] = {QChar::highSurrogate(u), QChar::lowSurrogate(u)};
+        out.append(pair, 2);
+    } else {
+        out += QString::fromUcs4(&u, 1);
+    }
+}
+
+char32_t ansiCharCode(const AnsiTable* t, int code)
+{
+    if (code >= 0 && code < 0x80)
+        return char32_t(code);
+    if (t) {
+        if (code >= 0 && code <= 0xFF)
+            return t->single[code];
+        if (t->doubleByte && code >= -32768 && code < 0)
+            return t->fromDouble.value(quint16(code), char32_t(0xFFFD));
+    }
+    return 0xFFFD;
 }
 
 } // namespace
+
+void AppendAnsiChar(QString& out, int codepage, int code)
+{
+    appendUcs4(out, code >= 0 && code < 0x80 ? char32_t(code) : ansiCharCode(table(codepage), code));
+}
+
+char* WriteAnsi(char* p, int codepage, QStringView text, bool* lossless)
+{
+    bool all = true;
+    const AnsiTable* t = nullptr; // looked up once, and only when needed
+    const qsizetype n = text.size();
+    const char16_t* s = text.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t ch = s[i];
+        if (ch < 0x80) {
+            *p++ = char(ch);
+            continue;
+        }
+        if (QChar::isSurrogate(ch)) {
+            // A pair is one character; a lone half reads as U+FFFD, as toUcs4 gives it.
+            if (QChar::isHighSurrogate(ch) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
+                ch = QChar::surrogateToUcs4(char16_t(ch), s[i + 1]);
+                ++i;
+            } else {
+                ch = 0xFFFD;
+            }
+        }
+        if (!t)
+            t = table(codepage);
+        int code = 63;
+        if (t) {
+            const auto it = t->toCode.constFind(ch);
+            if (it != t->toCode.constEnd())
+                code = it.value() > 0xFF ? int(qint16(it.value())) : int(it.value());
+            else
+                all = false;
+        } else {
+            all = false;
+        }
+        if (code < 0) {
+            *p++ = char((code >> 8) & 0xFF);
+            *p++ = char(code & 0xFF);
+        } else {
+            *p++ = char(code);
+        }
+    }
+    if (lossless)
+        *lossless = all;
+    return p;
+}
+
+void AppendAnsi(QByteArray& out, int codepage, QStringView text, bool* lossless)
+{
+    const qsizetype used = out.size();
+    out.resize(used + 2 * text.size());
+    char* end = WriteAnsi(out.data() + used, codepage, text, lossless);
+    out.resize(end - out.constData());
+}
+
+QString FromAnsiView(int codepage, QByteArrayView bytes)
+{
+    QString out;
+    const qsizetype n = bytes.size();
+    const uchar* p = reinterpret_cast<const uchar*>(bytes.data());
+    qsizetype ascii = 0;
+    while (ascii < n && p[ascii] < 0x80)
+        ++ascii;
+    // An empty text is still not a null string.
+    if (ascii == n)
+        return QString::fromLatin1(n ? bytes.data() : "", n);
+    out.reserve(n);
+    out.append(QLatin1String(bytes.data(), ascii));
+    const AnsiTable* t = nullptr;
+    for (qsizetype i = ascii; i < n; ++i) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            out.append(QChar(b));
+            continue;
+        }
+        if (!t)
+            t = table(codepage);
+        if (t && t->doubleByte && t->lead[b] && i + 1 < n) {
+            appendUcs4(out, ansiCharCode(t, int(qint16(quint16(b << 8 | p[i + 1])))));
+            ++i;
+        } else {
+            appendUcs4(out, t ? t->single[b] : char32_t(0xFFFD));
+        }
+    }
+    return out;
+}
 
 bool AnsiCodepageSupported(int codepage) { return table(codepage) != nullptr; }
 
@@ -130,78 +255,20 @@ int AnsiCode(int codepage, char32_t ch, bool* ok)
 
 QString AnsiChar(int codepage, int code)
 {
-    if (code >= 0 && code < 0x80)
-        return QString(QChar(code));
-    const AnsiTable* t = table(codepage);
-    char32_t u = 0xFFFD;
-    if (t) {
-        if (code >= 0 && code <= 0xFF) {
-            u = t->single[code];
-        } else if (t->doubleByte && code >= -32768 && code < 0) {
-            u = t->fromDouble.value(quint16(code), char32_t(0xFFFD));
-        }
-    }
-    return QString::fromUcs4(&u, 1);
+    QString out;
+    AppendAnsiChar(out, codepage, code);
+    return out;
 }
 
 QByteArray ToAnsi(int codepage, const QString& text, bool* lossless)
 {
     QByteArray out;
     out.reserve(text.size());
-    bool all = true;
-    const AnsiTable* t = nullptr; // looked up once, and only when needed
-    for (const uint ch : text.toUcs4()) {
-        if (ch < 0x80) {
-            out.append(char(ch));
-            continue;
-        }
-        if (!t)
-            t = table(codepage);
-        int code = 63;
-        if (t) {
-            const auto it = t->toCode.constFind(char32_t(ch));
-            if (it != t->toCode.constEnd())
-                code = it.value() > 0xFF ? int(qint16(it.value())) : int(it.value());
-            else
-                all = false;
-        } else {
-            all = false;
-        }
-        if (code < 0) {
-            out.append(char((code >> 8) & 0xFF));
-            out.append(char(code & 0xFF));
-        } else {
-            out.append(char(code));
-        }
-    }
-    if (lossless)
-        *lossless = all;
+    AppendAnsi(out, codepage, text, lossless);
     return out;
 }
 
-QString FromAnsi(int codepage, const QByteArray& bytes)
-{
-    QString out;
-    out.reserve(bytes.size());
-    const AnsiTable* t = nullptr;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const unsigned char b = uchar(bytes[i]);
-        if (b < 0x80) {
-            out.append(QChar(b));
-            continue;
-        }
-        if (!t)
-            t = table(codepage);
-        if (t && t->doubleByte && t->lead[b] && i + 1 < bytes.size()) {
-            out += AnsiChar(codepage, int(qint16(quint16(b << 8 | uchar(bytes[i + 1])))));
-            ++i;
-        } else {
-            const char32_t u = t ? t->single[b] : char32_t(0xFFFD);
-            out += QString::fromUcs4(&u, 1);
-        }
-    }
-    return out;
-}
+QString FromAnsi(int codepage, const QByteArray& bytes) { return FromAnsiView(codepage, bytes); }
 
 bool IsLeadByte(int codepage, unsigned char b)
 {

@@ -1,14 +1,14 @@
 #include "formatfile.h"
 #include "codepage.h"
 #include "datafile.h"
+#include "textbuild.h"
 #include "vbnum.h"
 
 #include <QFile>
-#include <cctype>
+#include <QVarLengthArray>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <cstring>
 
 namespace quillon {
 
@@ -17,56 +17,40 @@ namespace {
 constexpr qint64 kMaxFileBytes = 16ll << 20;
 constexpr int kFieldItems = 12 + 2 * kMaxTextLines;
 
-// printf's %g already drops trailing zeros and keeps the leading one; only the
-// exponent is tidied ("1E+07", not "1e+07").
-QByteArray formatG(double v, int figures)
+void appendQuoted(QByteArray& out, int codepage, const QString& s)
 {
-    if (v == 0 || !std::isfinite(v))
-        return QByteArrayLiteral("0");
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", figures, v);
-    QByteArray s(buf);
-    const qsizetype e = s.indexOf('e');
-    if (e >= 0) {
-        QByteArray exp = s.mid(e + 1);
-        const char sign = exp.startsWith('-') ? '-' : '+';
-        if (exp.startsWith('-') || exp.startsWith('+'))
-            exp.remove(0, 1);
-        while (exp.size() > 2 && exp.startsWith('0'))
-            exp.remove(0, 1);
-        s = s.left(e) + 'E' + sign + exp;
-    }
-    return s;
-}
-
-QByteArray quoted(int codepage, const QString& s)
-{
-    return '"' + ToAnsi(codepage, s) + '"';
+    out.append('"');
+    AppendAnsi(out, codepage, s);
+    out.append('"');
 }
 
 // --- reading -------------------------------------------------------------------
 
 struct Item {
     enum Kind { String, Bool, Number } kind = Number;
-    QByteArray text;  // string contents, or the item as written
+    QByteArrayView text;  // string contents, or the item as written (into the file's bytes)
     bool b = false;
     double n = 0;
 };
 
-bool parseNumber(const QByteArray& s, double* v)
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool parseNumber(QByteArrayView s, double* v)
 {
     // Sign, figures with at most one point, optional exponent: nothing else.
     qsizetype i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-'))
         ++i;
     bool digits = false;
-    while (i < s.size() && std::isdigit(uchar(s[i]))) {
+    while (i < s.size() && isDigit(s[i])) {
         ++i;
         digits = true;
     }
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && std::isdigit(uchar(s[i]))) {
+        while (i < s.size() && isDigit(s[i])) {
             ++i;
             digits = true;
         }
@@ -78,7 +62,7 @@ bool parseNumber(const QByteArray& s, double* v)
         if (i < s.size() && (s[i] == '+' || s[i] == '-'))
             ++i;
         bool expDigits = false;
-        while (i < s.size() && std::isdigit(uchar(s[i]))) {
+        while (i < s.size() && isDigit(s[i])) {
             ++i;
             expDigits = true;
         }
@@ -87,49 +71,64 @@ bool parseNumber(const QByteArray& s, double* v)
     }
     if (i != s.size() || s.size() > 400)
         return false;
-    *v = std::strtod(s.constData(), nullptr);
+    *v = DecimalToDouble(s);
     return std::isfinite(*v);
 }
 
+bool sameBytes(QByteArrayView a, const char* literal)
+{
+    const qsizetype n = qsizetype(std::strlen(literal));
+    return a.size() == n && std::memcmp(a.data(), literal, size_t(n)) == 0;
+}
+
 // Splits one line into items; false when an item is malformed.
-bool splitItems(const QByteArray& line, QVector<Item>* items, QString* why)
+bool splitItems(QByteArrayView line, QVector<Item>* items, QString* why)
 {
     items->clear();
     qsizetype i = 0;
     const qsizetype n = line.size();
     if (n == 0)
         return true;
+    const char* data = line.data();
     while (true) {
         Item it;
-        if (i < n && line[i] == '"') {
-            const qsizetype end = line.indexOf('"', i + 1);
-            if (end < 0) {
+        if (i < n && data[i] == '"') {
+            qsizetype end = i + 1;
+            while (end < n && data[end] != '"')
+                ++end;
+            if (end == n) {
                 *why = QStringLiteral("a string has no closing quote");
                 return false;
             }
             it.kind = Item::String;
-            it.text = line.mid(i + 1, end - i - 1);
+            it.text = QByteArrayView(data + i + 1, end - i - 1);
             i = end + 1;
         } else {
-            qsizetype end = line.indexOf(',', i);
-            if (end < 0)
-                end = n;
-            it.text = line.mid(i, end - i).trimmed();
+            qsizetype end = i;
+            while (end < n && data[end] != ',')
+                ++end;
+            qsizetype from = i;
             i = end;
-            if (it.text == "#TRUE#" || it.text == "#FALSE#") {
+            while (from < end && isSpace(data[from]))
+                ++from;
+            while (end > from && isSpace(data[end - 1]))
+                --end;
+            it.text = QByteArrayView(data + from, end - from);
+            if (sameBytes(it.text, "#TRUE#") || sameBytes(it.text, "#FALSE#")) {
                 it.kind = Item::Bool;
-                it.b = it.text == "#TRUE#";
+                it.b = it.text.size() == 6;
             } else if (parseNumber(it.text, &it.n)) {
                 it.kind = Item::Number;
             } else {
-                *why = QStringLiteral("\"%1\" is not a number").arg(QString::fromLatin1(it.text.left(40)));
+                const QByteArrayView shown = it.text.first(qMin<qsizetype>(40, it.text.size()));
+                *why = QStringLiteral("\"%1\" is not a number").arg(QString::fromLatin1(shown));
                 return false;
             }
         }
         items->append(it);
         if (i >= n)
             return true;
-        if (line[i] != ',') {
+        if (data[i] != ',') {
             *why = QStringLiteral("text after a closing quote");
             return false;
         }
@@ -147,7 +146,11 @@ public:
     QString str(int codepage)
     {
         const Item* it = next(Item::String, "a string");
-        return it ? FromAnsi(codepage, it->text) : QString();
+        if (!it)
+            return QString();
+        // Most strings of a field line are empty: share one instead of making each.
+        static const QString empty = QString::fromLatin1("", 0);
+        return it->text.isEmpty() ? empty : FromAnsiView(codepage, it->text);
     }
     bool boolean()
     {
@@ -209,8 +212,19 @@ QlfReadResult readError(const QString& why) { return {QlfError::Read, why}; }
 
 } // namespace
 
-QByteArray FormatSingle(float v) { return formatG(double(v), 7); }
-QByteArray FormatDouble(double v) { return formatG(v, 15); }
+QByteArray FormatSingle(float v)
+{
+    QByteArray out;
+    AppendGeneral(out, double(v), 7);
+    return out;
+}
+
+QByteArray FormatDouble(double v)
+{
+    QByteArray out;
+    AppendGeneral(out, v, 15);
+    return out;
+}
 
 QString QlfForbiddenCharacters(const QString& text)
 {
@@ -252,30 +266,79 @@ QByteArray FormatFileBytes(const Label& label)
 {
     const Tables& t = label.tables();
     const int cp = t.m_iAnsiCodepage;
-    const QByteArray crlf("\r\n");
     QByteArray out;
     out.reserve(256 + label.fieldCount() * 160);
-    out += quoted(cp, t.softwareName) + ",0," + QByteArray::number(label.fieldCount() - 1) + crlf;
+    auto number = [&](qint64 v) {
+        out.append(',');
+        AppendDecimal(out, v);
+    };
+    appendQuoted(out, cp, t.softwareName);
+    out.append(",0,");
+    AppendDecimal(out, label.fieldCount() - 1);
+    out.append("\r\n");
     for (int i = 0; i < label.fieldCount(); ++i) {
         if (i)
-            out += ',';
-        out += QByteArray::number(label.fieldType(i));
+            out.append(',');
+        AppendDecimal(out, label.fieldType(i));
     }
-    out += crlf;
-    out += QByteArray::number(label.m_iHoriRulerWidth) + ',' + QByteArray::number(label.m_iVertRulerHeight) + crlf;
-    out += QByteArray::number(label.m_iFormatNo) + ',' + QByteArray::number(label.m_iScaleModelIndex) + ','
-        + QByteArray::number(label.m_iSelected) + crlf;
+    out.append("\r\n");
+    AppendDecimal(out, label.m_iHoriRulerWidth);
+    number(label.m_iVertRulerHeight);
+    out.append("\r\n");
+    AppendDecimal(out, label.m_iFormatNo);
+    number(label.m_iScaleModelIndex);
+    number(label.m_iSelected);
+    out.append("\r\n");
+    // Field lines are written raw into room made for the whole line first.
+    qsizetype used = out.size();
     for (const FieldRecord& r : label.m_arrFields) {
-        out += r.bUsed ? "#TRUE#" : "#FALSE#";
-        out += ',' + FormatSingle(r.sngX) + ',' + FormatSingle(r.sngY) + ',' + QByteArray::number(r.lAttribute);
-        out += ',' + FormatSingle(r.sngHeight) + ',' + FormatSingle(r.sngWidth) + ','
-            + QByteArray::number(r.iReserved) + ',' + quoted(cp, r.strLogoSize) + ',' + FormatDouble(r.dblThickness);
-        out += ',' + QByteArray::number(r.iImageNumber) + ',' + QByteArray::number(r.iNumOfFigures) + ','
-            + QByteArray::number(r.iTextLine);
+        qsizetype room = 16 + 5 * kMaxGeneral + 5 * kMaxDecimal + 2 * r.strLogoSize.size();
         for (int j = 1; j <= kMaxTextLines; ++j)
-            out += ',' + quoted(cp, r.strCharSize[j]) + ',' + quoted(cp, r.strText[j]);
-        out += crlf;
+            room += 6 + 2 * (r.strCharSize[j].size() + r.strText[j].size());
+        if (out.size() - used < room)
+            out.resize(qMax(2 * out.size(), used + room));
+        char* const start = out.data() + used;
+        char* p = start;
+        auto put = [&p](const char* text) {
+            const size_t n = std::strlen(text);
+            std::memcpy(p, text, n);
+            p += n;
+        };
+        auto quoted = [&](const QString& text) {
+            *p++ = ',';
+            *p++ = '"';
+            p = WriteAnsi(p, cp, text);
+            *p++ = '"';
+        };
+        auto single = [&p](float v) {
+            *p++ = ',';
+            p = WriteGeneral(p, v, 7);
+        };
+        auto number = [&p](qint64 v) {
+            *p++ = ',';
+            p = WriteDecimal(p, v);
+        };
+        put(r.bUsed ? "#TRUE#" : "#FALSE#");
+        single(r.sngX);
+        single(r.sngY);
+        number(r.lAttribute);
+        single(r.sngHeight);
+        single(r.sngWidth);
+        number(r.iReserved);
+        quoted(r.strLogoSize);
+        *p++ = ',';
+        p = WriteGeneral(p, r.dblThickness, 15);
+        number(r.iImageNumber);
+        number(r.iNumOfFigures);
+        number(r.iTextLine);
+        for (int j = 1; j <= kMaxTextLines; ++j) {
+            quoted(r.strCharSize[j]);
+            quoted(r.strText[j]);
+        }
+        put("\r\n");
+        used += p - start;
     }
+    out.resize(used);
     return out;
 }
 
@@ -295,11 +358,19 @@ QlfReadResult ParseFormatFile(const QByteArray& bytes, Label& out)
     const int cp = t.m_iAnsiCodepage;
     const int fields = int(t.g_arrFieldDef.size());
 
-    QList<QByteArray> lines = bytes.split('\n');
-    for (QByteArray& l : lines)
+    // Views into the bytes: the items point into them until the label is filled.
+    QVarLengthArray<QByteArrayView, 64> lines;
+    for (qsizetype from = 0;;) {
+        const qsizetype nl = bytes.indexOf('\n', from);
+        QByteArrayView l = QByteArrayView(bytes).sliced(from, (nl < 0 ? bytes.size() : nl) - from);
         if (l.endsWith('\r'))
             l.chop(1);
-    auto line = [&](int no) { return no - 1 < lines.size() ? lines[no - 1] : QByteArray(); };
+        lines.append(l);
+        if (nl < 0)
+            break;
+        from = nl + 1;
+    }
+    auto line = [&](int no) { return no - 1 < lines.size() ? lines[no - 1] : QByteArrayView(); };
 
     QVector<Item> items;
     QString why;
@@ -308,7 +379,7 @@ QlfReadResult ParseFormatFile(const QByteArray& bytes, Label& out)
     if (!splitItems(line(1), &items, &why) || items.size() != 3 || items[1].kind != Item::Number
         || items[2].kind != Item::Number)
         return formatError(QStringLiteral("line 1"));
-    if (FromAnsi(cp, items[0].text) != t.softwareName)
+    if (FromAnsiView(cp, items[0].text) != t.softwareName)
         return formatError(QStringLiteral("program name"));
     if (items[1].n != 0 || items[2].n != fields - 1)
         return formatError(QStringLiteral("number of fields"));

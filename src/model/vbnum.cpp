@@ -182,6 +182,29 @@ QString PadLeft(int n, const QString& text)
     return QString(n - text.size(), u'0') + text;
 }
 
+namespace {
+
+// Figures of u in the given radix, padded with "0" to n; one allocation.
+QString paddedFigures(int n, quint64 u, unsigned radix)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    char buf[64];
+    int i = sizeof buf;
+    do {
+        buf[--i] = digits[u % radix];
+        u /= radix;
+    } while (u);
+    const int len = int(sizeof buf) - i;
+    const int width = qMax(n, len);
+    QString out(width, u'0');
+    char16_t* d = reinterpret_cast<char16_t*>(out.data()) + (width - len);
+    for (int k = 0; k < len; ++k)
+        d[k] = char16_t(buf[i + k]);
+    return out;
+}
+
+} // namespace
+
 QString HexN(int n, qint64 v)
 {
     quint64 u;
@@ -191,13 +214,13 @@ QString HexN(int n, qint64 v)
         u = quint64(v) & 0xFFFFFFFFu;
     else
         u = quint64(v);
-    return PadLeft(n, QString::number(u, 16).toUpper());
+    return paddedFigures(n, u, 16);
 }
 
 QString DecN(int n, qint64 v)
 {
     const quint64 u = v < 0 ? quint64(0) - quint64(v) : quint64(v);
-    return PadLeft(n, QString::number(u));
+    return paddedFigures(n, u, 10);
 }
 
 } // namespace quillon
