@@ -214,4 +214,9 @@ void ShowScaleConfig(AppContext& ctx, QWidget* parent)
     dlg.exec();
 }
 
+void ShowScaleConfig(QWidget* parent)
+{
+    ShowScaleConfig(App(), parent);
+}
+
 } // namespace quillon

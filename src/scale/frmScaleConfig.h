@@ -48,5 +48,7 @@ private:
 
 // The scale list for the main window's scale configuration command; returns when closed.
 void ShowScaleConfig(AppContext& ctx, QWidget* parent);
+// The same over the program's context.
+void ShowScaleConfig(QWidget* parent);
 
 } // namespace quillon

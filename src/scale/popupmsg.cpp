@@ -1,5 +1,7 @@
 #include "scale/popupmsg.h"
 
+#include "app/startup.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -131,6 +133,11 @@ PopupMsg* ShowPopupMsg(QWidget* mainWindow, const QString& programDir, const QSt
     popup->move(qMax(screen.x(), right - w), qMax(screen.y(), bottom - h));
     popup->show();
     return popup;
+}
+
+PopupMsg* ShowPopupMsg(QWidget* mainWindow, const QString& message, const QString& title, int kind)
+{
+    return ShowPopupMsg(mainWindow, App().paths.g_strAppPath, message, title, kind);
 }
 
 } // namespace quillon

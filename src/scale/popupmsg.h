@@ -40,5 +40,7 @@ private:
 // on the main window's, never beyond the screen.
 PopupMsg* ShowPopupMsg(QWidget* mainWindow, const QString& programDir, const QString& message,
                        const QString& title, int kind);
+// The same with the bitmaps of the program's folder.
+PopupMsg* ShowPopupMsg(QWidget* mainWindow, const QString& message, const QString& title, int kind);
 
 } // namespace quillon

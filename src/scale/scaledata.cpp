@@ -71,8 +71,8 @@ bool ScaleExists(Database& db, const QString& ip)
 bool AddScale(Database& db, const QString& ip, int modelId)
 {
     return bool(db.QueryVexoDB(
-        QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) VALUES(?,97,?,1,?)"),
-        {int(GetScaleNoFromIP(ip)), ip, modelId}));
+        QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) VALUES(?,97,?,?,?)"),
+        {int(GetScaleNoFromIP(ip)), ip, true, modelId}));
 }
 
 bool ChangeScale(Database& db, const QString& oldIp, const QString& newIp, int modelId)

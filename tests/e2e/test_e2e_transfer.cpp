@@ -213,23 +213,17 @@ void TestE2ETransfer::sendToScales()
 void TestE2ETransfer::receiveTwoRecords()
 {
     E2E t;
-    QTemporaryDir preload;
+    QVERIFY(t.setUp({}));
     // Two format records on the scale, as a scale that holds two labels would answer.
-    ScaleTestEnv tables;
-    QVERIFY(tables.setUp());
-    tables.ctx.LoadFieldFonts();
-    tables.ctx.BuildCodePageTables();
-    QVERIFY(tables.ctx.LoadFieldCatalogue());
-    Label a(tables.ctx.tables), b(tables.ctx.tables);
+    Label a(t.env.ctx.tables), b(t.env.ctx.tables);
     a.m_iFormatNo = 3;
     b.m_iFormatNo = 12;
     b.m_arrFields[0].bUsed = true;
     const QByteArray f52 = (FormatRecord(a) + FormatRecord(b)).toLatin1() + "\r\n";
+    QTemporaryDir preload;
     QDir().mkpath(preload.path() + QStringLiteral("/127.0.0.2"));
     QVERIFY(transfertest::writeAll(preload.path() + QStringLiteral("/127.0.0.2/F52.DAT"), f52));
-
     QVERIFY(t.sim.start({QStringLiteral("127.0.0.2")}, preload.path()));
-    QVERIFY(t.setUp({}));
     qputenv("QUILLON_SCALE_PORT", QByteArray::number(t.sim.port()));
     const auto& models = t.env.ctx.tables.g_arrScaleModel;
     t.env.addScale(2, QStringLiteral("127.0.0.2"), models[5].ID);
