@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 namespace quillon {
 
@@ -47,23 +48,126 @@ qint32 hexVal(QStringView s, qsizetype p, qsizetype n)
 qint32 hexLong(QStringView s, qsizetype p, qsizetype n) { return qint32(HexLeading(mid(s, p, n))); }
 qint32 decVal(QStringView s, qsizetype p, qsizetype n) { return qint32(qMin<quint32>(DecLeading(mid(s, p, n)), 0x7FFFFFFF)); }
 
-// Fixed-width hex without temporary strings; values wider than the field take
-// the general path, which writes them whole.
-void appendHex(QString& out, qint64 v, int width)
-{
-    const quint64 limit = width == 2 ? 0xFF : 0xFFFF;
-    quint64 u = v < 0 && v >= -32768 && width == 4 ? quint64(v) & 0xFFFF : quint64(v);
-    if (v < 0 && width != 4)
-        u = limit + 1;
-    if (u > limit) {
-        out += HexN(width, v);
-        return;
+// One entry written into a fixed buffer, appended to the record in one piece.
+// Every entry is at most 5 values of 16 figures plus 30 zeros.
+class Entry {
+public:
+    void text(const QString& s)
+    {
+        for (QChar c : s)
+            m_buf[m_len++] = c.unicode();
     }
-    static const char digits[] = "0123456789ABCDEF";
-    char buf[4];
-    for (int i = width - 1; i >= 0; --i, u >>= 4)
-        buf[i] = digits[u & 15];
-    out.append(QLatin1String(buf, width));
+    void latin(const char* s, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            m_buf[m_len++] = char16_t(s[i]);
+    }
+    void zeros(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            m_buf[m_len++] = u'0';
+    }
+    // Fixed-width hex; values wider than the field take the general path, which
+    // writes them whole.
+    void hex(qint64 v, int width)
+    {
+        const quint64 limit = width == 2 ? 0xFF : 0xFFFF;
+        quint64 u = v < 0 && v >= -32768 && width == 4 ? quint64(v) & 0xFFFF : quint64(v);
+        if (v < 0 && width != 4)
+            u = limit + 1;
+        if (u > limit) {
+            text(HexN(width, v));
+            return;
+        }
+        static const char digits[] = "0123456789ABCDEF";
+        for (int i = width - 1; i >= 0; --i, u >>= 4)
+            m_buf[m_len + i] = char16_t(digits[u & 15]);
+        m_len += width;
+    }
+    void dec2(qint64 v)
+    {
+        if (v >= 0 && v <= 99) {
+            m_buf[m_len++] = char16_t(u'0' + v / 10);
+            m_buf[m_len++] = char16_t(u'0' + v % 10);
+        } else {
+            text(DecN(2, v));
+        }
+    }
+    const QChar* data() const { return reinterpret_cast<const QChar*>(m_buf); }
+    int size() const { return m_len; }
+
+private:
+    char16_t m_buf[192];
+    int m_len = 0;
+};
+
+void writeEntry(Entry& s, const Tables& t, const FieldRecord& r, qint32 fieldType, float mmPerKDot)
+{
+    auto dots = [&](float mm) { s.hex(MMToDot(mm, mmPerKDot), 4); };
+    auto size = [&] {
+        dots(r.sngHeight);
+        dots(r.sngWidth);
+    };
+    auto font = [&] {
+        for (const FieldFont& f : t.g_arrFieldFont)
+            if (f.Name == r.strCharSize[1])
+                return s.hex(f.Code, 2);
+        s.zeros(2);
+    };
+    dots(r.sngX);
+    dots(r.sngY);
+    s.hex(r.lAttribute, 4);
+    switch (fieldType) {
+    case FT_B1:
+        size();
+        s.zeros(4);
+        break;
+    case FT_B2:
+        size();
+        s.text(decimalText(2, Val(r.strLogoSize)));
+        s.zeros(2);
+        break;
+    case FT_B3:
+        // The end point, from the field's own size whatever its rotation.
+        dots(r.sngX + r.sngWidth);
+        dots(r.sngY + r.sngHeight);
+        dots(float(r.dblThickness));
+        break;
+    case FT_B4:
+        size();
+        s.zeros(2);
+        s.dec2(r.iImageNumber);
+        break;
+    case FT_B5:
+        size();
+        s.zeros(2);
+        s.hex(r.iNumOfFigures, 2);
+        break;
+    case FT_C1:
+        size();
+        font();
+        s.zeros(6);
+        break;
+    case FT_C3:
+        size();
+        font();
+        s.zeros(30);
+        break;
+    case FT_C4:
+        size();
+        font();
+        s.zeros(14);
+        break;
+    case FT_N1:
+        font();
+        s.dec2(r.iNumOfFigures);
+        break;
+    default: // C2, TEXT, SHOPNAME
+        size();
+        font();
+        s.zeros(2);
+        break;
+    }
 }
 
 } // namespace
@@ -75,91 +179,45 @@ QString FieldToHex(const Tables& t, const FieldRecord& r, qint32 fieldType, floa
         return QString();
     if (!r.bUsed)
         return zeros(length);
-    QString s;
-    s.reserve(length + 8);
-    auto dots = [&](float mm) { appendHex(s, MMToDot(mm, mmPerKDot), 4); };
-    auto size = [&] {
-        dots(r.sngHeight);
-        dots(r.sngWidth);
-    };
-    auto font = [&] {
-        for (const FieldFont& f : t.g_arrFieldFont)
-            if (f.Name == r.strCharSize[1])
-                return appendHex(s, f.Code, 2);
-        s += QLatin1String("00");
-    };
-    dots(r.sngX);
-    dots(r.sngY);
-    appendHex(s, r.lAttribute, 4);
-    switch (fieldType) {
-    case FT_B1:
-        size();
-        s += QLatin1String("0000");
-        break;
-    case FT_B2:
-        size();
-        s += decimalText(2, Val(r.strLogoSize)) + QLatin1String("00");
-        break;
-    case FT_B3:
-        // The end point, from the field's own size whatever its rotation.
-        dots(r.sngX + r.sngWidth);
-        dots(r.sngY + r.sngHeight);
-        dots(float(r.dblThickness));
-        break;
-    case FT_B4:
-        size();
-        s += QLatin1String("00") + DecN(2, r.iImageNumber);
-        break;
-    case FT_B5:
-        size();
-        s += QLatin1String("00");
-        appendHex(s, r.iNumOfFigures, 2);
-        break;
-    case FT_C1:
-        size();
-        font();
-        s += zeros(6);
-        break;
-    case FT_C3:
-        size();
-        font();
-        s += zeros(30);
-        break;
-    case FT_C4:
-        size();
-        font();
-        s += zeros(14);
-        break;
-    case FT_N1:
-        font();
-        s += DecN(2, r.iNumOfFigures);
-        break;
-    default: // C2, TEXT, SHOPNAME
-        size();
-        font();
-        s += QLatin1String("00");
-        break;
-    }
-    return s;
+    Entry s;
+    writeEntry(s, t, r, fieldType, mmPerKDot);
+    return QString(s.data(), s.size());
 }
 
 QString FormatRecord(const Label& label)
 {
     const Tables& t = label.tables();
     const float k = label.GetMMPerKDot();
-    QString body;
-    body.reserve(label.fieldCount() * 28);
+    constexpr int kHeader = 24;
+    qsizetype capacity = kHeader;
     for (int i = 0; i < label.fieldCount(); ++i)
-        body += FieldToHex(t, label.m_arrFields[i], label.fieldType(i), k);
-    const qint32 length = CLng(double(body.size()) / 2 + 12);
+        capacity += FieldEntryLength(label.fieldType(i));
     QString record;
-    record.reserve(body.size() + 24);
-    record += DecN(8, label.m_iFormatNo);
-    record += HexN(4, length);
-    record += HexN(4, MMToDot(float(label.m_iHoriRulerWidth), k));
-    record += HexN(4, MMToDot(float(label.m_iVertRulerHeight), k));
-    record += QLatin1String("0002");
-    record += body;
+    record.reserve(capacity);
+    record.resize(kHeader);
+    for (int i = 0; i < label.fieldCount(); ++i) {
+        const qint32 type = label.fieldType(i);
+        const int length = FieldEntryLength(type);
+        if (length == 0)
+            continue;
+        const FieldRecord& r = label.m_arrFields[i];
+        if (!r.bUsed) {
+            record.resize(record.size() + length, u'0');
+            continue;
+        }
+        Entry s;
+        writeEntry(s, t, r, type, k);
+        record.append(s.data(), s.size());
+    }
+    const qint32 length = CLng(double(record.size() - kHeader) / 2 + 12);
+    QString header;
+    header.reserve(kHeader);
+    header += DecN(8, label.m_iFormatNo);
+    header += HexN(4, length);
+    header += HexN(4, MMToDot(float(label.m_iHoriRulerWidth), k));
+    header += HexN(4, MMToDot(float(label.m_iVertRulerHeight), k));
+    header += QLatin1String("0002");
+    record.replace(0, kHeader, header);
     return record;
 }
 
@@ -177,7 +235,9 @@ Result ExportFormatData(const Label& label, const QString& strFileName)
     return WriteTextFile(strFileName, FormatRecord(label).toLatin1());
 }
 
-bool HexToField(const Tables& t, const QString& piece, FieldRecord& record, qint32 fieldType, float mmPerKDot)
+namespace {
+
+bool hexToField(const Tables& t, QStringView piece, FieldRecord& record, qint32 fieldType, float mmPerKDot)
 {
     const int length = FieldEntryLength(fieldType);
     if (length == 0 || piece.size() != length)
@@ -248,8 +308,15 @@ bool HexToField(const Tables& t, const QString& piece, FieldRecord& record, qint
         w.sngWidth = 10;
     if (w.sngHeight == 0)
         w.sngHeight = 5;
-    record = w;
+    record = std::move(w);
     return true;
+}
+
+} // namespace
+
+bool HexToField(const Tables& t, const QString& piece, FieldRecord& record, qint32 fieldType, float mmPerKDot)
+{
+    return hexToField(t, piece, record, fieldType, mmPerKDot);
 }
 
 bool ImportFormatData(Label& label, const QString& strData)
@@ -267,7 +334,7 @@ bool ImportFormatData(Label& label, const QString& strData)
         const int length = FieldEntryLength(label.fieldType(i));
         if (length == 0)
             continue;
-        HexToField(label.tables(), strData.mid(p - 1, length), label.m_arrFields[i], label.fieldType(i), k);
+        hexToField(label.tables(), mid(strData, p, length), label.m_arrFields[i], label.fieldType(i), k);
         p += length;
     }
     // The window redraws every field after an import, which snaps it into the label.

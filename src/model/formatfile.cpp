@@ -203,6 +203,110 @@ private:
     QString m_error;
 };
 
+// A field line as this program writes it (no blanks around items, every item of
+// its kind and in range) read in one pass without splitting it first. Anything
+// else is left to splitItems and Reader, which also word the error.
+class FastReader {
+public:
+    explicit FastReader(QByteArrayView line) : m_p(line.data()), m_end(line.data() + line.size()) {}
+
+    bool ok() const { return m_ok; }
+
+    QString str(int codepage)
+    {
+        static const QString empty = QString::fromLatin1("", 0);
+        if (!separator() || m_p == m_end || *m_p != '"')
+            return fail<QString>();
+        const char* from = ++m_p;
+        while (m_p < m_end && *m_p != '"')
+            ++m_p;
+        if (m_p == m_end)
+            return fail<QString>();
+        const QByteArrayView text(from, m_p - from);
+        ++m_p;
+        if (m_p < m_end && *m_p != ',')
+            return fail<QString>();
+        return text.isEmpty() ? empty : FromAnsiView(codepage, text);
+    }
+    bool boolean()
+    {
+        const QByteArrayView text = bare();
+        if (sameBytes(text, "#TRUE#"))
+            return true;
+        if (!sameBytes(text, "#FALSE#"))
+            m_ok = false;
+        return false;
+    }
+    double number(double lo, double hi)
+    {
+        double v = 0;
+        if (!m_ok || !parseNumber(bare(), &v) || v < lo || v > hi)
+            return fail<double>();
+        return v;
+    }
+    qint16 integer(int lo = -32768, int hi = 32767) { return CInt(number(lo - 0.5, hi + 0.5)); }
+    qint32 longInt(double lo, double hi) { return CLng(number(lo - 0.5, hi + 0.5)); }
+    float single() { return float(number(-FLT_MAX, FLT_MAX)); }
+    double dbl() { return number(-DBL_MAX, DBL_MAX); }
+    bool atEnd() { return m_ok && m_p == m_end; }
+
+private:
+    template <typename T> T fail()
+    {
+        m_ok = false;
+        m_p = m_end;
+        return T();
+    }
+    // The comma before every item but the first.
+    bool separator()
+    {
+        if (m_first) {
+            m_first = false;
+            return m_ok;
+        }
+        if (!m_ok || m_p == m_end || *m_p != ',')
+            return m_ok = false;
+        ++m_p;
+        return true;
+    }
+    QByteArrayView bare()
+    {
+        if (!separator())
+            return {};
+        const char* from = m_p;
+        while (m_p < m_end && *m_p != ',')
+            ++m_p;
+        return QByteArrayView(from, m_p - from);
+    }
+
+    const char* m_p;
+    const char* m_end;
+    bool m_first = true;
+    bool m_ok = true;
+};
+
+// Items 1 to 52 of a field line, in file order.
+template <typename R>
+void readField(R& rd, int cp, FieldRecord& r)
+{
+    r.bUsed = rd.boolean();
+    r.sngX = rd.single();
+    r.sngY = rd.single();
+    r.lAttribute = rd.longInt(0, 65535);
+    r.sngHeight = rd.single();
+    r.sngWidth = rd.single();
+    r.iReserved = rd.integer();
+    r.strLogoSize = rd.str(cp);
+    r.dblThickness = rd.dbl();
+    r.iImageNumber = rd.integer();
+    r.iNumOfFigures = rd.integer();
+    r.iTextLine = rd.integer(0, kMaxTextLines);
+    for (int j = 1; j <= kMaxTextLines; ++j) {
+        r.strCharSize[j] = rd.str(cp);
+        r.strText[j] = rd.str(cp);
+    }
+}
+
 QlfReadResult formatError(const QString& why)
 {
     return {QlfError::Format, QStringLiteral("not a label of this program and field catalogue (%1)").arg(why)};
@@ -307,7 +411,14 @@ QByteArray FormatFileBytes(const Label& label)
         auto quoted = [&](const QString& text) {
             *p++ = ',';
             *p++ = '"';
-            p = WriteAnsi(p, cp, text);
+            // Plain ASCII is copied here; only the rest needs the code page.
+            const char16_t* c = reinterpret_cast<const char16_t*>(text.constData());
+            const qsizetype n = text.size();
+            qsizetype k = 0;
+            for (; k < n && c[k] < 0x80; ++k)
+                *p++ = char(c[k]);
+            if (k < n)
+                p = WriteAnsi(p, cp, QStringView(c + k, n - k));
             *p++ = '"';
         };
         auto single = [&p](float v) {
@@ -419,28 +530,17 @@ QlfReadResult ParseFormatFile(const QByteArray& bytes, Label& out)
 
     for (int i = 0; i < fields; ++i) {
         const int no = 5 + i;
+        FieldRecord& r = label.m_arrFields[i];
+        FastReader fast(line(no));
+        readField(fast, cp, r);
+        if (fast.atEnd())
+            continue;
         if (!splitItems(line(no), &items, &why))
             return readError(QStringLiteral("line %1: %2").arg(no).arg(why));
         if (items.size() < kFieldItems)
             return readError(QStringLiteral("line %1: the line ends early").arg(no));
         Reader rd(items, no);
-        FieldRecord& r = label.m_arrFields[i];
-        r.bUsed = rd.boolean();
-        r.sngX = rd.single();
-        r.sngY = rd.single();
-        r.lAttribute = rd.longInt(0, 65535);
-        r.sngHeight = rd.single();
-        r.sngWidth = rd.single();
-        r.iReserved = rd.integer();
-        r.strLogoSize = rd.str(cp);
-        r.dblThickness = rd.dbl();
-        r.iImageNumber = rd.integer();
-        r.iNumOfFigures = rd.integer();
-        r.iTextLine = rd.integer(0, kMaxTextLines);
-        for (int j = 1; j <= kMaxTextLines; ++j) {
-            r.strCharSize[j] = rd.str(cp);
-            r.strText[j] = rd.str(cp);
-        }
+        readField(rd, cp, r);
         if (!rd.atEnd())
             return readError(rd.error());
     }

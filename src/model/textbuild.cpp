@@ -34,6 +34,10 @@ constexpr quint64 kPow10[20] = {1ull,
                                 1000000000000000000ull,
                                 10000000000000000000ull};
 
+constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                          "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                          "8081828384858687888990919293949596979899";
+
 u128 pow10Wide(int n)
 {
     return n < 20 ? u128(kPow10[n]) : u128(kPow10[19]) * kPow10[n - 19];
@@ -167,19 +171,40 @@ char* WriteGeneral(char* p, double v, int figures)
     int k = 0;
     if (!roundedFigures(std::fabs(v), figures, &d, &k))
         return writeGeneralSlow(p, v, figures);
-    char dig[20];
-    for (int i = figures - 1; i >= 0; --i, d /= 10)
-        dig[i] = char('0' + d % 10);
+    // Trailing zeros are never written: drop them before making figures.
     int significant = figures;
-    while (significant > 1 && dig[significant - 1] == '0')
-        --significant;
+    while (d % 100000000 == 0) {
+        d /= 100000000;
+        significant -= 8;
+    }
+    if (d % 10000 == 0) {
+        d /= 10000;
+        significant -= 4;
+    }
+    if (d % 100 == 0) {
+        d /= 100;
+        significant -= 2;
+    }
+    if (d % 10 == 0) {
+        d /= 10;
+        significant -= 1;
+    }
+    char dig[20];
+    int i = significant;
+    for (; i >= 2; i -= 2, d /= 100)
+        std::memcpy(dig + i - 2, kPairs + 2 * (d % 100), 2);
+    if (i == 1)
+        dig[0] = char('0' + d);
 
     if (v < 0)
         *p++ = '-';
     if (k >= -4 && k < figures) {
         if (k >= 0) {
-            std::memcpy(p, dig, size_t(k + 1));
-            p += k + 1;
+            const int whole = qMin(significant, k + 1);
+            std::memcpy(p, dig, size_t(whole));
+            p += whole;
+            for (int z = whole; z < k + 1; ++z)
+                *p++ = '0';
             if (significant > k + 1) {
                 *p++ = '.';
                 std::memcpy(p, dig + k + 1, size_t(significant - k - 1));
