@@ -3,7 +3,6 @@
 #include "units.h"
 #include "vbnum.h"
 
-#include <cctype>
 #include <cmath>
 #include <utility>
 
@@ -34,14 +33,24 @@ QStringView mid(QStringView s, qsizetype p, qsizetype n)
 qint32 hexVal(QStringView s, qsizetype p, qsizetype n)
 {
     const QStringView piece = mid(s, p, n);
-    const quint32 v = HexLeading(piece);
-    if (n == 4) {
-        // A full four-figure value is a signed 16-bit number.
-        int figures = 0;
-        while (figures < piece.size() && std::isxdigit(piece[figures].toLatin1()))
-            ++figures;
-        return figures == 4 ? qint32(qint16(quint16(v))) : qint32(v);
+    // Leading hex figures (at most 8); a full four-figure value is a signed 16-bit number.
+    quint32 v = 0;
+    int figures = 0;
+    for (; figures < piece.size() && figures < 8; ++figures) {
+        const char16_t c = piece[figures].unicode();
+        int d;
+        if (c >= u'0' && c <= u'9')
+            d = c - u'0';
+        else if (c >= u'A' && c <= u'F')
+            d = c - u'A' + 10;
+        else if (c >= u'a' && c <= u'f')
+            d = c - u'a' + 10;
+        else
+            break;
+        v = v * 16 + quint32(d);
     }
+    if (n == 4 && figures == 4)
+        return qint32(qint16(quint16(v)));
     return qint32(v);
 }
 
@@ -243,7 +252,14 @@ bool hexToField(const Tables& t, QStringView piece, FieldRecord& record, qint32 
     if (length == 0 || piece.size() != length)
         return false;
     auto mm = [&](qint32 dots) { return DotToMM(float(dots), mmPerKDot); };
-    FieldRecord w;
+    // What an entry holds; the rest of the record becomes as in a new one.
+    struct {
+        float sngX = 0, sngY = 0, sngHeight = 0, sngWidth = 0;
+        qint32 lAttribute = 0;
+        qint16 iReserved = 0, iImageNumber = 0, iNumOfFigures = 0;
+        double dblThickness = 0;
+        QString strLogoSize, font;
+    } w;
     w.sngX = mm(hexVal(piece, 1, 4));
     w.sngY = mm(hexVal(piece, 5, 4));
     w.lAttribute = hexLong(piece, 9, 4);
@@ -281,13 +297,13 @@ bool hexToField(const Tables& t, QStringView piece, FieldRecord& record, qint32 
         w.iNumOfFigures = CInt(hexVal(piece, 23, 2));
         break;
     case FT_N1:
-        w.strCharSize[1] = FontCodeToName(t, hexVal(piece, 13, 2));
+        w.font = FontCodeToName(t, hexVal(piece, 13, 2));
         w.iNumOfFigures = CInt(hexVal(piece, 15, 2));
         if (w.lAttribute != 0) {
             if (w.iNumOfFigures == 0)
                 w.iNumOfFigures = 10;
             if (!t.g_arrFieldFont.isEmpty()) {
-                const FieldFont& f = t.g_arrFieldFont[FontIndexByName(t, w.strCharSize[1])];
+                const FieldFont& f = t.g_arrFieldFont[FontIndexByName(t, w.font)];
                 w.sngHeight = mm(f.Height);
                 w.sngWidth = mm(CInt(double(f.Width) * w.iNumOfFigures));
             }
@@ -295,7 +311,7 @@ bool hexToField(const Tables& t, QStringView piece, FieldRecord& record, qint32 
         break;
     default: // C1-C4, TEXT, SHOPNAME
         readSize();
-        w.strCharSize[1] = FontCodeToName(t, hexVal(piece, 21, 2));
+        w.font = FontCodeToName(t, hexVal(piece, 21, 2));
         break;
     }
     if (w.sngWidth == 0 && w.lAttribute == 0) {
@@ -303,12 +319,31 @@ bool hexToField(const Tables& t, QStringView piece, FieldRecord& record, qint32 
         record.bUsed = false;
         return true;
     }
-    w.bUsed = true;
     if (w.sngWidth == 0)
         w.sngWidth = 10;
     if (w.sngHeight == 0)
         w.sngHeight = 5;
-    record = std::move(w);
+    // Member by member (every member of FieldRecord): most texts are already
+    // empty, and a whole new record would make and drop 43 strings per field.
+    record.bUsed = true;
+    record.sngX = w.sngX;
+    record.sngY = w.sngY;
+    record.lAttribute = w.lAttribute;
+    record.sngHeight = w.sngHeight;
+    record.sngWidth = w.sngWidth;
+    record.iReserved = w.iReserved;
+    record.strLogoSize = std::move(w.strLogoSize);
+    record.dblThickness = w.dblThickness;
+    record.iImageNumber = w.iImageNumber;
+    record.iNumOfFigures = w.iNumOfFigures;
+    record.iTextLine = 0;
+    for (int j = 0; j <= kMaxTextLines; ++j) {
+        if (!record.strCharSize[j].isNull())
+            record.strCharSize[j] = QString();
+        if (!record.strText[j].isNull())
+            record.strText[j] = QString();
+    }
+    record.strCharSize[1] = std::move(w.font);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace quillon {
 
@@ -203,30 +204,62 @@ private:
     QString m_error;
 };
 
+// Strings met earlier in the same file: character sizes and logo sizes repeat on
+// nearly every line, and equal bytes give equal text, which can share one copy.
+class TextCache {
+public:
+    explicit TextCache(int codepage) : m_codepage(codepage) {}
+
+    QString get(QByteArrayView bytes)
+    {
+        if (bytes.size() > 64)
+            return FromAnsiView(m_codepage, bytes);
+        const uchar first = uchar(bytes.front());
+        const uchar last = uchar(bytes.back());
+        Slot& slot = m_slots[(size_t(bytes.size()) * 31 + first * 7 + last) % std::size(m_slots)];
+        if (slot.bytes.size() == bytes.size() && std::memcmp(slot.bytes.data(), bytes.data(), size_t(bytes.size())) == 0)
+            return slot.text;
+        slot.bytes = bytes;
+        slot.text = FromAnsiView(m_codepage, bytes);
+        return slot.text;
+    }
+
+private:
+    struct Slot {
+        QByteArrayView bytes; // into the file's bytes, which outlive the cache
+        QString text;
+    };
+    int m_codepage;
+    Slot m_slots[61];
+};
+
 // A field line as this program writes it (no blanks around items, every item of
 // its kind and in range) read in one pass without splitting it first. Anything
 // else is left to splitItems and Reader, which also word the error.
 class FastReader {
 public:
-    explicit FastReader(QByteArrayView line) : m_p(line.data()), m_end(line.data() + line.size()) {}
+    FastReader(QByteArrayView line, TextCache& texts)
+        : m_p(line.data()), m_end(line.data() + line.size()), m_texts(texts)
+    {
+    }
 
     bool ok() const { return m_ok; }
 
     QString str(int codepage)
     {
-        static const QString empty = QString::fromLatin1("", 0);
+        Q_UNUSED(codepage); // the cache's
         if (!separator() || m_p == m_end || *m_p != '"')
             return fail<QString>();
-        const char* from = ++m_p;
-        while (m_p < m_end && *m_p != '"')
-            ++m_p;
-        if (m_p == m_end)
+        // Local pointers: a char store through the member would make every step reload it.
+        const char* const from = m_p + 1;
+        const char* const end = m_end;
+        const char* close = from;
+        while (close < end && *close != '"')
+            ++close;
+        if (close == end || (close + 1 < end && close[1] != ','))
             return fail<QString>();
-        const QByteArrayView text(from, m_p - from);
-        ++m_p;
-        if (m_p < m_end && *m_p != ',')
-            return fail<QString>();
-        return text.isEmpty() ? empty : FromAnsiView(codepage, text);
+        m_p = close + 1;
+        return close == from ? m_empty : m_texts.get(QByteArrayView(from, close - from));
     }
     bool boolean()
     {
@@ -273,14 +306,19 @@ private:
     {
         if (!separator())
             return {};
-        const char* from = m_p;
-        while (m_p < m_end && *m_p != ',')
-            ++m_p;
-        return QByteArrayView(from, m_p - from);
+        const char* const from = m_p;
+        const char* const end = m_end;
+        const char* stop = from;
+        while (stop < end && *stop != ',')
+            ++stop;
+        m_p = stop;
+        return QByteArrayView(from, stop - from);
     }
 
     const char* m_p;
     const char* m_end;
+    TextCache& m_texts;
+    const QString m_empty = QString::fromLatin1("", 0); // not null, as the general reader gives it
     bool m_first = true;
     bool m_ok = true;
 };
@@ -409,17 +447,20 @@ QByteArray FormatFileBytes(const Label& label)
             p += n;
         };
         auto quoted = [&](const QString& text) {
-            *p++ = ',';
-            *p++ = '"';
+            char* q = p; // a local pointer: stores through p itself would reload it
+            *q++ = ',';
+            *q++ = '"';
             // Plain ASCII is copied here; only the rest needs the code page.
             const char16_t* c = reinterpret_cast<const char16_t*>(text.constData());
             const qsizetype n = text.size();
             qsizetype k = 0;
             for (; k < n && c[k] < 0x80; ++k)
-                *p++ = char(c[k]);
+                q[k] = char(c[k]);
+            q += k;
             if (k < n)
-                p = WriteAnsi(p, cp, QStringView(c + k, n - k));
-            *p++ = '"';
+                q = WriteAnsi(q, cp, QStringView(c + k, n - k));
+            *q++ = '"';
+            p = q;
         };
         auto single = [&p](float v) {
             *p++ = ',';
@@ -528,10 +569,11 @@ QlfReadResult ParseFormatFile(const QByteArray& bytes, Label& out)
     if (label.m_iSelected < -1 || label.m_iSelected >= fields)
         label.m_iSelected = -1;
 
+    TextCache texts(cp);
     for (int i = 0; i < fields; ++i) {
         const int no = 5 + i;
         FieldRecord& r = label.m_arrFields[i];
-        FastReader fast(line(no));
+        FastReader fast(line(no), texts);
         readField(fast, cp, r);
         if (fast.atEnd())
             continue;
