@@ -16,6 +16,9 @@
 #include "platform/errorreport.h"
 #include "platform/ini.h"
 #include "platform/placement.h"
+#include "scale/clsScaleSelect.h"
+#include "scale/frmScaleConfig.h"
+#include "scale/transfer.h"
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -101,6 +104,7 @@ bool frmMain::Form_Load()
     if (!CreatePanes())
         return false;
     m_ctx.BuildCodePageTables();
+    CreateTransfer();
     Update();
     return true;
 }
@@ -382,6 +386,7 @@ void frmMain::AttachDocument(frmDocument* doc)
     const QSize room = m_mdi->viewport()->size();
     if (room.width() > 100 && room.height() > 100)
         doc->resize(doc->size().boundedTo(room - QSize(48, 48)));
+    doc->installEventFilter(this);
     m_mdi->addSubWindow(doc);
     doc->show();
     m_mdi->setActiveSubWindow(doc);
@@ -467,6 +472,15 @@ void frmMain::Update()
     for (Cmd id : {Cmd::mnuFileExportAll, Cmd::mnuFileExportFormat, Cmd::mnuFileExportText,
                    Cmd::mnuFileExportShopname})
         action(id)->setEnabled(hasDoc);
+    // One transfer at a time: the commands come back when the driver has ended.
+    const bool transferring = m_transfer && m_transfer->busy();
+    if (transferring) {
+        action(Cmd::mnuSendToScale)->setEnabled(false);
+        action(Cmd::mnuSendReceive)->setEnabled(false);
+        action(Cmd::mnuFileClose)->setEnabled(false);
+    } else {
+        action(Cmd::mnuSendReceive)->setEnabled(true);
+    }
     action(Cmd::mnuEditUndo)->setEnabled(hasDoc && doc->document().undo().canUndo());
     action(Cmd::mnuEditRedo)->setEnabled(hasDoc && doc->document().undo().canRedo());
     action(Cmd::tlbZoomComboBox)->setEnabled(hasDoc);
@@ -791,23 +805,73 @@ int frmMain::ImportReceivedData(const QString& formatFile, const QString& textFi
 
 void frmMain::ShowScaleList()
 {
-    statusBar()->showMessage(GetLangString(QStringLiteral("msgNotAvailableYet")), 5000);
+    ShowScaleConfig(m_ctx, this);
+}
+
+void frmMain::CreateTransfer()
+{
+    TransferCallbacks cb;
+    cb.hasActiveDocument = [this] { return activeDocument() != nullptr; };
+    cb.exportFormatData = [this](const QString& path) {
+        frmDocument* doc = activeDocument();
+        return doc && doc->ExportFormatData(path);
+    };
+    cb.exportTextData = [this](const QString& path, int fieldType) {
+        frmDocument* doc = activeDocument();
+        return doc && doc->ExportTextData(path, fieldType);
+    };
+    cb.importReceivedData = [this](const QString& f, const QString& t, const QString& s, int model) {
+        ImportReceivedData(f, t, s, model);
+    };
+    cb.pickScales = [this](bool multi) {
+        if (m_pickScales) {
+            const auto [cancel, scales] = m_pickScales(multi);
+            return ScalePick{cancel, scales};
+        }
+        clsScaleSelect picker(m_ctx, this);
+        picker.m_bMultiSelect = multi;
+        picker.m_iDeptID = -1;
+        picker.Show();
+        return ScalePick{picker.m_bCancel, picker.m_strScales};
+    };
+    m_transfer = new TransferController(m_ctx, this, std::move(cb), this);
+    statusBar()->addPermanentWidget(m_transfer->createProgressWidget(statusBar()));
+    connect(m_transfer, &TransferController::busyChanged, this, [this] { Update(); });
 }
 
 void frmMain::SendToScales()
 {
-    statusBar()->showMessage(GetLangString(QStringLiteral("msgNotAvailableYet")), 5000);
+    if (m_transfer)
+        m_transfer->SendToScales();
 }
 
 void frmMain::ReceiveFromScale()
 {
-    statusBar()->showMessage(GetLangString(QStringLiteral("msgNotAvailableYet")), 5000);
+    if (m_transfer)
+        m_transfer->ReceiveFromScale();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // A document may not go away under a running transfer: it is the one being sent,
+    // and the received labels open into the area when the driver ends.
+    if (event->type() == QEvent::Close && m_transfer && m_transfer->busy()) {
+        event->ignore();
+        statusBar()->showMessage(GetLangString(QStringLiteral("msgTransferRunning")), 5000);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // --- window events --------------------------------------------------------------------
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    if (m_transfer && m_transfer->busy()) {
+        event->ignore();
+        statusBar()->showMessage(GetLangString(QStringLiteral("msgTransferRunning")), 5000);
+        return;
+    }
     // The most recently opened document first; one that stays open keeps the program running.
     const QList<frmDocument*> docs = documents();
     for (auto it = docs.rbegin(); it != docs.rend(); ++it) {

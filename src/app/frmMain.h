@@ -20,6 +20,7 @@ class AppContext;
 class frmDocument;
 class frmProperty;
 class frmToolbox;
+class TransferController;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -71,6 +72,11 @@ public:
     void ShowScaleList();
     void SendToScales();
     void ReceiveFromScale();
+    TransferController* transfer() const { return m_transfer; }
+    // The scale picker of send and receive; tests replace it (multi-selection in,
+    // cancel flag and addresses joined by ";" out).
+    using ScalePicker = std::function<std::pair<bool, QString>(bool multiSelect)>;
+    void SetScalePicker(ScalePicker picker) { m_pickScales = std::move(picker); }
 
     // The scale-model chooser of New; tests replace it. Returns the model index.
     using ModelChooser = std::function<int()>;
@@ -78,6 +84,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -98,6 +105,7 @@ private:
     void FillRecentFiles();
     void AttachDocument(frmDocument* doc);
     void DocumentActivated();
+    void CreateTransfer();
 
     AppContext& m_ctx;
     QMdiArea* m_mdi = nullptr;
@@ -110,6 +118,8 @@ private:
     QMenu* m_recentMenu = nullptr;
     QList<QAction*> m_windowListActions;
     ModelChooser m_chooseModel;
+    TransferController* m_transfer = nullptr;
+    ScalePicker m_pickScales;
 };
 
 } // namespace quillon

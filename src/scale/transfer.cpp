@@ -142,12 +142,12 @@ QString TransferController::text(const QString& section, const QString& key) con
 
 QString TransferController::PerScaleFile(const QString& address, int typeCode) const
 {
-    return m_ctx.paths.g_strAppPath + QStringLiteral("SM") + address + QStringLiteral("F%1.DAT").arg(typeCode);
+    return m_ctx.paths.g_strWorkPath + QStringLiteral("SM") + address + QStringLiteral("F%1.DAT").arg(typeCode);
 }
 
 QString TransferController::ResultFile() const
 {
-    return m_ctx.paths.g_strAppPath + QStringLiteral("result");
+    return m_ctx.paths.g_strWorkPath + QStringLiteral("result");
 }
 
 QString TransferController::DriverProgram() const
@@ -157,7 +157,7 @@ QString TransferController::DriverProgram() const
 
 QStringList TransferController::TempFiles() const
 {
-    const QString dir = m_ctx.paths.g_strAppPath;
+    const QString dir = m_ctx.paths.g_strWorkPath;
     return {dir + QStringLiteral("~tmpSendFormat.dat"), dir + QStringLiteral("~tmpSendText.dat"),
             dir + QStringLiteral("~tmpSendShopName.dat")};
 }
@@ -290,7 +290,8 @@ void TransferController::startRun()
     m_driver = new QProcess(this);
     m_driver->setProgram(program);
     m_driver->setArguments(args);
-    m_driver->setWorkingDirectory(m_ctx.paths.g_strAppPath);
+    // The exchange files live in the writable program folder (the user's own on an installed system).
+    m_driver->setWorkingDirectory(m_ctx.paths.g_strWorkPath);
     m_driver->setStandardOutputFile(QProcess::nullDevice());
     m_driver->setStandardErrorFile(QProcess::nullDevice());
     connect(m_driver, &QProcess::finished, this, &TransferController::runFinished, Qt::QueuedConnection);

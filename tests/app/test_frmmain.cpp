@@ -10,6 +10,7 @@
 #include "model/formatdata.h"
 #include "model/formatfile.h"
 #include "platform/ini.h"
+#include "scale/transfer.h"
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -539,6 +540,39 @@ private slots:
         frmAbout about(env.ctx.db(), w.get());
         QCOMPARE(about.cmdSysInfo->isEnabled(), !frmAbout::SystemInfoTool().isEmpty());
         QCOMPARE(frmAbout::VersionText(), QStringLiteral("Version 1.0.0"));
+    }
+
+    // While the driver runs, nothing may start a second transfer or close the label
+    // being sent; everything comes back when it has ended, and no exchange file stays.
+    void transferLocksTheWindow()
+    {
+        const QString driver = env.programDir + QStringLiteral("vexowtcp");
+        QFile f(driver);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nsleep 0.4\nshift 2\nout=\"\"\nfor a in \"$@\"; do out=\"$out$a:0;\"; done\n"
+                "printf '%s' \"${out%;}\" > result\n");
+        f.close();
+        QFile::setPermissions(driver, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+        w->SetScalePicker([](bool multi) { return std::make_pair(!multi, QStringLiteral("127.0.0.2;127.0.0.3")); });
+        w->Execute(Cmd::mnuFileNew);
+        frmDocument* doc = w->activeDocument();
+        QVERIFY(doc);
+        w->Execute(Cmd::mnuSendToScale);
+        QVERIFY(w->transfer()->busy());
+        QVERIFY(!w->action(Cmd::mnuSendToScale)->isEnabled());
+        QVERIFY(!w->action(Cmd::mnuSendReceive)->isEnabled());
+        QVERIFY(!doc->close());
+        QVERIFY(!w->close());
+        QCOMPARE(w->documents().size(), 1);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!w->transfer()->busy(), 20000);
+        QVERIFY(w->action(Cmd::mnuSendToScale)->isEnabled());
+        QVERIFY(w->action(Cmd::mnuSendReceive)->isEnabled());
+        QVERIFY(w->transfer()->lastReport().contains(env.text("frmMain", "msgAllSuccessful")));
+        const QStringList left = QDir(env.programDir).entryList({QStringLiteral("SM*"), QStringLiteral("~tmp*")});
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u',')));
+        QFile::remove(driver);
     }
 
     void unstorableTextWarns_data()
