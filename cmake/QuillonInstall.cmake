@@ -9,7 +9,8 @@
 #   usr/share/icons/hicolor the icons
 # An installed program folder is not writable by its users: the program then
 # keeps its root folder and its writable files in the user's data folder.
-if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+# A build tree configured before these rules holds CMake's own default, /usr/local.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT OR CMAKE_INSTALL_PREFIX STREQUAL "/usr/local")
   set(CMAKE_INSTALL_PREFIX "/" CACHE PATH "Install prefix (the tree holds opt/ and usr/)" FORCE)
 endif()
 set(QUILLON_INSTALL_ROOT opt/quillon)
