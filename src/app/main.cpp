@@ -6,6 +6,8 @@
 #include "platform/messageboxreporter.h"
 #include "platform/singleinstance.h"
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QTimer>
 
 int main(int argc, char* argv[])
@@ -28,6 +30,16 @@ int main(int argc, char* argv[])
 
     quillon::AppContext ctx;
     quillon::SetApp(&ctx);
+    // A shared scale list on a database server may need a password: asked here, never stored or logged.
+    // The text database opens before the main one, so the question is in the user's language.
+    quillon::SetDatabasePasswordPrompt([&ctx](const quillon::MainDatabaseSettings& s) -> std::optional<QString> {
+        bool ok = false;
+        const QString text = ctx.db().GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgDatabasePassword"));
+        const QString password = QInputDialog::getText(nullptr, s.describe(), text, QLineEdit::Password, QString(), &ok);
+        if (!ok)
+            return std::nullopt;
+        return password;
+    });
     // Start-up failures were already shown.
     if (!ctx.InitApplication(programDir))
         return 1;
@@ -46,6 +58,7 @@ int main(int argc, char* argv[])
             mainWindow.OpenInNewDocument(path);
     });
     const int rc = app.exec();
+    quillon::SetDatabasePasswordPrompt({});
     quillon::SetPaneTextLookup({});
     quillon::SetApp(nullptr);
     return rc;

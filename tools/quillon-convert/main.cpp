@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #ifdef QUILLON_CONVERT_GUI
 #include <QGuiApplication>
+#include <memory>
 #endif
 #include <QDir>
 #include <QTextStream>
@@ -43,11 +44,21 @@ int main(int argc, char** argv)
     using namespace quillon;
     using namespace quillon::convert;
 #ifdef QUILLON_CONVERT_GUI
-    // render draws text, which needs the GUI library but no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // Only render draws text, which needs the GUI library (but no display); the
+    // other commands stay windowless, so a desktop session is never required.
+    bool rendering = false;
+    for (int i = 1; i < argc; ++i)
+        rendering = rendering || qstrcmp(argv[i], "render") == 0;
+    std::unique_ptr<QCoreApplication> application;
+    if (rendering) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
 #else
     QCoreApplication app(argc, argv);
 #endif
