@@ -240,7 +240,9 @@ int FuzzF52(const std::uint8_t* data, std::size_t size)
             const bool ok = ImportFormatData(l1, rec);
             checkLabel(T, l1);
             CHECK(T, (!l1.m_bModified && l1.m_iSelected == -1) || !ok);
-            if (!ok)
+            // A label of no or negative size is taken as it comes, but fields cannot be
+            // snapped into it the same way twice.
+            if (!ok || l1.m_iHoriRulerWidth < 1 || l1.m_iVertRulerHeight < 1)
                 continue;
             const QString out1 = FormatRecord(l1);
             // A value read that the layout cannot hold (N1 figures above 99) is
@@ -390,7 +392,7 @@ int FuzzCatalogue(const std::uint8_t* data, std::size_t size)
     CatalogueCallbacks cb2;
     cb2.onGroup = [&](int, const QString& caption) { groups2.append(caption); };
     cb2.onItem = [&](int group, int field, const QString& name) { items2.append({group, field, name}); };
-    const QVector<FieldDef> defs2 = ParseFieldCatalogue(text.toUtf8(), cb2);
+    const QVector<FieldDef> defs2 = ParseFieldCatalogue(";\n" + text.toUtf8(), cb2);
     CHECK(T, groups2 == groups);
     CHECK(T, defs2.size() == defs.size());
     for (int i = 0; i < defs.size(); ++i) {
@@ -423,7 +425,8 @@ int FuzzFieldFont(const std::uint8_t* data, std::size_t size)
             + QLatin1String(", ") + QString::number(f.Height) + QLatin1String("\r\n");
     }
     QList<int> bad2;
-    const QVector<FieldFont> fonts2 = ParseFieldFonts(text.toUtf8(), &bad2);
+    // A comment first, so a name starting with U+FEFF is not taken for a byte order mark.
+    const QVector<FieldFont> fonts2 = ParseFieldFonts(";\n" + text.toUtf8(), &bad2);
     CHECK(T, bad2.isEmpty() && fonts2.size() == fonts.size());
     for (int i = 0; i < fonts.size(); ++i) {
         CHECK(T, fonts2[i].Name == fonts[i].Name && fonts2[i].Code == fonts[i].Code);

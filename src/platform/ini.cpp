@@ -258,7 +258,8 @@ bool WriteIniString(const QString& section, const QString& key, const QString& v
     IniText t = splitLines(data);
     QByteArray eol = "\r\n";
     for (const RawLine& l : t.lines) {
-        if (!l.eol.isEmpty()) {
+        // A lone CR ends no line for the reader: what was written after it would be lost.
+        if (l.eol.endsWith('\n')) {
             eol = l.eol;
             break;
         }
