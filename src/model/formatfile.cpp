@@ -434,7 +434,9 @@ QByteArray FormatFileBytes(const Label& label)
     // Field lines are written raw into room made for the whole line first.
     qsizetype used = out.size();
     for (const FieldRecord& r : label.m_arrFields) {
-        qsizetype room = 16 + 5 * kMaxGeneral + 5 * kMaxDecimal + 2 * r.strLogoSize.size();
+        // "#FALSE#", five real and five whole numbers after commas, the quoted logo size
+        // (two bytes at most per UTF-16 unit), the line end.
+        qsizetype room = 7 + 5 * (1 + kMaxGeneral) + 5 * (1 + kMaxDecimal) + 3 + 2 * r.strLogoSize.size() + 2;
         for (int j = 1; j <= kMaxTextLines; ++j)
             room += 6 + 2 * (r.strCharSize[j].size() + r.strText[j].size());
         if (out.size() - used < room)
