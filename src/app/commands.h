@@ -41,6 +41,11 @@ enum class Cmd : int {
     tlbZoomOut = 170,
     tlbZoomIn = 171,
     tlbZoomComboBox = 172,
+    // Printing and picture export of the active label.
+    mnuFilePrintPreview = 180,
+    mnuFilePrint = 181,
+    mnuFileExportPdf = 182,
+    mnuFileExportPng = 183,
     mnuWindowList = 35000,
 };
 

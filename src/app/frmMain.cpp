@@ -1,11 +1,15 @@
 #include "frmMain.h"
+#include "commandicons.h"
 #include "frmAbout.h"
+#include "labelprint.h"
 #include "frmSelectLabelType.h"
 #include "recentfiles.h"
 #include "startup.h"
+#include "theme.h"
 #include "zoom.h"
 #include "editor/frmDocument.h"
 #include "editor/prompts.h"
+#include "editor/view/render/labelpainter.h"
 #include "editor/panes/frmProperty.h"
 #include "editor/panes/frmToolbox.h"
 #include "editor/panes/texts.h"
@@ -33,6 +37,9 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QScreen>
 #include <QStatusBar>
@@ -67,6 +74,7 @@ double logicalDpi(const QWidget* w)
 
 frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(ctx)
 {
+    ApplyDesktopTheme();
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -155,7 +163,13 @@ void frmMain::CreateMenus()
     AddCommandControl(file, Cmd::mnuFileOpen, QStringLiteral("mnuFileOpen"), false);
     AddCommandControl(file, Cmd::mnuFileSave, QStringLiteral("mnuFileSave"), false);
     AddCommandControl(file, Cmd::mnuFileSaveAs, QStringLiteral("mnuFileSaveAs"), false);
-    AddCommandControl(file, Cmd::mnuFileClose, QStringLiteral("mnuFileClose"), false);
+    AddCommandControl(file, Cmd::mnuFilePrintPreview, QStringLiteral("mnuFilePrintPreview"), true)
+        ->setIcon(QIcon::fromTheme(QStringLiteral("document-print-preview")));
+    AddCommandControl(file, Cmd::mnuFilePrint, QStringLiteral("mnuFilePrint"), false)
+        ->setIcon(QIcon::fromTheme(QStringLiteral("document-print")));
+    AddCommandControl(file, Cmd::mnuFileExportPdf, QStringLiteral("mnuFileExportPdf"), false);
+    AddCommandControl(file, Cmd::mnuFileExportPng, QStringLiteral("mnuFileExportPng"), false);
+    AddCommandControl(file, Cmd::mnuFileClose, QStringLiteral("mnuFileClose"), true);
     QMenu* exportMenu = submenu(file, QStringLiteral("mnuFileExport"), true);
     m_actions.insert(int(Cmd::mnuFileExport), exportMenu->menuAction());
     AddCommandControl(exportMenu, Cmd::mnuFileExportAll, QStringLiteral("mnuFileExportAll"), false);
@@ -208,6 +222,7 @@ void frmMain::CreateMenus()
     action(Cmd::mnuFileNew)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     action(Cmd::mnuFileOpen)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     action(Cmd::mnuFileSave)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    action(Cmd::mnuFilePrint)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     action(Cmd::mnuEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     action(Cmd::mnuEditRedo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
 }
@@ -221,27 +236,30 @@ void frmMain::CreateToolbar()
     // Actions shared with the menus keep their menu caption; the toolbar button
     // shows the tool tip and status text of its own keys.
     auto button = [this, bar](Cmd id, const QString& controlName, const QString& tipKey, const QString& descKey,
-                              QStyle::StandardPixmap icon, const char* themeIcon, bool beginGroup) {
+                              const QIcon& icon, bool beginGroup) {
         if (beginGroup)
             bar->addSeparator();
         QAction* a = command(id, controlName);
-        a->setIcon(QIcon::fromTheme(QString::fromLatin1(themeIcon), style()->standardIcon(icon)));
+        a->setIcon(icon);
         a->setToolTip(GetLangString(tipKey));
         if (!descKey.isEmpty())
             a->setStatusTip(GetLangString(descKey));
         bar->addAction(a);
     };
+    auto standard = [this](QStyle::StandardPixmap icon, const char* themeIcon) {
+        return QIcon::fromTheme(QString::fromLatin1(themeIcon), style()->standardIcon(icon));
+    };
     button(Cmd::mnuFileNew, "mnuFileNew", "tblStandardFileNewToolTip", "tblStandardFileNewDesc",
-           QStyle::SP_FileIcon, "document-new", false);
+           standard(QStyle::SP_FileIcon, "document-new"), false);
     button(Cmd::mnuFileOpen, "mnuFileOpen", "tblStandardFileOpenToolTip", "tblStandardFileOpenDesc",
-           QStyle::SP_DialogOpenButton, "document-open", false);
+           standard(QStyle::SP_DialogOpenButton, "document-open"), false);
     button(Cmd::mnuFileSave, "mnuFileSave", "tblStandardFileSaveToolTip", "tblStandardFileSaveDesc",
-           QStyle::SP_DialogSaveButton, "document-save", false);
+           standard(QStyle::SP_DialogSaveButton, "document-save"), false);
     button(Cmd::mnuEditUndo, "mnuEditUndo", "tblStandardEditUndoToolTip", "tblStandardEditUndoDesc",
-           QStyle::SP_ArrowBack, "edit-undo", false);
+           standard(QStyle::SP_ArrowBack, "edit-undo"), false);
     button(Cmd::mnuEditRedo, "mnuEditRedo", "tblStandardEditRedoToolTip", "tblStandardEditRedoDesc",
-           QStyle::SP_ArrowForward, "edit-redo", false);
-    button(Cmd::tlbZoomOut, "tlbZoomOut", "tlbZoomOut", QString(), QStyle::SP_ArrowDown, "zoom-out", false);
+           standard(QStyle::SP_ArrowForward, "edit-redo"), false);
+    button(Cmd::tlbZoomOut, "tlbZoomOut", "tlbZoomOut", QString(), MakeCommandIcon(CommandIcon::ZoomOut), false);
 
     m_zoomBox = new QComboBox(bar);
     m_zoomBox->setObjectName(QStringLiteral("tlbZoomComboBox"));
@@ -256,15 +274,15 @@ void frmMain::CreateToolbar()
     m_actions.insert(int(Cmd::tlbZoomComboBox), zoomBoxAction);
     connect(m_zoomBox, &QComboBox::textActivated, this, [this] { Execute(Cmd::tlbZoomComboBox); });
 
-    button(Cmd::tlbZoomIn, "tlbZoomIn", "tlbZoomIn", QString(), QStyle::SP_ArrowUp, "zoom-in", false);
-    button(Cmd::mnuSendToScale, "mnuSendToScale", "mnuSendToScale", QString(), QStyle::SP_ArrowRight,
-           "document-send", true);
-    button(Cmd::mnuSendReceive, "mnuSendReceive", "mnuSendReceive", QString(), QStyle::SP_ArrowLeft,
-           "mail-receive", false);
-    button(Cmd::mnuEditOption, "mnuEditOption", "mnuEditOption", QString(), QStyle::SP_FileDialogDetailedView,
-           "preferences-system", true);
-    button(Cmd::mnuHelpAbout, "mnuHelpAbout", "mnuHelpAbout", QString(), QStyle::SP_MessageBoxInformation,
-           "help-about", true);
+    button(Cmd::tlbZoomIn, "tlbZoomIn", "tlbZoomIn", QString(), MakeCommandIcon(CommandIcon::ZoomIn), false);
+    button(Cmd::mnuSendToScale, "mnuSendToScale", "mnuSendToScale", QString(),
+           MakeCommandIcon(CommandIcon::SendToScale), true);
+    button(Cmd::mnuSendReceive, "mnuSendReceive", "mnuSendReceive", QString(),
+           MakeCommandIcon(CommandIcon::ReceiveFromScale), false);
+    button(Cmd::mnuEditOption, "mnuEditOption", "mnuEditOption", QString(),
+           MakeCommandIcon(CommandIcon::ScaleList), true);
+    button(Cmd::mnuHelpAbout, "mnuHelpAbout", "mnuHelpAbout", QString(),
+           standard(QStyle::SP_MessageBoxInformation, "help-about"), true);
 }
 
 bool frmMain::CreatePanes()
@@ -441,6 +459,10 @@ void frmMain::Execute(Cmd id)
         case Cmd::mnuFileExportFormat: ExportFormat(); break;
         case Cmd::mnuFileExportText: ExportText(); break;
         case Cmd::mnuFileExportShopname: ExportShopName(); break;
+        case Cmd::mnuFilePrintPreview: PrintPreview(); break;
+        case Cmd::mnuFilePrint: PrintDocument(); break;
+        case Cmd::mnuFileExportPdf: ExportPdf(); break;
+        case Cmd::mnuFileExportPng: ExportPng(); break;
         case Cmd::mnuEditUndo: doc->Undo(); break;
         case Cmd::mnuEditRedo: doc->Redo(); break;
         case Cmd::mnuSendToScale: SendToScales(); break;
@@ -464,7 +486,8 @@ void frmMain::Update()
     frmDocument* doc = activeDocument();
     const bool hasDoc = doc != nullptr;
     for (Cmd id : {Cmd::mnuFileClose, Cmd::mnuFileSave, Cmd::mnuFileSaveAs, Cmd::mnuFileExport,
-                   Cmd::mnuSendToScale, Cmd::tlbZoomOut, Cmd::tlbZoomIn}) {
+                   Cmd::mnuSendToScale, Cmd::tlbZoomOut, Cmd::tlbZoomIn, Cmd::mnuFilePrintPreview,
+                   Cmd::mnuFilePrint, Cmd::mnuFileExportPdf, Cmd::mnuFileExportPng}) {
         if (QAction* a = action(id))
             a->setEnabled(hasDoc);
     }
@@ -801,11 +824,103 @@ int frmMain::ImportReceivedData(const QString& formatFile, const QString& textFi
     return opened;
 }
 
+// --- printing and picture export ---------------------------------------------------
+
+void frmMain::PrintPreview()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!SetUpPrinterForLabel(printer, doc->label())) {
+        ReportFailure(QStringLiteral("PrintPreview ") + doc->Caption(), GetLangString(QStringLiteral("msgLabelHasNoSize")));
+        return;
+    }
+    printer.setDocName(QFileInfo(doc->Caption()).fileName());
+    QPrintPreviewDialog dlg(&printer, this);
+    dlg.setWindowTitle(withoutMnemonic(GetLangString(QStringLiteral("mnuFilePrintPreview"))));
+    // A copy: the preview may repaint after the document has changed or closed.
+    const Label label = doc->label();
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [label](QPrinter* p) { PrintLabel(*p, label); });
+    if (m_runPreview)
+        m_runPreview(dlg);
+    else
+        dlg.exec();
+}
+
+void frmMain::PrintDocument()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    const QString source = QStringLiteral("PrintLabel ") + doc->Caption();
+    if (!SetUpPrinterForLabel(printer, doc->label())) {
+        ReportFailure(source, GetLangString(QStringLiteral("msgLabelHasNoSize")));
+        return;
+    }
+    printer.setDocName(QFileInfo(doc->Caption()).fileName());
+    const Label label = doc->label();
+    bool accepted = false;
+    if (m_runPrintDialog) {
+        accepted = m_runPrintDialog(printer);
+    } else {
+        QPrintDialog dlg(&printer, this);
+        accepted = dlg.exec() == QDialog::Accepted;
+    }
+    if (!accepted)
+        return;
+    // The dialog may have chosen another paper; the label keeps its own size.
+    SetUpPrinterForLabel(printer, label);
+    if (!PrintLabel(printer, label))
+        ReportFailure(source, GetLangString(QStringLiteral("msgPrintFailed")));
+}
+
+void frmMain::ExportPdf()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    const auto path = AskFileName(this, {GetLangString(QStringLiteral("msgExportPdfTo")),
+                                         GetLangString(QStringLiteral("dlgPdfFilter")), true});
+    if (!path)
+        return;
+    const Result r = RenderLabelToPdf(doc->label(), *path);
+    if (!r)
+        ReportFailure(QStringLiteral("ExportPdf ") + *path, r.error);
+    else
+        statusBar()->showMessage(GetLangString(QStringLiteral("msgExportedTo")) + QLatin1Char(' ') + *path, 5000);
+}
+
+void frmMain::ExportPng()
+{
+    frmDocument* doc = activeDocument();
+    if (!doc)
+        return;
+    const auto path = AskFileName(this, {GetLangString(QStringLiteral("msgExportPngTo")),
+                                         GetLangString(QStringLiteral("dlgPngFilter")), true});
+    if (!path)
+        return;
+    const Result r = ExportLabelPng(doc->label(), doc->m_sngLabelScale(), *path);
+    if (!r)
+        ReportFailure(QStringLiteral("ExportPng ") + *path, r.error);
+    else
+        statusBar()->showMessage(GetLangString(QStringLiteral("msgExportedTo")) + QLatin1Char(' ') + *path, 5000);
+}
+
 // --- scale communication ------------------------------------------------------------
 
 void frmMain::ShowScaleList()
 {
-    ShowScaleConfig(m_ctx, this);
+    frmScaleConfig dlg(m_ctx, this);
+    // The CSV buttons ask through the same prompts as the file commands.
+    dlg.m_askCsvFile = [](QWidget* parent, const QString& title, const QString& filter, bool save) {
+        return AskFileName(parent, {title, filter, save});
+    };
+    dlg.m_showResult = [](QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
+        AskUser(parent, icon, title, text);
+    };
+    dlg.exec();
 }
 
 void frmMain::CreateTransfer()

@@ -13,6 +13,8 @@ class QDockWidget;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QPrinter;
+class QPrintPreviewDialog;
 
 namespace quillon {
 
@@ -78,6 +80,17 @@ public:
     using ScalePicker = std::function<std::pair<bool, QString>(bool multiSelect)>;
     void SetScalePicker(ScalePicker picker) { m_pickScales = std::move(picker); }
 
+    // Printing and picture export of the active label.
+    void PrintPreview();
+    void PrintDocument();
+    void ExportPdf();
+    void ExportPng();
+    // The print dialog (true: print) and the preview window; tests replace them.
+    using PrintDialogRunner = std::function<bool(QPrinter&)>;
+    using PreviewRunner = std::function<void(QPrintPreviewDialog&)>;
+    void SetPrintDialogRunner(PrintDialogRunner run) { m_runPrintDialog = std::move(run); }
+    void SetPreviewRunner(PreviewRunner run) { m_runPreview = std::move(run); }
+
     // The scale-model chooser of New; tests replace it. Returns the model index.
     using ModelChooser = std::function<int()>;
     void SetModelChooser(ModelChooser chooser) { m_chooseModel = std::move(chooser); }
@@ -120,6 +133,8 @@ private:
     ModelChooser m_chooseModel;
     TransferController* m_transfer = nullptr;
     ScalePicker m_pickScales;
+    PrintDialogRunner m_runPrintDialog;
+    PreviewRunner m_runPreview;
 };
 
 } // namespace quillon

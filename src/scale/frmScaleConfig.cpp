@@ -2,11 +2,16 @@
 
 #include "app/startup.h"
 #include "platform/database.h"
+#include "platform/log.h"
+#include "platform/scalelist_io.h"
 #include "scale/frmScaleEdit.h"
 #include "scale/scaledata.h"
 #include "scale/scaledialog.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QSaveFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -17,6 +22,15 @@ namespace quillon {
 
 namespace {
 const QString kPlacement = QStringLiteral("ScaleEdit");
+
+// A button caption's mnemonic marker does not belong in a dialog title.
+QString withoutAmpersand(QString text)
+{
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
 }
 
 frmScaleConfig::frmScaleConfig(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ctx)
@@ -55,8 +69,14 @@ frmScaleConfig::frmScaleConfig(AppContext& ctx, QWidget* parent) : QDialog(paren
     cmdOK = new QPushButton(text("cmdOK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
-    for (QPushButton* b : {cmdAddNew, cmdEdit, cmdDelete})
+    cmdImportCsv = new QPushButton(text("cmdImportCsv"), this);
+    cmdImportCsv->setObjectName(QStringLiteral("cmdImportCsv"));
+    cmdExportCsv = new QPushButton(text("cmdExportCsv"), this);
+    cmdExportCsv->setObjectName(QStringLiteral("cmdExportCsv"));
+    for (QPushButton* b : {cmdAddNew, cmdEdit, cmdDelete, cmdImportCsv, cmdExportCsv})
         b->setAutoDefault(false);
+    connect(cmdImportCsv, &QPushButton::clicked, this, &frmScaleConfig::cmdImportCsv_Click);
+    connect(cmdExportCsv, &QPushButton::clicked, this, &frmScaleConfig::cmdExportCsv_Click);
     connect(cmdAddNew, &QPushButton::clicked, this, &frmScaleConfig::cmdAddNew_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &frmScaleConfig::cmdEdit_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmScaleConfig::cmdDelete_Click);
@@ -66,6 +86,9 @@ frmScaleConfig::frmScaleConfig(AppContext& ctx, QWidget* parent) : QDialog(paren
     buttons->addWidget(cmdAddNew);
     buttons->addWidget(cmdEdit);
     buttons->addWidget(cmdDelete);
+    buttons->addSpacing(12);
+    buttons->addWidget(cmdImportCsv);
+    buttons->addWidget(cmdExportCsv);
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     auto* layout = new QVBoxLayout(this);
@@ -197,6 +220,109 @@ void frmScaleConfig::cmdDelete_Click()
     for (const QString& ip : addresses)
         DeleteScale(m_ctx.db(), ip);
     RefreshList();
+}
+
+std::optional<QString> frmScaleConfig::askCsvFile(const QString& title, bool save)
+{
+    const QString filter = m_ctx.db().GetLangString(QStringLiteral("frmScaleConfig"), QStringLiteral("dlgCsvFilter"));
+    if (m_askCsvFile)
+        return m_askCsvFile(this, title, filter, save);
+    // "desc|pattern|desc|pattern" into the dialog's "desc;;desc" form.
+    const QStringList parts = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList descs;
+    for (int i = 0; i < parts.size(); i += 2)
+        descs << parts[i];
+    const QString qtFilter = descs.join(QStringLiteral(";;"));
+    const QString path = save ? QFileDialog::getSaveFileName(this, title, QString(), qtFilter)
+                              : QFileDialog::getOpenFileName(this, title, QString(), qtFilter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+void frmScaleConfig::showResult(QMessageBox::Icon icon, const QString& text)
+{
+    if (m_showResult) {
+        m_showResult(this, icon, windowTitle(), text);
+        return;
+    }
+    QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+namespace {
+
+// The notes of a run, a few of them: the rest are in the log.
+QString notesText(const QStringList& notes)
+{
+    constexpr int kShown = 12;
+    QString text = notes.mid(0, kShown).join(QLatin1Char('\n'));
+    if (notes.size() > kShown)
+        text += QStringLiteral("\n...");
+    return text;
+}
+
+} // namespace
+
+void frmScaleConfig::cmdImportCsv_Click()
+{
+    auto text = [this](const char* key) {
+        return m_ctx.db().GetLangString(QStringLiteral("frmScaleConfig"), QString::fromLatin1(key));
+    };
+    const auto path = askCsvFile(withoutAmpersand(cmdImportCsv->text()), false);
+    if (!path)
+        return;
+    QFile file(*path);
+    // A scale list is a few lines per scale; anything far larger is not one.
+    constexpr qint64 kMaxCsvBytes = 16 * 1024 * 1024;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCsvBytes) {
+        const QString why = file.isOpen() ? text("msgCsvTooLarge") : file.errorString();
+        WriteLog(QStringLiteral("ImportScales %1: %2").arg(*path, why));
+        showResult(QMessageBox::Critical, text("msgCsvImportFailed") + QStringLiteral("\n") + *path + QStringLiteral("\n") + why);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const scalelist::Report r = scalelist::ImportScales(m_ctx.db(), bytes);
+    for (const QString& note : r.notes)
+        WriteLog(QStringLiteral("ImportScales %1: %2").arg(*path, note));
+    if (!r.ok) {
+        WriteLog(QStringLiteral("ImportScales %1: %2").arg(*path, r.error));
+        QString msg = text("msgCsvImportFailed") + QStringLiteral("\n") + *path + QStringLiteral("\n\n") + r.error;
+        if (r.notes.size() > 1)
+            msg += QStringLiteral("\n") + notesText(r.notes.mid(1));
+        showResult(QMessageBox::Critical, msg);
+        return;
+    }
+    RefreshList();
+    QString msg = text("msgCsvImported").arg(r.added).arg(r.skipped);
+    if (!r.notes.isEmpty())
+        msg += QStringLiteral("\n\n") + notesText(r.notes);
+    showResult(r.skipped > 0 ? QMessageBox::Warning : QMessageBox::Information, msg);
+}
+
+void frmScaleConfig::cmdExportCsv_Click()
+{
+    auto text = [this](const char* key) {
+        return m_ctx.db().GetLangString(QStringLiteral("frmScaleConfig"), QString::fromLatin1(key));
+    };
+    const auto path = askCsvFile(withoutAmpersand(cmdExportCsv->text()), true);
+    if (!path)
+        return;
+    QByteArray csv;
+    const scalelist::Report r = scalelist::ExportScales(m_ctx.db(), &csv);
+    QString why = r.ok ? QString() : r.error;
+    if (why.isEmpty()) {
+        QSaveFile file(*path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
+            why = file.errorString();
+    }
+    if (!why.isEmpty()) {
+        WriteLog(QStringLiteral("ExportScales %1: %2").arg(*path, why));
+        showResult(QMessageBox::Critical, text("msgCsvExportFailed") + QStringLiteral("\n") + *path + QStringLiteral("\n") + why);
+        return;
+    }
+    showResult(QMessageBox::Information, text("msgCsvExported").arg(r.added).arg(*path));
 }
 
 void frmScaleConfig::done(int r)

@@ -2,7 +2,9 @@
 // The scale list: every scale in use, with add, edit and delete. Each change is
 // stored at once and the list is read back.
 #include <QDialog>
+#include <QMessageBox>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -24,15 +26,29 @@ public:
     void cmdAddNew_Click();
     void cmdEdit_Click();
     void cmdDelete_Click();
+    // The scale list to and from a CSV file (number, address, model name).
+    void cmdImportCsv_Click();
+    void cmdExportCsv_Click();
 
     QTreeWidget* lvwScale = nullptr;
     QPushButton* cmdAddNew = nullptr;
     QPushButton* cmdEdit = nullptr;
     QPushButton* cmdDelete = nullptr;
     QPushButton* cmdOK = nullptr;
+    QPushButton* cmdImportCsv = nullptr;
+    QPushButton* cmdExportCsv = nullptr;
 
     // Tests and callers may watch each add/edit dialog just before it is shown.
     std::function<void(frmScaleEdit&)> m_onEditDialog;
+
+    // The CSV buttons' questions; empty: the file dialog and a message box.
+    // The filter is "desc|pattern|desc|pattern" as the file commands give it.
+    using CsvFileAsker = std::function<std::optional<QString>(QWidget* parent, const QString& title,
+                                                              const QString& filter, bool save)>;
+    using ResultShower = std::function<void(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                            const QString& text)>;
+    CsvFileAsker m_askCsvFile;
+    ResultShower m_showResult;
 
 protected:
     void done(int r) override;
@@ -40,6 +56,8 @@ protected:
 private:
     void EditRow(QTreeWidgetItem* row);
     int runEditDialog(frmScaleEdit& dlg);
+    std::optional<QString> askCsvFile(const QString& title, bool save);
+    void showResult(QMessageBox::Icon icon, const QString& text);
 
     AppContext& m_ctx;
     QLabel* udtScaleEditCaption = nullptr;

@@ -1,0 +1,20 @@
+-- Texts of printing, picture export and the scale list's CSV exchange.
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuFilePrintPreview', 'Print Pre&view...', '打印预览(&V)...', 'Пред&варительный просмотр...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuFilePrint', '&Print...', '打印(&P)...', '&Печать...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuFileExportPdf', 'Export as P&DF...', '导出为 PDF(&D)...', 'Экспорт в P&DF...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuFileExportPng', 'Export as PN&G...', '导出为 PNG(&G)...', 'Экспорт в PN&G...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgExportPdfTo', 'Export the label as PDF', '将标签导出为 PDF', 'Экспорт этикетки в PDF');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgExportPngTo', 'Export the label as PNG', '将标签导出为 PNG', 'Экспорт этикетки в PNG');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.dlgPdfFilter', 'PDF Files (*.pdf)|*.pdf|All Files (*.*)|*.*', 'PDF 文件 (*.pdf)|*.pdf|所有文件 (*.*)|*.*', 'Файлы PDF (*.pdf)|*.pdf|Все файлы (*.*)|*.*');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.dlgPngFilter', 'PNG Pictures (*.png)|*.png|All Files (*.*)|*.*', 'PNG 图片 (*.png)|*.png|所有文件 (*.*)|*.*', 'Рисунки PNG (*.png)|*.png|Все файлы (*.*)|*.*');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgExportedTo', 'The label was written to', '标签已写入', 'Этикетка записана в');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgLabelHasNoSize', 'The label has no width or height, so it cannot be printed.', '标签没有宽度或高度，无法打印。', 'У этикетки нет ширины или высоты, печать невозможна.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgPrintFailed', 'The printer could not print the label.', '打印机无法打印此标签。', 'Принтер не смог напечатать этикетку.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.cmdImportCsv', '&Import CSV...', '导入 CSV(&I)...', '&Импорт CSV...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.cmdExportCsv', 'E&xport CSV...', '导出 CSV(&X)...', 'Э&кспорт CSV...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.dlgCsvFilter', 'Scale Lists (*.csv)|*.csv|All Files (*)|*', '秤列表 (*.csv)|*.csv|所有文件 (*)|*', 'Списки весов (*.csv)|*.csv|Все файлы (*)|*');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.msgCsvImported', '%1 scale(s) added, %2 skipped.', '已添加 %1 台秤，跳过 %2 台。', 'Добавлено весов: %1, пропущено: %2.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.msgCsvImportFailed', 'The scale list was not changed; the file cannot be imported:', '秤列表未更改；无法导入此文件：', 'Список весов не изменён; файл нельзя импортировать:');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.msgCsvTooLarge', 'The file is too large to be a scale list.', '文件太大，不是秤列表。', 'Файл слишком велик для списка весов.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.msgCsvExported', '%1 scale(s) written to %2', '已将 %1 台秤写入 %2', 'Весов записано: %1, файл %2');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.msgCsvExportFailed', 'The scale list could not be written:', '无法写入秤列表：', 'Не удалось записать список весов:');

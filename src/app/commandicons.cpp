@@ -1,0 +1,170 @@
+#include "commandicons.h"
+#include <QGuiApplication>
+#include <QIconEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QPixmap>
+
+namespace quillon {
+
+namespace {
+
+// Everything is drawn on a 24 x 24 grid and scaled to the requested rectangle.
+constexpr double kGrid = 24.0;
+
+struct Colours {
+    QColor ink;     // outlines
+    QColor accent;  // arrows, plus and minus
+    QColor glass;   // magnifier lens fill
+    QColor body;    // scale body fill
+};
+
+Colours coloursFor(QIcon::Mode mode)
+{
+    const QPalette pal = QGuiApplication::palette();
+    const bool dark = pal.color(QPalette::Window).lightness() < 128;
+    Colours c;
+    if (mode == QIcon::Disabled) {
+        const QColor off = pal.color(QPalette::Disabled, QPalette::WindowText);
+        c.ink = off;
+        c.accent = off;
+        c.glass = Qt::transparent;
+        c.body = Qt::transparent;
+        return c;
+    }
+    c.ink = pal.color(QPalette::WindowText);
+    c.accent = dark ? QColor(110, 180, 255) : QColor(20, 100, 200);
+    c.glass = dark ? QColor(80, 120, 170, 110) : QColor(200, 225, 250, 200);
+    c.body = dark ? QColor(90, 96, 106) : QColor(225, 229, 235);
+    if (mode == QIcon::Selected || mode == QIcon::Active) {
+        c.accent = c.accent.lighter(115);
+    }
+    return c;
+}
+
+QPen pen(const QColor& colour, double width)
+{
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+void drawMagnifier(QPainter& p, const Colours& c, bool plus)
+{
+    p.setPen(pen(c.ink, 2.0));
+    p.setBrush(c.glass);
+    p.drawEllipse(QPointF(10, 10), 6.5, 6.5);
+    p.setPen(pen(c.ink, 3.2));
+    p.drawLine(QPointF(15, 15), QPointF(21, 21));
+    p.setPen(pen(c.accent, 2.0));
+    p.drawLine(QPointF(6.8, 10), QPointF(13.2, 10));
+    if (plus)
+        p.drawLine(QPointF(10, 6.8), QPointF(10, 13.2));
+}
+
+// A counter scale seen from the front: platter on a column, body with a display.
+void drawScale(QPainter& p, const Colours& c, const QRectF& box)
+{
+    const double sx = box.width() / kGrid, sy = box.height() / kGrid;
+    p.save();
+    p.translate(box.topLeft());
+    p.scale(sx, sy);
+    p.setPen(pen(c.ink, 1.6));
+    p.setBrush(c.body);
+    p.drawRoundedRect(QRectF(3, 5, 18, 2.5), 1, 1);     // platter
+    p.drawLine(QPointF(12, 7.5), QPointF(12, 11));       // column
+    p.drawRoundedRect(QRectF(2.5, 11, 19, 10), 2, 2);    // body
+    p.setBrush(c.accent);
+    p.setPen(Qt::NoPen);
+    p.drawRect(QRectF(5, 13.5, 9, 3.5));                 // display
+    p.setBrush(c.ink);
+    p.drawEllipse(QPointF(17.5, 15.3), 1.2, 1.2);        // key
+    p.restore();
+}
+
+// A bold arrow from `from` to `to` (grid units).
+void drawArrow(QPainter& p, const QColor& colour, QPointF from, QPointF to)
+{
+    const QLineF shaft(from, to);
+    const double head = 4.0;
+    QLineF back = QLineF(to, from);
+    back.setLength(head);
+    QLineF left = back, right = back;
+    left.setAngle(back.angle() + 40);
+    right.setAngle(back.angle() - 40);
+    p.setPen(pen(colour, 2.4));
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(shaft);
+    p.drawLine(left);
+    p.drawLine(right);
+}
+
+void drawScaleList(QPainter& p, const Colours& c)
+{
+    // Two scales one behind the other, and list lines beside them.
+    drawScale(p, c, QRectF(6, 0, 16, 16));
+    drawScale(p, c, QRectF(1, 7, 17, 17));
+}
+
+class CommandIconEngine : public QIconEngine {
+public:
+    explicit CommandIconEngine(CommandIcon kind) : m_kind(kind) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    {
+        const Colours c = coloursFor(mode);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        // Keep the square grid centred in a non-square rectangle.
+        const double side = qMin(rect.width(), rect.height());
+        painter->translate(rect.x() + (rect.width() - side) / 2.0, rect.y() + (rect.height() - side) / 2.0);
+        painter->scale(side / kGrid, side / kGrid);
+        switch (m_kind) {
+        case CommandIcon::ZoomIn: drawMagnifier(*painter, c, true); break;
+        case CommandIcon::ZoomOut: drawMagnifier(*painter, c, false); break;
+        case CommandIcon::SendToScale:
+            drawScale(*painter, c, QRectF(6, 6, 18, 18));
+            drawArrow(*painter, c.accent, QPointF(1.5, 4), QPointF(11, 4));
+            break;
+        case CommandIcon::ReceiveFromScale:
+            drawScale(*painter, c, QRectF(0, 6, 18, 18));
+            drawArrow(*painter, c.accent, QPointF(12, 4), QPointF(22.5, 4));
+            break;
+        case CommandIcon::ScaleList: drawScaleList(*painter, c); break;
+        }
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        if (size.isEmpty())
+            return {};
+        QPixmap pm(size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        return pm;
+    }
+
+    // QIcon asks with the size already in device pixels and sets the ratio of the
+    // result itself: drawing at that size keeps every line sharp.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal) override
+    {
+        return pixmap(size, mode, state);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QIconEngine* clone() const override { return new CommandIconEngine(m_kind); }
+    QString key() const override { return QStringLiteral("quillon-command"); }
+
+private:
+    CommandIcon m_kind;
+};
+
+} // namespace
+
+QIcon MakeCommandIcon(CommandIcon kind)
+{
+    return QIcon(new CommandIconEngine(kind));
+}
+
+} // namespace quillon

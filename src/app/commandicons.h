@@ -1,0 +1,13 @@
+#pragma once
+// Toolbar pictures drawn as vectors, so they stay sharp at any scale factor.
+#include <QIcon>
+
+namespace quillon {
+
+enum class CommandIcon { ZoomIn, ZoomOut, SendToScale, ReceiveFromScale, ScaleList };
+
+// The picture follows the application palette when it is drawn (light or dark
+// theme); the disabled mode is drawn in the palette's disabled text colour.
+QIcon MakeCommandIcon(CommandIcon kind);
+
+} // namespace quillon
