@@ -121,13 +121,14 @@ public:
         switch (m_kind) {
         case CommandIcon::ZoomIn: drawMagnifier(*painter, c, true); break;
         case CommandIcon::ZoomOut: drawMagnifier(*painter, c, false); break;
+        // Down into the scale, up out of it.
         case CommandIcon::SendToScale:
-            drawScale(*painter, c, QRectF(6, 6, 18, 18));
-            drawArrow(*painter, c.accent, QPointF(1.5, 4), QPointF(11, 4));
+            drawScale(*painter, c, QRectF(0, 6, 18, 18));
+            drawArrow(*painter, c.accent, QPointF(20.5, 1.5), QPointF(20.5, 12));
             break;
         case CommandIcon::ReceiveFromScale:
             drawScale(*painter, c, QRectF(0, 6, 18, 18));
-            drawArrow(*painter, c.accent, QPointF(12, 4), QPointF(22.5, 4));
+            drawArrow(*painter, c.accent, QPointF(20.5, 12), QPointF(20.5, 1.5));
             break;
         case CommandIcon::ScaleList: drawScaleList(*painter, c); break;
         }

@@ -76,6 +76,9 @@ frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(
 {
     ApplyDesktopTheme();
     m_mdi = new QMdiArea(this);
+    // The area's own grey is a light-theme colour.
+    if (WantsDarkTheme())
+        m_mdi->setBackground(QApplication::palette().color(QPalette::Mid));
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);

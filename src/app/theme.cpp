@@ -24,17 +24,18 @@ bool WantsDarkTheme()
 
 QPalette DarkPalette()
 {
-    const QColor window(45, 47, 51), base(32, 33, 36), text(225, 227, 230), disabled(125, 128, 133);
+    const QColor window(62, 65, 70), base(24, 25, 28), text(225, 227, 230), disabled(125, 128, 133);
     QPalette p;
     p.setColor(QPalette::Window, window);
     p.setColor(QPalette::WindowText, text);
     p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
+    // Fusion outlines boxes in a darker shade of Window: Base must stay well below it.
+    p.setColor(QPalette::AlternateBase, QColor(34, 35, 39));
     p.setColor(QPalette::ToolTipBase, QColor(60, 63, 68));
     p.setColor(QPalette::ToolTipText, text);
     p.setColor(QPalette::PlaceholderText, disabled);
     p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(55, 58, 63));
+    p.setColor(QPalette::Button, QColor(70, 73, 78));
     p.setColor(QPalette::ButtonText, text);
     p.setColor(QPalette::BrightText, QColor(255, 110, 110));
     p.setColor(QPalette::Light, QColor(75, 78, 84));

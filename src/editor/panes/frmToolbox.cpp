@@ -26,6 +26,8 @@ struct frmToolbox::Impl {
         item->setFont(0, f);
         item->setData(0, Qt::BackgroundRole,
                       on ? QVariant(tree->palette().color(QPalette::Highlight).lighter(175)) : QVariant());
+        // The tint is always light; the palette's text colour may be too (dark theme).
+        item->setData(0, Qt::ForegroundRole, on ? QVariant(QColor(Qt::black)) : QVariant());
     }
 };
 
