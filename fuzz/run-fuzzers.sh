@@ -9,7 +9,7 @@ set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD:-$src/build-fuzz}
-targets=${FUZZ_TARGETS:-"qlf f52 textdata catalogue fieldfont ini transfer"}
+targets=${FUZZ_TARGETS:-"qlf f52 textdata catalogue fieldfont ini transfer result"}
 cxx=${FUZZ_CXX:-clang++-15}
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -8,6 +8,7 @@
 #include "model/vbnum.h"
 #include "platform/errorreport.h"
 #include "platform/ini.h"
+#include "scale/driverresult.h"
 #include "transferprotocol.h"
 
 #include <QCoreApplication>
@@ -555,6 +556,40 @@ int FuzzTransfer(const std::uint8_t* data, std::size_t size)
     return 0;
 }
 
+// --- the driver's result file ------------------------------------------------------------
+// Every address asked about gets exactly its own code: a listed success stays out of the
+// report, anything unlisted or unreadable is a failure line, never a silent success.
+int FuzzResult(const std::uint8_t* data, std::size_t size)
+{
+    static const char* T = "result";
+    const QByteArray line = bytesOf(data, size);
+    const QHash<QString, int> codes = ParseDriverResult(line);
+    QStringList addresses = codes.keys();
+    addresses.sort();
+    addresses << QStringLiteral("10.0.0.1") << QString();
+    const QString report = DriverReport(codes, addresses, [](int code) { return QString::number(code); });
+    const QStringList lines = report.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    qsizetype failures = 0;
+    for (const QString& a : addresses) {
+        const int code = codes.value(a, kNotInResultCode);
+        CHECK(T, code >= -32768 && code <= 32767);
+        if (code != 0)
+            ++failures;
+    }
+    CHECK(T, lines.size() == failures);
+    for (const QString& l : lines) {
+        CHECK(T, l.indexOf(u':') >= 16);
+        for (QChar c : l)
+            CHECK(T, c.unicode() >= 0x20);
+    }
+    // What the reader accepted reads back the same when written out again.
+    QByteArray again;
+    for (auto it = codes.cbegin(); it != codes.cend(); ++it)
+        again += it.key().toLatin1() + ':' + QByteArray::number(it.value()) + ';';
+    CHECK(T, ParseDriverResult(again) == codes);
+    return 0;
+}
+
 // --- registry and seeds ---------------------------------------------------------------
 
 const QList<Target>& Targets()
@@ -562,6 +597,7 @@ const QList<Target>& Targets()
     static const QList<Target> list = {
         {"qlf", FuzzQlf},           {"f52", FuzzF52},   {"textdata", FuzzTextData}, {"catalogue", FuzzCatalogue},
         {"fieldfont", FuzzFieldFont}, {"ini", FuzzIni}, {"transfer", FuzzTransfer},
+        {"result", FuzzResult},
     };
     return list;
 }
@@ -679,6 +715,10 @@ QList<Seed> Seeds(const QString& target)
         add(QStringLiteral("loopback"), QByteArrayLiteral("\x01" "127.0.0.1"));
         add(QStringLiteral("ini"), QByteArrayLiteral("\x02[Setting]\r\nLanguage=English\r\n[Transfer]\r\nPort = 3002 ; test\r\n"));
         add(QStringLiteral("port"), QByteArrayLiteral("\x03 3001 "));
+    } else if (target == QLatin1String("result")) {
+        add(QStringLiteral("ok"), QByteArrayLiteral("192.168.1.5:0;192.168.1.6:7"));
+        add(QStringLiteral("trailing"), QByteArrayLiteral("192.168.1.5:0;192.168.1.6:3;"));
+        add(QStringLiteral("odd"), QByteArrayLiteral("a:b;:5;x:-2;y: 4;z:70000;1.2.3.4:0\r\nsecond line"));
     }
     return seeds;
 }

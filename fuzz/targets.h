@@ -34,6 +34,7 @@ using FailureHandler = void (*)(const char* target, const char* what);
 void SetFailureHandler(FailureHandler handler);
 [[noreturn]] void Fail(const char* target, const char* what);
 
+int FuzzResult(const std::uint8_t* data, std::size_t size);
 int FuzzQlf(const std::uint8_t* data, std::size_t size);
 int FuzzF52(const std::uint8_t* data, std::size_t size);
 int FuzzTextData(const std::uint8_t* data, std::size_t size);

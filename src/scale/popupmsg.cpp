@@ -37,6 +37,8 @@ PopupMsg::PopupMsg(QWidget* mainWindow)
     setAttribute(Qt::WA_ShowWithoutActivating);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(255, 255, 240));
+    // Dark text on the fixed light ground, whatever the theme.
+    pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
     setAutoFillBackground(true);
 

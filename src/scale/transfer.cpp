@@ -6,6 +6,7 @@
 #include "platform/ini.h"
 #include "platform/log.h"
 #include "scale/clsScaleSelect.h"
+#include "scale/driverresult.h"
 #include "scale/popupmsg.h"
 #include "scale/scaledata.h"
 
@@ -25,8 +26,6 @@ namespace {
 constexpr int kTypeCodes[3] = {52, 56, 61};
 constexpr int kDefaultLimitMs = 30000;
 constexpr int kWaitStepMs = 2000;
-constexpr int kNoResultCode = 98;
-constexpr int kNotInResultCode = 99;
 constexpr int kInvalidAddressCode = 6;
 const char* const kSendHeadings[3] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
 const char* const kRecvHeadings[3] = {"msgRecvFormatFromScale", "msgRecvTextFromScale", "msgRecvShopnameFromScale"};
@@ -40,70 +39,7 @@ int driverLimitMs()
     return ok && v > 0 && v < kDefaultLimitMs ? v : kDefaultLimitMs;
 }
 
-// An address as it may appear in a report line: no line breaks or separators from a damaged table.
-QString printable(const QString& address)
-{
-    QString s = address.left(64);
-    for (QChar& c : s) {
-        if (c.unicode() < 0x20 || c == QLatin1Char(';') || c == QChar(0x7f))
-            c = QLatin1Char('?');
-    }
-    return s;
-}
-
-QString reportLine(const QString& address, const QString& codeText)
-{
-    QString a = printable(address);
-    if (a.size() < 16)
-        a += QString(16 - a.size(), QLatin1Char(' '));
-    return a + QLatin1Char(':') + codeText + kCrLf;
-}
 } // namespace
-
-// --- result file ----------------------------------------------------------------------
-
-QString ReadDriverResult(const QString& resultFile, const QStringList& addresses,
-                         const std::function<QString(int code)>& codeText)
-{
-    QByteArray line;
-    const Result read = ReadFirstLine(resultFile, &line);
-    QString report;
-    if (!read) {
-        // No result means nothing is known about any scale: never a success.
-        WriteLog(QStringLiteral("ReadDriverResult %1:    %2").arg(resultFile, read.error));
-        for (const QString& a : addresses)
-            report += reportLine(a, codeText(kNoResultCode));
-        return report;
-    }
-    QHash<QString, int> codes;
-    const QStringList entries = QString::fromLatin1(line).split(QLatin1Char(';'));
-    for (const QString& entry : entries) {
-        const qsizetype colon = entry.indexOf(QLatin1Char(':'));
-        if (colon < 0)
-            continue;
-        const QString address = entry.left(colon);
-        const QString codePart = entry.mid(colon + 1).trimmed();
-        // A code that is no number is no answer; it must not read as 0 (success).
-        bool isNumber = !codePart.isEmpty();
-        for (qsizetype i = 0; i < codePart.size() && isNumber; ++i) {
-            const QChar c = codePart[i];
-            isNumber = c.isDigit() || (i == 0 && c == QLatin1Char('-') && codePart.size() > 1);
-        }
-        bool overflow = false;
-        const qint16 code = isNumber ? RoundToInt16(LeadingNumber(codePart), &overflow) : 0;
-        if (!isNumber || overflow)
-            continue;
-        if (!codes.contains(address))
-            codes.insert(address, code);
-    }
-    for (const QString& a : addresses) {
-        const auto it = codes.constFind(a);
-        const int code = it == codes.constEnd() ? kNotInResultCode : *it;
-        if (code != 0)
-            report += reportLine(a, codeText(code));
-    }
-    return report;
-}
 
 void KillProcess(QProcess* process)
 {
@@ -177,7 +113,7 @@ QString TransferController::invalidAddressLines() const
 {
     QString lines;
     for (const QString& a : m_invalid)
-        lines += reportLine(a, text(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(kInvalidAddressCode)));
+        lines += DriverReportLine(a, text(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(kInvalidAddressCode)));
     return lines;
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include "scale/driverresult.h"
 #include <functional>
 
 class QProcess;
@@ -104,13 +105,6 @@ private:
     QElapsedTimer m_runClock;
     int m_limitMs = 30000;
 };
-
-// The failure report of the last driver run for `addresses`: one line per address
-// whose code is not 0, "address" padded to 16, ":", the code's text, CR LF. A
-// missing or unreadable result is code 98 for every address; an address the result
-// does not list (or lists with a code that is not a number) is code 99.
-QString ReadDriverResult(const QString& resultFile, const QStringList& addresses,
-                         const std::function<QString(int code)>& codeText);
 
 // Terminates a driver that is still running; nothing when it has ended.
 void KillProcess(QProcess* process);

@@ -7,6 +7,7 @@
 #include "model/formatfile.h"
 #include "model/textdata.h"
 #include "platform/ini.h"
+#include "scale/driverresult.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -227,6 +228,9 @@ void TestSecurity::overlongLines_data()
     QTest::newRow("INI, value") << "ini" << "[Setting]\r\nLanguage=" + k10MB + "\r\n";
     QTest::newRow("INI, section name") << "ini" << "[" + k10MB + "\r\nLanguage=Chinese\r\n";
     QTest::newRow("INI, no line end") << "ini" << k10MB;
+    QTest::newRow("driver result, one address") << "result" << k10MB + ":0";
+    QTest::newRow("driver result, separators") << "result" << QByteArray(10 << 20, ';');
+    QTest::newRow("driver result, entries") << "result" << QByteArray("1.2.3.4:0;").repeated(1 << 20);
 }
 
 void TestSecurity::overlongLines()
@@ -268,6 +272,12 @@ void TestSecurity::overlongLines()
     } else if (reader == "fieldfont") {
         const QVector<FieldFont> fonts = ParseFieldFonts(content);
         QVERIFY(fonts.size() <= 1);
+    } else if (reader == "result") {
+        // The scales asked about are reported on; nothing unlisted passes as a success.
+        const QString report = ReadDriverResult(path, {QStringLiteral("1.2.3.4"), QStringLiteral("5.6.7.8")},
+                                                [](int code) { return QString::number(code); });
+        QVERIFY(report.contains(QStringLiteral("5.6.7.8")));
+        QVERIFY(report.size() < 200);
     } else if (reader == "ini") {
         QVERIFY(ReadIniString("Setting", "Language", path).size() <= 254);
         (void)ReadIniNumber("Setting", "SetLanguageCodepage", path);
