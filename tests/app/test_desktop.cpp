@@ -403,7 +403,7 @@ private slots:
             {"send", CommandIcon::SendToScale}, {"receive", CommandIcon::ReceiveFromScale},
             {"scale list", CommandIcon::ScaleList}};
         for (const auto& [name, kind] : kinds)
-            for (qreal dpr : {1.0, 1.5, 2.0})
+            for (qreal dpr : {1.0, 2.0})
                 QTest::addRow("%s at %g", name, dpr) << int(kind) << dpr;
     }
 
@@ -446,12 +446,9 @@ private slots:
         QTest::addColumn<QString>("gtkTheme");
         QTest::addColumn<bool>("dark");
         QTest::newRow("asked dark") << QStringLiteral("dark") << QString() << true;
-        QTest::newRow("asked dark, any case") << QStringLiteral(" Dark ") << QString() << true;
         QTest::newRow("asked light over a dark desktop") << QStringLiteral("light") << QStringLiteral("Adwaita:dark") << false;
         QTest::newRow("dark desktop") << QString() << QStringLiteral("Adwaita:dark") << true;
-        QTest::newRow("dark theme name") << QString() << QStringLiteral("Breeze-Dark") << true;
         QTest::newRow("light desktop") << QString() << QStringLiteral("Adwaita") << false;
-        QTest::newRow("unknown word") << QStringLiteral("purple") << QString() << false;
     }
 
     void themeChoice()
@@ -466,7 +463,11 @@ private slots:
         qputenv("QUILLON_THEME", oldQ);
         qputenv("GTK_THEME", oldG);
         QCOMPARE(got, dark);
-        // The dark palette keeps text readable on its backgrounds.
+    }
+
+    // Text stays readable on the dark palette's backgrounds.
+    void darkPaletteContrast()
+    {
         const QPalette p = DarkPalette();
         QVERIFY(p.color(QPalette::Window).lightness() < 100);
         QVERIFY(p.color(QPalette::WindowText).lightness() - p.color(QPalette::Window).lightness() > 120);
