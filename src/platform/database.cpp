@@ -198,8 +198,12 @@ bool Database::OpenDatabases(const QString& rootPath)
 
     if (!MakeDir(folder))
         return false;
-    if (!openOne(m_languageConn, m_languagePath, QStringLiteral("language")) || !checkLanguageTable()
-        || !(isMainOnServer() ? openServer(m_mainConn) : openOne(m_mainConn, m_mainPath, QStringLiteral("vexo2005")))) {
+    if (!openOne(m_languageConn, m_languagePath, QStringLiteral("language")) || !checkLanguageTable()) {
+        Close();
+        return false;
+    }
+    addMissingTexts();
+    if (!(isMainOnServer() ? openServer(m_mainConn) : openOne(m_mainConn, m_mainPath, QStringLiteral("vexo2005")))) {
         Close();
         return false;
     }
@@ -246,6 +250,75 @@ bool Database::openOne(const QString& connectionName, const QString& path, const
     return true;
 }
 
+QString Database::runSeeds(QSqlDatabase& db, const QDir& seedDir, const QStringList& seeds)
+{
+    QSqlQuery q(db);
+    for (const QString& name : seeds) {
+        QFile f(seedDir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            return QStringLiteral("%1: %2").arg(name, f.errorString());
+        const QStringList statements = splitSeed(QString::fromUtf8(f.readAll()));
+        for (qsizetype i = 0; i < statements.size(); ++i) {
+            if (!q.exec(statements[i]))
+                return QStringLiteral("%1, statement %2: %3").arg(name).arg(i + 1).arg(errorText(q.lastError()));
+        }
+    }
+    return QString();
+}
+
+void Database::addMissingTexts()
+{
+    // A newer program brings texts an existing file lacks; without them every new
+    // caption would be an error box. Rows the file already has are never changed.
+    QDir seedDir(m_seedFolder);
+    const QStringList seeds = orderedSeeds(seedDir, QStringLiteral("language"));
+    if (seeds.isEmpty())
+        return;
+    const QString conn = QStringLiteral("quillon-texts-%1").arg(++g_connectionCounter);
+    QString failure;
+    int added = 0;
+    {
+        QSqlDatabase seed = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+        seed.setDatabaseName(QStringLiteral(":memory:"));
+        if (!seed.open()) {
+            failure = errorText(seed.lastError());
+        } else {
+            failure = runSeeds(seed, seedDir, seeds);
+            QSqlDatabase target = languageDb();
+            QSqlQuery rows(seed);
+            if (failure.isEmpty()
+                && rows.exec(QStringLiteral("select E_NAME, Caption, English, Chinese, Other from tbl_LANGUAGE"))) {
+                QSqlQuery insert(target);
+                insert.prepare(QStringLiteral(
+                    "insert into tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) select ?, ?, ?, ?, ? "
+                    "where not exists (select 1 from tbl_LANGUAGE where E_NAME = ? and Caption = ?)"));
+                target.transaction();
+                while (failure.isEmpty() && rows.next()) {
+                    for (int c = 0; c < 5; ++c)
+                        insert.addBindValue(rows.value(c));
+                    insert.addBindValue(rows.value(0));
+                    insert.addBindValue(rows.value(1));
+                    if (!insert.exec())
+                        failure = errorText(insert.lastError());
+                    else
+                        added += insert.numRowsAffected() > 0 ? 1 : 0;
+                }
+                if (failure.isEmpty())
+                    target.commit();
+                else
+                    target.rollback();
+            }
+            rows.finish();
+            seed.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(conn);
+    if (!failure.isEmpty())
+        WriteLog(QStringLiteral("OpenDatabases %1:    texts not brought up to date: %2").arg(m_languagePath, failure));
+    else if (added > 0)
+        WriteLog(QStringLiteral("OpenDatabases %1:    %2 new texts added").arg(m_languagePath).arg(added));
+}
+
 bool Database::createFromSeeds(const QString& path, const QString& seedPrefix)
 {
     const QString source = QStringLiteral("OpenDatabases ") + path;
@@ -269,27 +342,12 @@ bool Database::createFromSeeds(const QString& path, const QString& seedPrefix)
         if (!db.open()) {
             failure = errorText(db.lastError());
         } else {
-            QSqlQuery q(db);
             db.transaction();
-            for (const QString& name : seeds) {
-                QFile f(seedDir.filePath(name));
-                if (!f.open(QIODevice::ReadOnly)) {
-                    failure = QStringLiteral("%1: %2").arg(name, f.errorString());
-                    break;
-                }
-                const QStringList statements = splitSeed(QString::fromUtf8(f.readAll()));
-                for (qsizetype i = 0; i < statements.size() && failure.isEmpty(); ++i) {
-                    if (!q.exec(statements[i]))
-                        failure = QStringLiteral("%1, statement %2: %3").arg(name).arg(i + 1).arg(errorText(q.lastError()));
-                }
-                if (!failure.isEmpty())
-                    break;
-            }
+            failure = runSeeds(db, seedDir, seeds);
             if (failure.isEmpty() && !db.commit())
                 failure = errorText(db.lastError());
             if (!failure.isEmpty())
                 db.rollback();
-            q.finish();
             db.close();
         }
     }

@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 
+class QDir;
+
 namespace quillon {
 
 // Section "Database" of the INI file: where the main database lives.
@@ -91,6 +93,8 @@ private:
     bool openOne(const QString& connectionName, const QString& path, const QString& seedPrefix);
     bool createFromSeeds(const QString& path, const QString& seedPrefix);
     bool checkLanguageTable();
+    void addMissingTexts();
+    static QString runSeeds(QSqlDatabase& db, const QDir& seedDir, const QStringList& seeds);
     bool openServer(const QString& connectionName);
     bool createMissingServerTables(const QString& source);
 

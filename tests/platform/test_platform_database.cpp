@@ -122,6 +122,29 @@ private slots:
         QVERIFY(m_reporter.entries.isEmpty());
     }
 
+    // A newer program's texts reach an existing file; what the file holds stays.
+    void missingTextsAddedOnOpen()
+    {
+        QTemporaryDir dir;
+        const QString root = freshRoot(dir);
+        const QString lang = root + QStringLiteral("Database/language.sqlite");
+        {
+            Database db;
+            db.setSeedFolder(m_seeds.path());
+            QVERIFY(db.OpenDatabases(root));
+        }
+        QVERIFY(runOn(lang, {QStringLiteral("delete from tbl_LANGUAGE where Caption = 'Global.Second'"),
+                             QStringLiteral("update tbl_LANGUAGE set English = 'Edited' where Caption = 'frmMain.Caption'")}));
+        Database db;
+        db.setSeedFolder(m_seeds.path());
+        QVERIFY(db.OpenDatabases(root));
+        QCOMPARE(db.GetLangString(QStringLiteral("Global"), QStringLiteral("Second")), QStringLiteral("From the second seed"));
+        QCOMPARE(db.GetLangString(QStringLiteral("frmMain"), QStringLiteral("Caption")), QStringLiteral("Edited"));
+        auto q = db.QueryVexoDB(QStringLiteral("select 1"));
+        QVERIFY(q);
+        QVERIFY2(m_reporter.entries.isEmpty(), reports().constData());
+    }
+
     void embeddedSeeds()
     {
         if (QDir(QStringLiteral(":/sql")).entryList().isEmpty())
