@@ -14,7 +14,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 FUZZ_PACKAGES := clang-15 libfuzzer-15-dev
 FUZZ_SECONDS  ?= 60
 
-.PHONY: all deps configure build run test test-asan fuzz clean
+.PHONY: all deps configure build run test test-asan test-asan-core fuzz clean
 
 all: build
 
@@ -45,6 +45,16 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The readers of outside data and the saves under the sanitizers: the part of
+# test-asan that CI can afford beside the full run.
+ASAN_CORE_TESTS := test_model_core test_model_formats test_model_text test_model_textbuild \
+                   test_replay test_crashsave test_transfer_protocol test_platform_files
+test-asan-core: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(ASAN_CORE_TESTS) robust-saver
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS) -R '^($(subst $(eval) ,|,$(strip $(ASAN_CORE_TESTS))))$$'
 
 # Builds the fuzz targets in build-fuzz and runs each for FUZZ_SECONDS; crashes
 # are minimised into tests/corpus/, which `make test` replays.
