@@ -40,24 +40,9 @@ frmScaleConfig::frmScaleConfig(AppContext& ctx, QWidget* parent) : QDialog(paren
 
     const QString caption = text("Caption");
     setWindowTitle(caption);
-    udtScaleEditCaption = new QLabel(caption, this);
-    udtScaleEditCaption->setObjectName(QStringLiteral("udtScaleEditCaption"));
-    QFont bold = udtScaleEditCaption->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.2);
-    udtScaleEditCaption->setFont(bold);
-    udtScaleEditCaption->setContentsMargins(6, 4, 6, 4);
-    udtScaleEditCaption->setAutoFillBackground(true);
-    udtScaleEditCaption->setBackgroundRole(QPalette::Mid);
+    udtScaleEditCaption = MakeCaptionStrip(this, QStringLiteral("udtScaleEditCaption"), caption);
 
-    lvwScale = new QTreeWidget(this);
-    lvwScale->setObjectName(QStringLiteral("lvwScale"));
-    lvwScale->setRootIsDecorated(false);
-    lvwScale->setUniformRowHeights(true);
-    lvwScale->setAllColumnsShowFocus(true);
-    lvwScale->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvwScale->setHeaderLabels({text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel")});
-    lvwScale->header()->setSectionResizeMode(QHeaderView::Stretch);
+    lvwScale = MakeScaleList(this, text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel"));
     connect(lvwScale, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* row) { EditRow(row); });
 
     cmdAddNew = new QPushButton(text("cmdAddNew"), this);

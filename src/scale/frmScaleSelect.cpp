@@ -39,24 +39,9 @@ frmScaleSelect::frmScaleSelect(AppContext& ctx, QWidget* parent) : QDialog(paren
 
     const QString caption = text("Caption");
     setWindowTitle(caption);
-    udtScaleSelectCaption = new QLabel(caption, this);
-    udtScaleSelectCaption->setObjectName(QStringLiteral("udtScaleSelectCaption"));
-    QFont bold = udtScaleSelectCaption->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.2);
-    udtScaleSelectCaption->setFont(bold);
-    udtScaleSelectCaption->setContentsMargins(6, 4, 6, 4);
-    udtScaleSelectCaption->setAutoFillBackground(true);
-    udtScaleSelectCaption->setBackgroundRole(QPalette::Mid);
+    udtScaleSelectCaption = MakeCaptionStrip(this, QStringLiteral("udtScaleSelectCaption"), caption);
 
-    lvwScale = new QTreeWidget(this);
-    lvwScale->setObjectName(QStringLiteral("lvwScale"));
-    lvwScale->setRootIsDecorated(false);
-    lvwScale->setUniformRowHeights(true);
-    lvwScale->setAllColumnsShowFocus(true);
-    lvwScale->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvwScale->setHeaderLabels({text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel")});
-    lvwScale->header()->setSectionResizeMode(QHeaderView::Stretch);
+    lvwScale = MakeScaleList(this, text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel"));
     lvwScale->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvwScale, &QTreeWidget::itemChanged, this, &frmScaleSelect::rowChanged);
     connect(lvwScale, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* row) { RowDoubleClicked(row); });

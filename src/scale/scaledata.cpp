@@ -1,4 +1,5 @@
 #include "scale/scaledata.h"
+#include "platform/scalelist_io.h"
 
 #include "app/startup.h"
 #include "model/tables.h"
@@ -17,22 +18,7 @@ const QString kListSql = QStringLiteral(
 
 bool IsDottedIPv4(const QString& address)
 {
-    const QStringList parts = address.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (const QString& part : parts) {
-        if (part.isEmpty() || part.size() > 3)
-            return false;
-        for (const QChar c : part) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-        }
-        if (part.size() > 1 && part.front() == QLatin1Char('0'))
-            return false;
-        if (part.toInt() > 255)
-            return false;
-    }
-    return true;
+    return scalelist::IsDottedIPv4(address);
 }
 
 qint16 GetScaleNoFromIP(const QString& ip)

@@ -3,9 +3,12 @@
 #include "platform/placement.h"
 
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QTreeWidget>
 #include <QWidget>
 
 namespace quillon {
@@ -96,6 +99,34 @@ QPixmap PingStateIcon(int state)
     }
     }
     return pm;
+}
+
+QLabel* MakeCaptionStrip(QWidget* parent, const QString& objectName, const QString& caption)
+{
+    auto* strip = new QLabel(caption, parent);
+    strip->setObjectName(objectName);
+    QFont bold = strip->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    strip->setFont(bold);
+    strip->setContentsMargins(6, 4, 6, 4);
+    strip->setAutoFillBackground(true);
+    strip->setBackgroundRole(QPalette::Mid);
+    return strip;
+}
+
+QTreeWidget* MakeScaleList(QWidget* parent, const QString& numberTitle, const QString& addressTitle,
+                           const QString& modelTitle)
+{
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(QStringLiteral("lvwScale"));
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setHeaderLabels({numberTitle, addressTitle, modelTitle});
+    list->header()->setSectionResizeMode(QHeaderView::Stretch);
+    return list;
 }
 
 } // namespace quillon

@@ -3,6 +3,8 @@
 #include <QPixmap>
 #include <QString>
 
+class QLabel;
+class QTreeWidget;
 class QWidget;
 
 namespace quillon {
@@ -12,6 +14,12 @@ namespace quillon {
 void RestoreDialogPlacement(QWidget* w, const QString& prefix);
 // Unless minimised.
 void StoreDialogPlacement(QWidget* w, const QString& prefix);
+
+// The bold caption strip across the top of a scale dialog.
+QLabel* MakeCaptionStrip(QWidget* parent, const QString& objectName, const QString& caption);
+// The scale list in report mode: number, address, model.
+QTreeWidget* MakeScaleList(QWidget* parent, const QString& numberTitle, const QString& addressTitle,
+                           const QString& modelTitle);
 
 enum PingState { PingChecking = 1, PingOK = 2, PingTimeOut = 3, PingInvalid = 4 };
 // 16 x 16 pictures: an hourglass-like clock, a green tick, a red cross, a grey bar.
