@@ -216,22 +216,19 @@ bool frmDocument::Save()
 
 void frmDocument::Undo()
 {
-    const int i = m_doc.Undo();
-    if (i < 0)
-        return;
-    AdjustLabel(i);
-    SelectField(label().m_iSelected);
-    ResetProperty();
-    ResetToolbox();
-    emit stateChanged();
+    afterHistoryStep(m_doc.Undo());
 }
 
 void frmDocument::Redo()
 {
-    const int i = m_doc.Redo();
-    if (i < 0)
+    afterHistoryStep(m_doc.Redo());
+}
+
+void frmDocument::afterHistoryStep(int iIndex)
+{
+    if (iIndex < 0)
         return;
-    AdjustLabel(i);
+    AdjustLabel(iIndex);
     SelectField(label().m_iSelected);
     ResetProperty();
     ResetToolbox();

@@ -82,6 +82,8 @@ protected:
 
 private:
     void afterFieldEdit(int iIndex);
+    // Redraws the field an undo or redo restored (-1: nothing happened).
+    void afterHistoryStep(int iIndex);
 
     Document m_doc;
     LabelView* m_view = nullptr;
