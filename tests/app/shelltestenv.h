@@ -1,7 +1,9 @@
 #pragma once
 // A temporary runtime tree, a loaded AppContext and scripted answers for every
 // dialog, so the main window's flows run without a user.
+#include "app/frmMain.h"
 #include "app/startup.h"
+#include "editor/frmDocument.h"
 #include "editor/panes/texts.h"
 #include "editor/prompts.h"
 #include "platform/database.h"
@@ -13,9 +15,23 @@
 #include <QQueue>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 #include <optional>
 
 namespace quillon::testing {
+
+// Closes a test's main window without the save prompt, and lets it and its documents go.
+inline void DiscardWindow(std::unique_ptr<frmMain>& w)
+{
+    if (w) {
+        for (frmDocument* d : w->documents())
+            d->label().m_bModified = false;
+        w->close();
+        w.reset();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
 
 struct ShownMessage {
     QMessageBox::Icon icon;

@@ -103,16 +103,7 @@ private slots:
         w->show();
     }
 
-    void cleanup()
-    {
-        if (w) {
-            for (frmDocument* d : w->documents())
-                d->label().m_bModified = false;
-            w->close();
-            w.reset();
-        }
-        settle();
-    }
+    void cleanup() { DiscardWindow(w); }
 
     // Without a label there is nothing to print or export, from the menu or a shortcut.
     void commandsFollowTheDocument()

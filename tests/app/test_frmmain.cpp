@@ -68,16 +68,7 @@ private slots:
         QVERIFY(makeWindow());
     }
 
-    void cleanup()
-    {
-        if (w) {
-            for (frmDocument* d : w->documents())
-                d->label().m_bModified = false;
-            w->close();
-            w.reset();
-        }
-        settle();
-    }
+    void cleanup() { DiscardWindow(w); }
 
     void zoomArithmetic_data()
     {
