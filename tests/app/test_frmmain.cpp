@@ -5,6 +5,7 @@
 #include "app/frmSelectLabelType.h"
 #include "app/zoom.h"
 #include "editor/frmDocument.h"
+#include "editor/panes/frmProperty.h"
 #include "editor/panes/frmToolbox.h"
 #include "editor/view/labelview.h"
 #include "model/formatdata.h"
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSet>
 #include <QSettings>
 #include <QLineEdit>
 #include <QTimer>
@@ -654,6 +656,57 @@ private slots:
         QVERIFY2(reported.contains(remove.startsWith(QLatin1String("FieldFont")) ? QStringLiteral("FieldFont.dsc")
                                                                                 : QStringLiteral("FormatField.")),
                  qPrintable(reported));
+    }
+
+    // A label with every field type, built only through the palette, the grid and the
+    // text editor, saved and exported, opens again as the same label.
+    void labelFromPanesRoundTrips()
+    {
+        const Tables& t = env.ctx.tables;
+        frmDocument* doc = w->NewDocument(true);
+        QVERIFY(doc);
+        QSet<int> types;
+        for (int i = 0; i < t.g_arrFieldDef.size(); ++i) {
+            emit w->m_frmToolbox->itemClicked(i);
+            QVERIFY(doc->label().m_arrFields[i].bUsed);
+            QCOMPARE(int(doc->label().m_iSelected), i);
+            types.insert(t.g_arrFieldDef[i].FieldType);
+            // Through the grid, as the user types: a position in mm and a size in dots.
+            emit w->m_frmProperty->propertyChanged(PROP_X, QStringLiteral("2.5"));
+            emit w->m_frmProperty->propertyChanged(PROP_HEIGHT_DOT, QStringLiteral("40"));
+            QCoreApplication::processEvents();
+            if (t.g_arrFieldDef[i].FieldType == FT_TEXT || t.g_arrFieldDef[i].FieldType == FT_SHOPNAME) {
+                QTimer::singleShot(0, this, [] {
+                    QWidget* dlg = QApplication::activeModalWidget();
+                    if (!dlg)
+                        return;
+                    if (auto* line = dlg->findChild<QLineEdit*>(QStringLiteral("txtContents")))
+                        line->setText(QStringLiteral("Cr\u00e8me br\u00fbl\u00e9e, 100 g"));
+                    if (auto* ok = dlg->findChild<QPushButton*>(QStringLiteral("cmdOK")))
+                        ok->click();
+                });
+                emit doc->labelView()->editTextRequested(i);
+                QCOMPARE(int(doc->label().m_arrFields[i].iTextLine), 1);
+            }
+        }
+        QCOMPARE(types.size(), 12);
+        QCOMPARE(doc->label().m_arrFields[0].sngX, 2.5f);
+
+        const QString qlf = env.path("panes.QLF");
+        env.fileAnswers.enqueue(qlf);
+        env.fileAnswers.enqueue(env.path("panes52.DAT"));
+        env.fileAnswers.enqueue(env.path("panes56.DAT"));
+        env.fileAnswers.enqueue(env.path("panes61.DAT"));
+        w->Execute(Cmd::mnuFileSave);
+        w->Execute(Cmd::mnuFileExportAll);
+        for (const char* f : {"panes.QLF", "panes52.DAT", "panes56.DAT", "panes61.DAT"})
+            QVERIFY2(QFileInfo(env.path(f)).size() > 2, f);
+
+        frmDocument* again = w->NewDocument(false);
+        QVERIFY(again->OpenFromFile(qlf));
+        QCOMPARE(again->label().m_arrFields, doc->label().m_arrFields);
+        QCOMPARE(again->label().m_iHoriRulerWidth, doc->label().m_iHoriRulerWidth);
+        QVERIFY(!again->IsModified());
     }
 
     void doubleClickEditsText_data()
