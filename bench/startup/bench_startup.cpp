@@ -22,7 +22,7 @@ namespace {
 int runChild(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    const QString programDir = quillon::ProgramDirectory(QCoreApplication::applicationDirPath());
+    const QString programDir = quillon::ProgramDirectory(QStringLiteral(QUILLON_STAGED_PROGRAM_DIR));
     const quillon::RuntimePaths paths = quillon::ComputeRuntimePaths(programDir);
     quillon::SingleInstance instance(paths.g_strRootPath);
     instance.tryLock();
