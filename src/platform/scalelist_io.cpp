@@ -22,6 +22,15 @@ constexpr int kDepartment = 97;          // every scale added by this program
 constexpr int kStartTimeoutMs = 10000;
 constexpr int kRunTimeoutMs = 5 * 60 * 1000;
 
+// One scale row; the values are bound, whatever a file held.
+bool insertScale(Database& db, const QVariant& number, const QVariant& department, const QString& ip,
+                 const QVariant& used, const QVariant& modelId)
+{
+    return bool(db.QueryVexoDB(
+        QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) VALUES(?,?,?,?,?)"),
+        {number, department, ip, used, modelId}));
+}
+
 QString sqlError(const QSqlQuery& q)
 {
     const QString t = q.lastError().text().trimmed();
@@ -277,10 +286,7 @@ Report importMain(Database& db, const ExportRunner& run, const QString& file, co
             }
             const int dept = int16Value(row[t.column(QStringLiteral("DP_NO"))]).value_or(kDepartment);
             const bool used = boolValue(row[t.column(QStringLiteral("SC_USED"))]);
-            auto ins = db.QueryVexoDB(QStringLiteral("insert into SCALE (SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID) "
-                                                     "values (?, ?, ?, ?, ?)"),
-                                      {scaleNumber(ip), dept, ip, used, modelMap.value(*legacyModel)});
-            if (!ins)
+            if (!insertScale(db, scaleNumber(ip), dept, ip, used, modelMap.value(*legacyModel)))
                 return failed(QStringLiteral("%1: the scale %2 cannot be stored").arg(where, ip));
             known.insert(ip);
             ++r.added;
@@ -568,9 +574,7 @@ Report ImportScales(Database& db, const QByteArray& csv)
         if (!number.isEmpty() && number != QString::number(no))
             r.notes << QStringLiteral("line %1: the number %2 is not the last part of %3; %4 is stored")
                            .arg(lines[i]).arg(number, ip).arg(no);
-        auto q = db.QueryVexoDB(QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) VALUES(?,?,?,?,?)"),
-                                {no, kDepartment, ip, true, idByName.value(text(rec[2]).trimmed())});
-        if (!q)
+        if (!insertScale(db, no, kDepartment, ip, true, idByName.value(text(rec[2]).trimmed())))
             return failed(QStringLiteral("line %1: the scale %2 cannot be stored").arg(lines[i]).arg(ip));
         known.insert(ip);
         ++r.added;
