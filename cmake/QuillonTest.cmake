@@ -1,9 +1,10 @@
-# quillon_add_test(NAME name SOURCES ... LIBS ... [GUI] [LABELS ...])
+# quillon_add_test(NAME name SOURCES ... LIBS ... [LABELS ...])
 # Test executables live outside the program folder so the runtime tree stays clean.
 function(quillon_add_test)
-  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
+  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUILLON_TEST_BIN_DIR})
   target_compile_definitions(${T_NAME} PRIVATE
     QUILLON_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
@@ -16,7 +17,5 @@ function(quillon_add_test)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
   # Tests run against the staged runtime tree (data files, tools).
-  if(TARGET quillon_stage)
-    add_dependencies(${T_NAME} quillon_stage)
-  endif()
+  add_dependencies(${T_NAME} quillon_stage)
 endfunction()

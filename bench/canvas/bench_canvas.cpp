@@ -6,7 +6,7 @@
 // Reads the shipped catalogue and character sizes from the source tree
 // ($QUILLON_SOURCE_DIR/data/program). With --grab it saves the view as the user
 // sees it. Runs offscreen when there is no display.
-#include "editor/view/labelview.h"
+#include "editor/labelview.h"
 #include "model/document.h"
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Export and import speed of the label files: 10,000 labels with every field placed.
-#include "model/formatdata.h"
-#include "model/formatfile.h"
-#include "model/textdata.h"
+#include "model/f52data.h"
+#include "model/qlffile.h"
+#include "model/f56f61data.h"
 
 #include <chrono>
 #include <cstdio>

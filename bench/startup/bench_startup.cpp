@@ -1,9 +1,9 @@
 // Time from process start to the main window shown, offscreen.
 // The program starts itself as a child for each run, so loading the libraries
 // and the whole start-up are counted; the child reports when its window is up.
-#include "app/frmMain.h"
-#include "app/startup.h"
-#include "editor/panes/texts.h"
+#include "app/mainwindow.h"
+#include "context/appcontext.h"
+#include "context/texts.h"
 #include "platform/database.h"
 #include "platform/placement.h"
 #include "platform/singleinstance.h"
@@ -33,8 +33,7 @@ int runChild(int argc, char* argv[])
     quillon::SetApp(&ctx);
     if (!ctx.InitApplication(programDir))
         return 2;
-    quillon::SetPaneTextLookup([&ctx](const QString& s, const QString& k) { return ctx.db().GetLangString(s, k); });
-    quillon::frmMain window(ctx);
+    quillon::MainWindow window(ctx);
     if (!window.Form_Load())
         return 3;
     window.show();
@@ -45,7 +44,6 @@ int runChild(int argc, char* argv[])
         app.quit();
     });
     const int rc = app.exec();
-    quillon::SetPaneTextLookup({});
     quillon::SetApp(nullptr);
     return rc;
 }

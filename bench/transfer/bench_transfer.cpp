@@ -1,6 +1,6 @@
 // One send of a full label (format, text, shop-name data) to 200 simulated scales,
 // then the same with 20 of them hanging. Prints seconds; targets 3 s and 12 s.
-#include "simprocess.h"
+#include "common/simprocess.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

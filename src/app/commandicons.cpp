@@ -1,4 +1,4 @@
-#include "commandicons.h"
+#include "app/commandicons.h"
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>

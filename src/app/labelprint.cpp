@@ -1,5 +1,5 @@
-#include "labelprint.h"
-#include "editor/view/render/labelpainter.h"
+#include "app/labelprint.h"
+#include "render/labelpainter.h"
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>

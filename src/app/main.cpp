@@ -1,7 +1,7 @@
 // Main: one copy per root folder, the start-up steps, then the main window.
-#include "frmMain.h"
-#include "startup.h"
-#include "editor/panes/texts.h"
+#include "app/mainwindow.h"
+#include "context/appcontext.h"
+#include "context/texts.h"
 #include "platform/database.h"
 #include "platform/messageboxreporter.h"
 #include "platform/singleinstance.h"
@@ -34,7 +34,7 @@ int main(int argc, char* argv[])
     // The text database opens before the main one, so the question is in the user's language.
     quillon::SetDatabasePasswordPrompt([&ctx](const quillon::MainDatabaseSettings& s) -> std::optional<QString> {
         bool ok = false;
-        const QString text = ctx.db().GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgDatabasePassword"));
+        const QString text = quillon::GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgDatabasePassword"));
         const QString password = QInputDialog::getText(nullptr, s.describe(), text, QLineEdit::Password, QString(), &ok);
         if (!ok)
             return std::nullopt;
@@ -43,11 +43,8 @@ int main(int argc, char* argv[])
     // Start-up failures were already shown.
     if (!ctx.InitApplication(programDir))
         return 1;
-    quillon::SetPaneTextLookup([&ctx](const QString& section, const QString& key) {
-        return ctx.db().GetLangString(section, key);
-    });
 
-    quillon::frmMain mainWindow(ctx);
+    quillon::MainWindow mainWindow(ctx);
     if (!mainWindow.Form_Load())
         return 1;
     mainWindow.show();
@@ -59,7 +56,6 @@ int main(int argc, char* argv[])
     });
     const int rc = app.exec();
     quillon::SetDatabasePasswordPrompt({});
-    quillon::SetPaneTextLookup({});
     quillon::SetApp(nullptr);
     return rc;
 }

@@ -1,4 +1,4 @@
-#include "recentfiles.h"
+#include "app/recentfiles.h"
 #include <QDir>
 #include <QSettings>
 #include <memory>

@@ -1,5 +1,5 @@
-#include "zoom.h"
-#include "model/vbnum.h"
+#include "app/zoom.h"
+#include "model/numberspelling.h"
 
 namespace quillon {
 

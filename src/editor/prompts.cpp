@@ -1,4 +1,4 @@
-#include "prompts.h"
+#include "editor/prompts.h"
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>

@@ -1,5 +1,5 @@
-#include "codepage.h"
-#include "textbuild.h"
+#include "model/codepage.h"
+#include "model/textbuild.h"
 
 #include <QHash>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "tables.h"
+#include "model/tables.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "datafile.h"
+#include "model/datafile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #pragma once
 // One-line text files of the scale data exchange, written atomically.
-#include "result.h"
+#include "model/result.h"
 #include <QByteArray>
 #include <QString>
 

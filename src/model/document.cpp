@@ -1,6 +1,6 @@
-#include "document.h"
-#include "formatfile.h"
-#include "vbnum.h"
+#include "model/document.h"
+#include "model/qlffile.h"
+#include "model/numberspelling.h"
 
 namespace quillon {
 
@@ -86,7 +86,7 @@ PropertyChange Document::PropertyChanged(int iTag, const QString& value)
     if (!known)
         return change;
 
-    SaveInitStatus(i);
+    UndoStep step(*this, i);
     l.SetModifiedFlag(true);
     FieldRecord& r = l.m_arrFields[i];
     const float mm = l.AdjustMMtoDot(typedNumber(value));
@@ -120,10 +120,28 @@ PropertyChange Document::PropertyChanged(int iTag, const QString& value)
     // The window redraws the field before the step is recorded, so the step
     // holds the field as drawn: inside the label and on whole dots.
     l.NormaliseField(i);
-    AddToUndoStack(i);
+    step.Commit();
     change.kind = PropertyChange::Field;
     change.field = i;
     return change;
+}
+
+UndoStep::UndoStep(Document& doc, const QList<int>& fields) : m_doc(doc)
+{
+    for (int i : fields)
+        if (i >= 0 && i < doc.m_label.fieldCount())
+            m_changes.append({i, doc.m_label.m_arrFields[i], {}});
+}
+
+bool UndoStep::Commit()
+{
+    if (m_changes.isEmpty())
+        return false;
+    for (FieldChange& c : m_changes)
+        c.after = m_doc.m_label.m_arrFields[c.index];
+    const bool recorded = m_doc.m_undo.Record(m_changes);
+    m_changes.clear();
+    return recorded;
 }
 
 } // namespace quillon

@@ -1,8 +1,8 @@
 #pragma once
 // A document: a label with its undo ring and the property-edit rules. This is
 // what a document window holds; the window only adds the drawing.
-#include "label.h"
-#include "undo.h"
+#include "model/label.h"
+#include "model/undo.h"
 
 namespace quillon {
 
@@ -33,23 +33,43 @@ public:
 
     Label& label() { return m_label; }
     const Label& label() const { return m_label; }
-    UndoRing& undo() { return m_undo; }
     const UndoRing& undo() const { return m_undo; }
 
-    // Undo bracket around an edit of one field.
-    void SaveInitStatus(int iIndex) { m_undo.SaveInitStatus(m_label, iIndex); }
-    void AddToUndoStack(int iIndex) { m_undo.AddToUndoStack(m_label, iIndex); }
-    // Return the field index restored, -1 when nothing happened.
-    int Undo() { return m_undo.Undo(m_label); }
-    int Redo() { return m_undo.Redo(m_label); }
+    // The fields restored, empty when nothing happened.
+    QList<int> Undo() { return m_undo.Undo(m_label); }
+    QList<int> Redo() { return m_undo.Redo(m_label); }
+    // A label opened or received into the document starts a history of its own.
+    void ClearHistory() { m_undo.Clear(); }
 
     // Applies one edited property of the selected field or of the label with the
     // limits of the model; field edits are bracketed for undo and mark the label modified.
     PropertyChange PropertyChanged(int iTag, const QString& value);
 
 private:
+    friend class UndoStep;
     Label m_label;
     UndoRing m_undo;
+};
+
+// One edit of a document's fields as one undo step: the fields' records are
+// taken when the step begins and the changed ones recorded when it ends (Commit,
+// or leaving the scope). Edits that span events (a drag) keep the step in a member.
+class UndoStep {
+public:
+    UndoStep(Document& doc, int field) : UndoStep(doc, QList<int>{field}) {}
+    UndoStep(Document& doc, const QList<int>& fields);
+    ~UndoStep() { Commit(); }
+    UndoStep(const UndoStep&) = delete;
+    UndoStep& operator=(const UndoStep&) = delete;
+
+    // True when a step was recorded (some field changed); later calls record nothing.
+    bool Commit();
+    // Ends the step without recording it.
+    void Cancel() { m_changes.clear(); }
+
+private:
+    Document& m_doc;
+    QList<FieldChange> m_changes;
 };
 
 } // namespace quillon

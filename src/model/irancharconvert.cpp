@@ -1,4 +1,4 @@
-#include "irancharconvert.h"
+#include "model/irancharconvert.h"
 
 
 namespace quillon {

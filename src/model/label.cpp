@@ -1,6 +1,6 @@
-#include "label.h"
-#include "units.h"
-#include "vbnum.h"
+#include "model/label.h"
+#include "model/units.h"
+#include "model/numberspelling.h"
 
 namespace quillon {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A label: its size, format number, scale model and one FieldRecord per
 // catalogue entry. A value type: copy it, compare it, keep it in the undo ring.
-#include "tables.h"
+#include "model/tables.h"
 #include <QString>
 #include <QVector>
 #include <array>

@@ -1,5 +1,5 @@
-#include "tables.h"
-#include "vbnum.h"
+#include "model/tables.h"
+#include "model/numberspelling.h"
 
 namespace quillon {
 

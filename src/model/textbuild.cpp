@@ -1,4 +1,4 @@
-#include "textbuild.h"
+#include "model/textbuild.h"
 
 #include <bit>
 #include <cmath>

@@ -1,52 +1,59 @@
-#include "undo.h"
+#include "model/undo.h"
 
 namespace quillon {
 
-void UndoRing::SaveInitStatus(const Label& label, int iIndex)
+bool UndoRing::Record(const QList<FieldChange>& changes)
 {
-    if (iIndex >= 0 && iIndex < label.fieldCount())
-        m_recInitStatus = label.m_arrFields[iIndex];
-}
-
-void UndoRing::AddToUndoStack(const Label& label, int iIndex)
-{
-    if (iIndex < 0 || iIndex >= label.fieldCount())
-        return;
-    const FieldRecord& now = label.m_arrFields[iIndex];
-    if (FieldRecordsEqual(m_recInitStatus, now))
-        return;
-    Slot& s = m_slots[m_iUndoStackPoint];
-    s.index = iIndex;
-    s.before = m_recInitStatus;
-    s.after = now;
+    QList<FieldChange> step;
+    for (const FieldChange& c : changes)
+        if (!FieldRecordsEqual(c.before, c.after))
+            step.append(c);
+    if (step.isEmpty())
+        return false;
+    m_slots[m_iUndoStackPoint] = step;
     m_iUndoStackPoint = NextNode(m_iUndoStackPoint);
     m_iUndoStackFront = m_iUndoStackPoint;
     if (m_iUndoStackRear == m_iUndoStackPoint)
         m_iUndoStackRear = NextNode(m_iUndoStackPoint);
+    return true;
 }
 
-int UndoRing::Undo(Label& label)
+QList<int> UndoRing::Undo(Label& label)
 {
-    if (m_iUndoStackPoint == m_iUndoStackRear)
-        return -1;
+    QList<int> restored;
+    if (!canUndo())
+        return restored;
     m_iUndoStackPoint = PrevNode(m_iUndoStackPoint);
-    const Slot& s = m_slots[m_iUndoStackPoint];
-    if (s.index < 0 || s.index >= label.fieldCount())
-        return -1;
-    label.m_arrFields[s.index] = s.before;
-    return s.index;
+    const QList<FieldChange>& step = m_slots[m_iUndoStackPoint];
+    for (auto it = step.crbegin(); it != step.crend(); ++it) {
+        if (it->index < 0 || it->index >= label.fieldCount())
+            continue;
+        label.m_arrFields[it->index] = it->before;
+        restored.prepend(it->index);
+    }
+    return restored;
 }
 
-int UndoRing::Redo(Label& label)
+QList<int> UndoRing::Redo(Label& label)
 {
-    if (m_iUndoStackPoint == m_iUndoStackFront)
-        return -1;
-    const Slot& s = m_slots[m_iUndoStackPoint];
+    QList<int> restored;
+    if (!canRedo())
+        return restored;
+    const QList<FieldChange>& step = m_slots[m_iUndoStackPoint];
     m_iUndoStackPoint = NextNode(m_iUndoStackPoint);
-    if (s.index < 0 || s.index >= label.fieldCount())
-        return -1;
-    label.m_arrFields[s.index] = s.after;
-    return s.index;
+    for (const FieldChange& c : step) {
+        if (c.index < 0 || c.index >= label.fieldCount())
+            continue;
+        label.m_arrFields[c.index] = c.after;
+        restored.append(c.index);
+    }
+    return restored;
+}
+
+void UndoRing::Clear()
+{
+    m_iUndoStackPoint = m_iUndoStackRear = m_iUndoStackFront = 0;
+    m_slots = {};
 }
 
 } // namespace quillon

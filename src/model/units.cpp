@@ -1,5 +1,5 @@
-#include "units.h"
-#include "vbnum.h"
+#include "model/units.h"
+#include "model/numberspelling.h"
 
 namespace quillon {
 

@@ -1,7 +1,6 @@
 #include "scale/scaledata.h"
-#include "platform/scalelist_io.h"
 
-#include "app/startup.h"
+#include "context/appcontext.h"
 #include "model/tables.h"
 #include "platform/database.h"
 #include "platform/ini.h"
@@ -18,7 +17,19 @@ const QString kListSql = QStringLiteral(
 
 bool IsDottedIPv4(const QString& address)
 {
-    return scalelist::IsDottedIPv4(address);
+    const QStringList parts = address.split(u'.');
+    if (parts.size() != 4)
+        return false;
+    for (const QString& p : parts) {
+        if (p.isEmpty() || p.size() > 3 || (p.size() > 1 && p.startsWith(u'0')))
+            return false;
+        for (QChar c : p)
+            if (c < u'0' || c > u'9')
+                return false;
+        if (p.toInt() > 255)
+            return false;
+    }
+    return true;
 }
 
 qint16 GetScaleNoFromIP(const QString& ip)

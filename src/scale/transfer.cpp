@@ -1,13 +1,14 @@
 #include "scale/transfer.h"
+#include "context/texts.h"
 
-#include "app/startup.h"
+#include "context/appcontext.h"
 #include "model/datafile.h"
 #include "platform/database.h"
 #include "platform/ini.h"
 #include "platform/log.h"
-#include "scale/clsScaleSelect.h"
+#include "scale/scalepicker.h"
 #include "scale/driverresult.h"
-#include "scale/popupmsg.h"
+#include "scale/resultpopup.h"
 #include "scale/scaledata.h"
 
 #include <QFile>
@@ -71,11 +72,6 @@ TransferController::~TransferController()
         deleteExchangeFiles();
 }
 
-QString TransferController::text(const QString& section, const QString& key) const
-{
-    return m_ctx.db().GetLangString(section, key);
-}
-
 QString TransferController::PerScaleFile(const QString& address, int typeCode) const
 {
     return m_ctx.paths.g_strWorkPath + QStringLiteral("SM") + address + QStringLiteral("F%1.DAT").arg(typeCode);
@@ -102,7 +98,7 @@ ScalePick TransferController::pick(bool multi)
 {
     if (m_cb.pickScales)
         return m_cb.pickScales(multi);
-    clsScaleSelect picker(m_ctx, m_mainWindow);
+    ScalePicker picker(m_ctx, m_mainWindow);
     picker.m_bMultiSelect = multi;
     picker.m_iDeptID = -1;
     picker.Show();
@@ -113,7 +109,7 @@ QString TransferController::invalidAddressLines() const
 {
     QString lines;
     for (const QString& a : m_invalid)
-        lines += DriverReportLine(a, text(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(kInvalidAddressCode)));
+        lines += DriverReportLine(a, GetLangString(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(kInvalidAddressCode)));
     return lines;
 }
 
@@ -141,13 +137,13 @@ void TransferController::SendToScales()
     m_type = 0;
     m_total = 3 * int(m_addresses.size());
     emit busyChanged(true);
-    setProgress(0, text(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[0])));
+    setProgress(0, GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[0])));
 
     if (m_addresses.isEmpty()) {
         for (m_type = 0; m_type < 3; ++m_type) {
             if (m_type > 0)
                 m_report += kCrLf;
-            m_report += text(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[m_type])) + kCrLf +
+            m_report += GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[m_type])) + kCrLf +
                         invalidAddressLines();
         }
         completeSend();
@@ -191,10 +187,10 @@ void TransferController::ReceiveFromScale()
     m_total = 3;
     m_receivedFiles.clear();
     emit busyChanged(true);
-    setProgress(0, text(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])));
+    setProgress(0, GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])));
 
     if (m_addresses.isEmpty()) {
-        m_report = text(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])) + kCrLf + invalidAddressLines();
+        m_report = GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])) + kCrLf + invalidAddressLines();
         completeReceive();
         return;
     }
@@ -255,7 +251,7 @@ void TransferController::checkTimeLimit()
     m_driver->deleteLater();
     m_driver = nullptr;
     WriteLog(QStringLiteral("Transfer: the driver ran longer than %1 ms and was stopped").arg(m_limitMs));
-    endCommand(text(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError")), QString(), PopupMsg::KindError,
+    endCommand(GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError")), QString(), ResultPopup::KindError,
                true);
 }
 
@@ -267,7 +263,7 @@ void TransferController::driverFailedToStart()
         m_driver->deleteLater();
         m_driver = nullptr;
     }
-    const QString message = text(QStringLiteral("frmMain"), QStringLiteral("msgCreateDriverError"));
+    const QString message = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgCreateDriverError"));
     WriteLog(QStringLiteral("Transfer: cannot start %1").arg(DriverProgram()));
     endCommand(QString(), QString(), 0, false);
     if (m_cb.showCritical)
@@ -287,20 +283,20 @@ void TransferController::runFinished()
 
     const QString failures =
         ReadDriverResult(ResultFile(), m_addresses,
-                         [this](int code) { return text(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(code)); }) +
+                         [this](int code) { return GetLangString(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(code)); }) +
         invalidAddressLines();
     const QString section = QStringLiteral("frmMain");
     if (m_op == Op::Send) {
         if (m_type > 0)
             m_report += kCrLf;
-        m_report += text(section, QString::fromLatin1(kSendHeadings[m_type]));
+        m_report += GetLangString(section, QString::fromLatin1(kSendHeadings[m_type]));
         if (!failures.isEmpty())
             m_report += kCrLf + failures;
         else
-            m_report += text(section, QStringLiteral("msgAllSuccessful")) + kCrLf;
+            m_report += GetLangString(section, QStringLiteral("msgAllSuccessful")) + kCrLf;
         ++m_type;
         if (m_type < 3) {
-            setProgress(m_type * int(m_addresses.size()), text(section, QString::fromLatin1(kSendHeadings[m_type])));
+            setProgress(m_type * int(m_addresses.size()), GetLangString(section, QString::fromLatin1(kSendHeadings[m_type])));
             startRun();
         } else {
             setProgress(m_total, QString());
@@ -315,11 +311,11 @@ void TransferController::runFinished()
         m_receivedFiles[m_type].clear();
         if (m_type > 0)
             m_report += kCrLf;
-        m_report += text(section, QString::fromLatin1(kRecvHeadings[m_type])) + kCrLf + failures;
+        m_report += GetLangString(section, QString::fromLatin1(kRecvHeadings[m_type])) + kCrLf + failures;
     }
     ++m_type;
     if (m_type < 3) {
-        setProgress(m_type, text(section, QString::fromLatin1(kRecvHeadings[m_type])));
+        setProgress(m_type, GetLangString(section, QString::fromLatin1(kRecvHeadings[m_type])));
         startRun();
     } else {
         setProgress(m_total, QString());
@@ -329,8 +325,8 @@ void TransferController::runFinished()
 
 void TransferController::completeSend()
 {
-    endCommand(m_report, text(QStringLiteral("frmMain"), QStringLiteral("msgSendToScaleResult")),
-               PopupMsg::KindInformation, true);
+    endCommand(m_report, GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgSendToScaleResult")),
+               ResultPopup::KindInformation, true);
 }
 
 void TransferController::completeReceive()
@@ -342,8 +338,8 @@ void TransferController::completeReceive()
         endCommand(QString(), QString(), 0, false);
         return;
     }
-    endCommand(m_report, text(QStringLiteral("frmMain"), QStringLiteral("msgRecvFromScaleResult")),
-               PopupMsg::KindError, true);
+    endCommand(m_report, GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgRecvFromScaleResult")),
+               ResultPopup::KindError, true);
 }
 
 void TransferController::deleteExchangeFiles()

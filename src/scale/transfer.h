@@ -33,7 +33,7 @@ struct TransferCallbacks {
     // One new document per received format record; an empty path: that data did not arrive.
     std::function<void(const QString& formatFile, const QString& textFile, const QString& shopNameFile, int model)>
         importReceivedData;
-    // Optional: the picker (default: clsScaleSelect over the main window).
+    // Optional: the picker (default: ScalePicker over the main window).
     std::function<ScalePick(bool multiSelect)> pickScales;
     // Optional: a critical message with an OK button (default: a message box).
     std::function<void(const QString& text)> showCritical;
@@ -83,7 +83,6 @@ private:
     void endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup);
     void deleteExchangeFiles();
     void setProgress(int done, const QString& step);
-    QString text(const QString& section, const QString& key) const;
     QString invalidAddressLines() const;
     ScalePick pick(bool multi);
 

@@ -1,10 +1,10 @@
 #pragma once
 // A temporary runtime tree, a loaded AppContext and scripted answers for every
 // dialog, so the main window's flows run without a user.
-#include "app/frmMain.h"
-#include "app/startup.h"
-#include "editor/frmDocument.h"
-#include "editor/panes/texts.h"
+#include "app/mainwindow.h"
+#include "context/appcontext.h"
+#include "editor/documentwindow.h"
+#include "context/texts.h"
 #include "editor/prompts.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
@@ -21,10 +21,10 @@
 namespace quillon::testing {
 
 // Closes a test's main window without the save prompt, and lets it and its documents go.
-inline void DiscardWindow(std::unique_ptr<frmMain>& w)
+inline void DiscardWindow(std::unique_ptr<MainWindow>& w)
 {
     if (w) {
-        for (frmDocument* d : w->documents())
+        for (DocumentWindow* d : w->documents())
             d->label().m_bModified = false;
         w->close();
         w.reset();
@@ -86,13 +86,13 @@ public:
 
         if (!ctx.InitApplication(programDir))
             return false;
-        SetPaneTextLookup([this](const QString& s, const QString& k) { return ctx.db().GetLangString(s, k); });
+        SetTextLookup([this](const QString& s, const QString& k) { return ctx.db().GetLangString(s, k); });
         return true;
     }
 
     void tearDown()
     {
-        SetPaneTextLookup({});
+        SetTextLookup({});
         SetFileNameProvider({});
         SetMessageProvider({});
         SetErrorReporter(previousReporter);

@@ -2,13 +2,13 @@
 // pictures and the theme choice, driven through the main window.
 #include "shelltestenv.h"
 #include "app/commandicons.h"
-#include "app/frmMain.h"
+#include "app/mainwindow.h"
 #include "app/labelprint.h"
 #include "app/theme.h"
-#include "editor/frmDocument.h"
-#include "editor/view/render/labelpainter.h"
-#include "platform/scalelist_io.h"
-#include "scale/frmScaleConfig.h"
+#include "editor/documentwindow.h"
+#include "render/labelpainter.h"
+#include "scale/scalelistimport.h"
+#include "scale/scalelistdialog.h"
 #include "scale/scaledata.h"
 #include <QAction>
 #include <QApplication>
@@ -65,7 +65,7 @@ class TestDesktop : public QObject {
     Q_OBJECT
 
     ShellTestEnv env;
-    std::unique_ptr<frmMain> w;
+    std::unique_ptr<MainWindow> w;
 
     void settle()
     {
@@ -74,9 +74,9 @@ class TestDesktop : public QObject {
     }
 
     // A document of the given size with a few fields placed.
-    frmDocument* labelDocument(int wMM, int hMM)
+    DocumentWindow* labelDocument(int wMM, int hMM)
     {
-        frmDocument* doc = w->NewDocument(true);
+        DocumentWindow* doc = w->NewDocument(true);
         if (!doc)
             return nullptr;
         doc->label().m_iHoriRulerWidth = qint16(wMM);
@@ -97,7 +97,7 @@ private slots:
         env.messageAnswers.clear();
         env.messages.clear();
         env.reporter.clear();
-        w = std::make_unique<frmMain>(env.ctx);
+        w = std::make_unique<MainWindow>(env.ctx);
         QVERIFY(w->Form_Load());
         w->SetModelChooser([] { return 0; });
         w->show();
@@ -118,7 +118,7 @@ private slots:
         }
         QVERIFY(env.fileRequests.isEmpty());
         QVERIFY(env.reporter.entries.isEmpty());
-        frmDocument* doc = w->NewDocument(true);
+        DocumentWindow* doc = w->NewDocument(true);
         QVERIFY(doc);
         for (Cmd id : cmds)
             QVERIFY(w->action(id)->isEnabled());
@@ -152,7 +152,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(float, zoom);
         QFETCH(bool, written);
-        frmDocument* doc = labelDocument(58, 40);
+        DocumentWindow* doc = labelDocument(58, 40);
         QVERIFY(doc);
         doc->ApplyLabelScale(zoom);
         const bool modified = doc->IsModified();
@@ -258,7 +258,7 @@ private slots:
 
     void labelWithoutSizeIsNotPrinted()
     {
-        frmDocument* doc = labelDocument(58, 40);
+        DocumentWindow* doc = labelDocument(58, 40);
         QVERIFY(doc);
         Label label = doc->label();
         label.m_iHoriRulerWidth = 0;
@@ -316,7 +316,7 @@ private slots:
         int rowsBefore = -1, rowsAfter = -1;
         bool seen = false;
         QTimer::singleShot(0, [&] {
-            auto* dlg = qobject_cast<frmScaleConfig*>(QApplication::activeModalWidget());
+            auto* dlg = qobject_cast<ScaleListDialog*>(QApplication::activeModalWidget());
             if (!dlg)
                 return;
             seen = true;
@@ -348,7 +348,7 @@ private slots:
         QFile f(out);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QString why;
-        const auto records = scalelist::ParseCsv(f.readAll(), &why);
+        const auto records = ParseCsv(f.readAll(), &why);
         QVERIFY2(records, qPrintable(why));
         const QList<ScaleRow> now = ListScales(env.ctx.db());
         QCOMPARE(records->size(), now.size() + 1);
@@ -372,7 +372,7 @@ private slots:
     void csvExportToMissingFolder()
     {
         env.fileAnswers << env.path(QStringLiteral("no/such/folder/scales.csv"));
-        frmScaleConfig dlg(env.ctx);
+        ScaleListDialog dlg(env.ctx);
         dlg.m_askCsvFile = [](QWidget* p, const QString& title, const QString& filter, bool save) {
             return AskFileName(p, {title, filter, save});
         };

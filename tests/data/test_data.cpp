@@ -305,45 +305,44 @@ void TestData::sourceLookupsHaveRows()
 {
     // Literal lookups only; a lookup whose section or key is computed is skipped.
     // Kept out of macros: moc cannot read raw strings inside them.
-    static const char litPattern[] = R"re("([^"\\]*)")re";
     static const char wrappedPattern[] =
         R"re((?:\b(?:QStringLiteral|QLatin1String|QLatin1StringView|QString)\s*\(\s*("[^"\\]*")\s*\))|\bu("[^"\\]*")(?:_s|_L1)?)re";
-    static const char callHead[] =
-        R"re(\b(?:GetLangString|PaneText)\s*\(\s*(?:[A-Za-z_][\w:]*(?:\(\))?(?:(?:\.|->)[A-Za-z_]\w*(?:\(\))?)*\s*,\s*)?)re";
-    static const char ownHead[] = R"re(\bGetLangString\s*\(\s*)re";
-    const QString lit = QString::fromLatin1(litPattern);
+    static const char callPattern[] = R"re(\bGetLangString\s*\(\s*"([^"\\]*)"\s*,\s*"([^"\\]*)")re";
+    // A file's section constants (const QString kSection = QStringLiteral("frmProperty")) count as their literal.
+    static const char constPattern[] = R"re(\bconst\s+QString\s+(k\w+)\s*=\s*("[^"\\]*"))re";
 
     // Wrapped literals count as bare ones.
     static const QRegularExpression wrapped(QString::fromLatin1(wrappedPattern));
-    static const QRegularExpression call(QString::fromLatin1(callHead) + lit + QLatin1String("\\s*,\\s*") + lit);
-    // A window's own one-argument lookup reads its own section (frmMain.cpp: "frmMain").
-    static const QRegularExpression ownCall(QString::fromLatin1(ownHead) + lit + QLatin1String("\\s*\\)"));
+    static const QRegularExpression call(QString::fromLatin1(callPattern));
+    static const QRegularExpression constant(QString::fromLatin1(constPattern));
 
     QStringList missing;
     int calls = 0;
-    const auto check = [&](const QString& section, const QString& key, const QString& path) {
-        ++calls;
-        const QStringList t = texts(section, key);
-        if (t.size() != 3 || t[0].isEmpty() || t[1].isEmpty() || t[2].isEmpty())
-            missing << QStringLiteral("%1.%2 (%3)").arg(section, key, QDir(sourceDir()).relativeFilePath(path));
-    };
     QDirIterator it(sourceDir() + QStringLiteral("/src"),
                     {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const QString code = QString::fromUtf8(readAll(path)).replace(wrapped, QStringLiteral("\\1\\2"));
+        QString code = QString::fromUtf8(readAll(path)).replace(wrapped, QStringLiteral("\\1\\2"));
+        auto c = constant.globalMatch(code);
+        QList<std::pair<QString, QString>> constants;
+        while (c.hasNext()) {
+            const auto hit = c.next();
+            constants.append({hit.captured(1), hit.captured(2)});
+        }
+        for (const auto& [name, value] : constants)
+            code.replace(QRegularExpression(QStringLiteral("\\b%1\\b(?!\\s*=)").arg(name)), value);
         auto m = call.globalMatch(code);
         while (m.hasNext()) {
             const auto hit = m.next();
-            check(hit.captured(1), hit.captured(2), path);
+            const QString section = hit.captured(1), key = hit.captured(2);
+            if (key.contains(u'%')) // completed at run time
+                continue;
+            ++calls;
+            const QStringList t = texts(section, key);
+            if (t.size() != 3 || t[0].isEmpty() || t[1].isEmpty() || t[2].isEmpty())
+                missing << QStringLiteral("%1.%2 (%3)").arg(section, key, QDir(sourceDir()).relativeFilePath(path));
         }
-        const QString window = QFileInfo(path).completeBaseName();
-        if (!window.startsWith(QLatin1String("frm")))
-            continue;
-        m = ownCall.globalMatch(code);
-        while (m.hasNext())
-            check(window, m.next().captured(1), path);
     }
     missing.removeDuplicates();
     qInfo("%d literal text lookups in the sources", calls);

@@ -1,7 +1,7 @@
 // The installed program: cmake --install into a temporary prefix, the tree made
 // read-only, the installed program started offscreen with a home of its own.
 // Also where the root folder goes for writable and read-only trees.
-#include "app/startup.h"
+#include "context/appcontext.h"
 #include "platform/errorreport.h"
 
 #include <QDir>

@@ -1,11 +1,11 @@
 // The main database on a real PostgreSQL server, started here in a temporary
 // folder on a loopback port: start-up, scale models, scale rows, the CSV exchange
 // and the connection settings.
-#include "app/startup.h"
+#include "context/appcontext.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/log.h"
-#include "platform/scalelist_io.h"
+#include "scale/scalelistimport.h"
 
 #include <QDir>
 #include <QFile>

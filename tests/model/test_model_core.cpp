@@ -1,8 +1,9 @@
+#include "model/document.h"
 #include "model/label.h"
 #include "model/undo.h"
 #include "model/units.h"
-#include "model/vbnum.h"
-#include "testtables.h"
+#include "model/numberspelling.h"
+#include "common/testtables.h"
 
 #include <QTest>
 #include <cmath>
@@ -274,67 +275,76 @@ void TestModelCore::emptyModelTable()
 void TestModelCore::undoRing()
 {
     const Tables t = test::makeTables();
-    Label l(t);
-    UndoRing u;
-    QVERIFY(!u.canUndo() && !u.canRedo());
-    QCOMPARE(u.Undo(l), -1);
+    Document d(t);
+    Label& l = d.label();
+    const QList<int> none;
+    QVERIFY(!d.undo().canUndo() && !d.undo().canRedo());
+    QCOMPARE(d.Undo(), none);
 
     // A move released where it started records nothing.
-    u.SaveInitStatus(l, 2);
-    u.AddToUndoStack(l, 2);
-    QVERIFY(!u.canUndo());
+    QVERIFY(!UndoStep(d, 2).Commit());
+    QVERIFY(!d.undo().canUndo());
 
-    u.SaveInitStatus(l, 2);
-    l.m_arrFields[2].bUsed = true;
-    u.AddToUndoStack(l, 2);
-    u.SaveInitStatus(l, 2);
-    l.m_arrFields[2].sngX = 7;
-    u.AddToUndoStack(l, 2);
-    QVERIFY(u.canUndo());
+    { UndoStep s(d, 2); l.m_arrFields[2].bUsed = true; }
+    { UndoStep s(d, 2); l.m_arrFields[2].sngX = 7; }
+    QVERIFY(d.undo().canUndo());
 
     // Something outside the history changes the field; undo restores the whole record.
     l.m_arrFields[2].strText[1] = QStringLiteral("imported");
-    QCOMPARE(u.Undo(l), 2);
+    QCOMPARE(d.Undo(), QList<int>{2});
     QCOMPARE(l.m_arrFields[2].sngX, 2.0f);
     QVERIFY(l.m_arrFields[2].bUsed);
     QVERIFY(l.m_arrFields[2].strText[1].isEmpty());
-    QVERIFY(u.canRedo());
-    QCOMPARE(u.Redo(l), 2);
+    QCOMPARE(d.Redo(), QList<int>{2});
     QCOMPARE(l.m_arrFields[2].sngX, 7.0f);
-    QCOMPARE(u.Redo(l), -1);
+    QCOMPARE(d.Redo(), none);
 
     // Undo then a new change: nothing left to redo.
-    QCOMPARE(u.Undo(l), 2);
-    u.SaveInitStatus(l, 4);
-    l.m_arrFields[4].iNumOfFigures = 3;
-    u.AddToUndoStack(l, 4);
-    QVERIFY(!u.canRedo());
-    QCOMPARE(u.Undo(l), 4);
-    QCOMPARE(u.Undo(l), 2);
+    QCOMPARE(d.Undo(), QList<int>{2});
+    { UndoStep s(d, 4); l.m_arrFields[4].iNumOfFigures = 3; }
+    QVERIFY(!d.undo().canRedo());
+
+    // Several fields edited together are one step; a cancelled step records nothing.
+    const float x0 = l.m_arrFields[0].sngX;
+    {
+        UndoStep s(d, QList<int>{0, 1, 3});
+        l.m_arrFields[0].sngX = 9;
+        l.m_arrFields[3].sngY = 9;
+    }
+    { UndoStep s(d, 5); l.m_arrFields[5].sngX = 8; s.Cancel(); }
+    QCOMPARE(d.Undo(), (QList<int>{0, 3}));
+    QCOMPARE(l.m_arrFields[0].sngX, x0);
+    QCOMPARE(d.Redo(), (QList<int>{0, 3}));
+    QCOMPARE(l.m_arrFields[3].sngY, 9.0f);
+    QCOMPARE(d.Undo(), (QList<int>{0, 3}));
+    QCOMPARE(d.Undo(), QList<int>{4});
+    QCOMPARE(d.Undo(), QList<int>{2});
     QVERIFY(!l.m_arrFields[2].bUsed);
-    QCOMPARE(u.Undo(l), -1);
+    QCOMPARE(d.Undo(), none);
+
+    // A label opened into the document starts a history of its own.
+    { UndoStep s(d, 2); l.m_arrFields[2].sngX = 5; }
+    d.ClearHistory();
+    QVERIFY(!d.undo().canUndo() && !d.undo().canRedo());
 }
 
 void TestModelCore::undoRingWrap()
 {
     const Tables t = test::makeTables();
     for (int steps : {100, 101, 250}) {
-        Label l(t);
-        UndoRing u;
+        Document d(t);
+        Label& l = d.label();
         for (int i = 1; i <= steps; ++i) {
-            u.SaveInitStatus(l, 0);
+            UndoStep s(d, 0);
             l.m_arrFields[0].sngX = float(i);
-            u.AddToUndoStack(l, 0);
         }
         int undone = 0;
-        while (u.Undo(l) >= 0)
+        while (!d.Undo().isEmpty())
             ++undone;
         QCOMPARE(undone, 100);
         QCOMPARE(l.m_arrFields[0].sngX, float(steps - 100 == 0 ? 2 : steps - 100));
-        if (steps == 100)
-            QCOMPARE(l.m_arrFields[0].sngX, 2.0f); // first step's before is the default X
         int redone = 0;
-        while (u.Redo(l) >= 0)
+        while (!d.Redo().isEmpty())
             ++redone;
         QCOMPARE(redone, 100);
         QCOMPARE(l.m_arrFields[0].sngX, float(steps));

@@ -1,8 +1,8 @@
 #include "model/codepage.h"
 #include "model/irancharconvert.h"
 #include "model/label.h"
-#include "model/textdata.h"
-#include "testtables.h"
+#include "model/f56f61data.h"
+#include "common/testtables.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -2,9 +2,9 @@
 // until it is killed. Prints "ready" once every file has been written.
 #include "robustlabels.h"
 
-#include "model/formatdata.h"
-#include "model/formatfile.h"
-#include "model/textdata.h"
+#include "model/f52data.h"
+#include "model/qlffile.h"
+#include "model/f56f61data.h"
 
 #include <QDir>
 #include <cstdio>

@@ -2,9 +2,9 @@
 // file on disk is always one whole version: never partial, never missing.
 #include "robustlabels.h"
 
-#include "model/formatdata.h"
-#include "model/formatfile.h"
-#include "model/textdata.h"
+#include "model/f52data.h"
+#include "model/qlffile.h"
+#include "model/f56f61data.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,9 +3,9 @@
 #include "robustlabels.h"
 
 #include "model/datafile.h"
-#include "model/formatdata.h"
-#include "model/formatfile.h"
-#include "model/textdata.h"
+#include "model/f52data.h"
+#include "model/qlffile.h"
+#include "model/f56f61data.h"
 #include "platform/ini.h"
 #include "scale/driverresult.h"
 

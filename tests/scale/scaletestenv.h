@@ -1,7 +1,7 @@
 #pragma once
 // A temporary runtime tree with its own databases, INI and placement store, and
 // helpers to reach the SCALE table and the modal dialogs the tests drive.
-#include "app/startup.h"
+#include "context/appcontext.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/placement.h"

@@ -1,11 +1,11 @@
 // The scale list, its add/edit dialog and the scale picker, driven as a user would.
 #include "scaletestenv.h"
 
-#include "scale/clsScaleSelect.h"
-#include "scale/frmScaleConfig.h"
-#include "scale/frmScaleEdit.h"
-#include "scale/frmScaleSelect.h"
-#include "scale/popupmsg.h"
+#include "scale/scalepicker.h"
+#include "scale/scalelistdialog.h"
+#include "scale/scaleeditdialog.h"
+#include "scale/scalepickerdialog.h"
+#include "scale/resultpopup.h"
 #include "scale/scaledata.h"
 #include "scale/scaledialog.h"
 
@@ -95,11 +95,11 @@ void TestScaleDialogs::addScale()
     env.addScale(5, QStringLiteral("10.0.0.5"), models[0].ID);
     const auto before = env.rows();
 
-    frmScaleConfig dlg(env.ctx);
+    ScaleListDialog dlg(env.ctx);
     QCOMPARE(dlg.lvwScale->topLevelItemCount(), 1);
     bool sawDialog = false, keptOpen = false;
     QString problem, title;
-    OnNextModal<frmScaleEdit>([&](frmScaleEdit* edit) {
+    OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* edit) {
         sawDialog = true;
         title = edit->windowTitle();
         QVERIFY(edit->txtIP->text().isEmpty());
@@ -143,7 +143,7 @@ void TestScaleDialogs::editScale()
     env.addScale(7, QStringLiteral("10.0.0.7"), models[3].ID);
     env.addScale(7, QStringLiteral("10.0.1.7"), models[0].ID);   // same last part: both listed
 
-    frmScaleConfig dlg(env.ctx);
+    ScaleListDialog dlg(env.ctx);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QCOMPARE(dlg.lvwScale->topLevelItemCount(), 2);
@@ -154,7 +154,7 @@ void TestScaleDialogs::editScale()
     QVERIFY(row);
     QString shownIp, title;
     int shownModel = -1;
-    OnNextModal<frmScaleEdit>([&](frmScaleEdit* edit) {
+    OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* edit) {
         shownIp = edit->txtIP->text();
         shownModel = edit->cboScaleModal->currentIndex();
         title = edit->windowTitle();
@@ -177,7 +177,7 @@ void TestScaleDialogs::editScale()
     dlg.lvwScale->clearSelection();
     dlg.lvwScale->topLevelItem(0)->setSelected(true);
     QString problem;
-    OnNextModal<frmScaleEdit>([&](frmScaleEdit* edit) {
+    OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* edit) {
         edit->txtIP->setText(QStringLiteral("10.0.0.9"));
         QTest::mouseClick(edit->cmdOK, Qt::LeftButton);
         problem = edit->lblProblem->isVisible() ? edit->lblProblem->text() : QString();
@@ -198,7 +198,7 @@ void TestScaleDialogs::deleteKeepsHighlightPositions()
         env.addScale(n, QStringLiteral("10.0.0.%1").arg(n), id);
     env.addScale(50, QStringLiteral("10.0.0.50"), id, false);   // not in use: never listed
 
-    frmScaleConfig dlg(env.ctx);
+    ScaleListDialog dlg(env.ctx);
     QCOMPARE(dlg.lvwScale->topLevelItemCount(), 4);
     dlg.lvwScale->topLevelItem(1)->setSelected(true);
     dlg.lvwScale->topLevelItem(2)->setSelected(true);
@@ -276,7 +276,7 @@ void TestScaleDialogs::pickerSelection()
     env.addScale(4, QStringLiteral("10.0.0.4"), models[0].ID, false);   // not in use
     env.addScale(5, QStringLiteral("10.0.0.5"), 999);                   // unknown model
 
-    frmScaleSelect dlg(env.ctx);
+    ScalePickerDialog dlg(env.ctx);
     dlg.m_bJustOneSelected = single;
     dlg.Form_Load();
     dlg.show();
@@ -332,17 +332,17 @@ void TestScaleDialogs::pickerThroughComponent()
     env.addScale(1, QStringLiteral("10.0.0.1"), env.ctx.tables.g_arrScaleModel[0].ID);
     env.addScale(2, QStringLiteral("10.0.0.2"), env.ctx.tables.g_arrScaleModel[0].ID);
 
-    clsScaleSelect picker(env.ctx);
+    ScalePicker picker(env.ctx);
     picker.m_bMultiSelect = true;
-    OnNextModal<frmScaleSelect>([](frmScaleSelect* dlg) { QTest::keyClick(dlg->lvwScale, Qt::Key_Return); });
+    OnNextModal<ScalePickerDialog>([](ScalePickerDialog* dlg) { QTest::keyClick(dlg->lvwScale, Qt::Key_Return); });
     picker.Show();
     QVERIFY(!picker.m_bCancel);
     QCOMPARE(picker.m_strScales, QStringLiteral("10.0.0.1;10.0.0.2"));
     QVERIFY(ReadPlacement(QStringLiteral("ScaleSelectHeight"), -1) > 0);
 
-    clsScaleSelect single(env.ctx);
+    ScalePicker single(env.ctx);
     single.m_bMultiSelect = false;
-    OnNextModal<frmScaleSelect>([](frmScaleSelect* dlg) { dlg->close(); });
+    OnNextModal<ScalePickerDialog>([](ScalePickerDialog* dlg) { dlg->close(); });
     single.Show();
     QVERIFY(single.m_bCancel);
     QVERIFY(single.m_strScales.isEmpty());
@@ -373,7 +373,7 @@ void TestScaleDialogs::pingStates()
     env.addScale(3, QStringLiteral("127.0.0.3"), id);
     env.addScale(4, QStringLiteral("-c9 127.0.0.4"), id);   // never a ping argument
 
-    frmScaleSelect dlg(env.ctx);
+    ScalePickerDialog dlg(env.ctx);
     dlg.Form_Load();
     QCOMPARE(dlg.pingState(0), int(PingChecking));
     QCOMPARE(dlg.pingState(1), int(PingChecking));
@@ -401,7 +401,7 @@ void TestScaleDialogs::pingProgramMissing()
     ScaleTestEnv env;
     QVERIFY(env.setUp(QStringLiteral("Ping=/nonexistent/ping")));
     env.addScale(2, QStringLiteral("127.0.0.2"), env.ctx.tables.g_arrScaleModel[0].ID);
-    frmScaleSelect dlg(env.ctx);
+    ScalePickerDialog dlg(env.ctx);
     dlg.Form_Load();
     QTRY_COMPARE(dlg.pendingPings(), 0);
     QCOMPARE(dlg.pingState(0), int(PingChecking));
@@ -422,12 +422,12 @@ void TestScaleDialogs::grabDialogs()
     env.addScale(22, QStringLiteral("192.168.1.22"), models[2].ID);
     env.addScale(2, QStringLiteral("127.0.0.2"), models[1].ID);
     env.addScale(9, QStringLiteral("bad address"), models[1].ID);
-    frmScaleConfig config(env.ctx);
+    ScaleListDialog config(env.ctx);
     config.lvwScale->topLevelItem(1)->setSelected(true);
     config.show();
     QVERIFY(QTest::qWaitForWindowExposed(&config));
     config.grab().save(out + QStringLiteral("/scaleconfig.png"));
-    frmScaleEdit edit(env.ctx);
+    ScaleEditDialog edit(env.ctx);
     edit.m_bAddNew = true;
     edit.Form_Load();
     edit.txtIP->setText(QStringLiteral("10.0.0.0"));
@@ -436,7 +436,7 @@ void TestScaleDialogs::grabDialogs()
     edit.cmdOK_Click();
     QTest::qWait(50);
     edit.grab().save(out + QStringLiteral("/scaleedit.png"));
-    frmScaleSelect select(env.ctx);
+    ScalePickerDialog select(env.ctx);
     select.Form_Load();
     select.show();
     QTRY_VERIFY(!select.tmrCheckPing->isActive());
@@ -444,7 +444,7 @@ void TestScaleDialogs::grabDialogs()
     QWidget main;
     main.setGeometry(0, 0, 900, 600);
     main.show();
-    PopupMsg* popup = ShowPopupMsg(&main, env.programDir, QStringLiteral("Format data:\r\n192.168.1.22    :The scale did not answer in time\r\n\r\nText data:All scales received the data.\r\n"),
+    ResultPopup* popup = ShowPopupMsg(&main, env.programDir, QStringLiteral("Format data:\r\n192.168.1.22    :The scale did not answer in time\r\n\r\nText data:All scales received the data.\r\n"),
                                    QStringLiteral("Send to Scales"), 1);
     QTest::qWait(50);
     popup->grab().save(out + QStringLiteral("/popup.png"));

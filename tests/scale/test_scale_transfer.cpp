@@ -2,7 +2,7 @@
 // stand-in drivers (the real driver and simulator are in the end-to-end tests).
 #include "scaletestenv.h"
 
-#include "scale/popupmsg.h"
+#include "scale/resultpopup.h"
 #include "scale/transfer.h"
 
 #include <QLabel>
@@ -186,9 +186,9 @@ void TestScaleTransfer::popupPlacement()
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     const QRect outer = main.frameGeometry();
-    PopupMsg* p = ShowPopupMsg(&main, programDir, QStringLiteral("line 1\r\nline 2"), title, kind);
+    ResultPopup* p = ShowPopupMsg(&main, programDir, QStringLiteral("line 1\r\nline 2"), title, kind);
     QVERIFY(p && p->isVisible());
-    QCOMPARE(PopupMsg::current(), p);
+    QCOMPARE(ResultPopup::current(), p);
     QCOMPARE(p->size(), QSize(qRound(outer.width() / 2.0), qRound(outer.height() / 2.0)));
     const QRect screen = main.screen()->geometry();
     const QPoint corner(qMin(outer.right() + 1, screen.right() + 1), qMin(outer.bottom() + 1, screen.bottom() + 1));
@@ -213,18 +213,18 @@ void TestScaleTransfer::popupReplacedAndClosed()
     main.setGeometry(40, 40, 600, 400);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
-    QPointer<PopupMsg> first = ShowPopupMsg(&main, noIcons.path(), QStringLiteral("first"), QString(), 0);
+    QPointer<ResultPopup> first = ShowPopupMsg(&main, noIcons.path(), QStringLiteral("first"), QString(), 0);
     QVERIFY(first);
     // Missing bitmaps leave their items empty; the pop-up shows all the same.
     QVERIFY(first->kindItem()->pixmap().isNull());
     QVERIFY(first->closeItem()->icon().isNull());
-    QPointer<PopupMsg> second = ShowPopupMsg(&main, noIcons.path(), QStringLiteral("second"), QString(), 1);
+    QPointer<ResultPopup> second = ShowPopupMsg(&main, noIcons.path(), QStringLiteral("second"), QString(), 1);
     QVERIFY(!first);
     QVERIFY(second && second->isVisible());
     QCOMPARE(second->messageItem()->text(), QStringLiteral("second"));
     QTest::mouseClick(second->closeItem(), Qt::LeftButton);
     QTRY_VERIFY(!second);
-    QVERIFY(!PopupMsg::current());
+    QVERIFY(!ResultPopup::current());
 }
 
 void TestScaleTransfer::sendRunsThreeTypesAndCleansUp()

@@ -1,7 +1,7 @@
 #pragma once
 // The subcommands of quillon-convert. Each lives in its own function; a file
 // adds its own with a static SubcommandRegistration.
-#include "app/startup.h"
+#include "context/appcontext.h"
 
 #include <QHash>
 #include <QStringList>

@@ -1,9 +1,9 @@
 // The four conversions between format files and the scale's data files.
 #include "commands.h"
 #include "model/datafile.h"
-#include "model/formatdata.h"
-#include "model/formatfile.h"
-#include "model/textdata.h"
+#include "model/f52data.h"
+#include "model/qlffile.h"
+#include "model/f56f61data.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,10 +2,8 @@
 #include "commands.h"
 
 #include <QCoreApplication>
-#ifdef QUILLON_CONVERT_GUI
 #include <QGuiApplication>
 #include <memory>
-#endif
 #include <QDir>
 #include <QTextStream>
 #include <cstdio>
@@ -43,7 +41,6 @@ int main(int argc, char** argv)
 {
     using namespace quillon;
     using namespace quillon::convert;
-#ifdef QUILLON_CONVERT_GUI
     // Only render draws text, which needs the GUI library (but no display); the
     // other commands stay windowless, so a desktop session is never required.
     bool rendering = false;
@@ -59,9 +56,6 @@ int main(int argc, char** argv)
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication& app = *application;
-#else
-    QCoreApplication app(argc, argv);
-#endif
     QStringList args = app.arguments().mid(1);
 
     QString programDir;

@@ -1,8 +1,8 @@
 // render: a label drawn by the canvas painter, as a PNG at a zoom's screen size
 // or as a PDF at the label's true size.
 #include "commands.h"
-#include "editor/view/render/labelpainter.h"
-#include "model/formatfile.h"
+#include "render/labelpainter.h"
+#include "model/qlffile.h"
 
 #include <QGuiApplication>
 #include <QSaveFile>

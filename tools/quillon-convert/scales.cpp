@@ -2,7 +2,7 @@
 // of a legacy Access database read through mdbtools.
 #include "commands.h"
 #include "platform/database.h"
-#include "platform/scalelist_io.h"
+#include "scale/scalelistimport.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,0 +1,1034 @@
+#include "app/mainwindow.h"
+#include "app/commandicons.h"
+#include "app/aboutbox.h"
+#include "app/labelprint.h"
+#include "app/labeltypedialog.h"
+#include "app/recentfiles.h"
+#include "context/appcontext.h"
+#include "app/theme.h"
+#include "app/zoom.h"
+#include "editor/documentwindow.h"
+#include "editor/prompts.h"
+#include "render/labelpainter.h"
+#include "editor/propertygrid.h"
+#include "editor/fieldpalette.h"
+#include "context/texts.h"
+#include "model/datafile.h"
+#include "model/f52data.h"
+#include "model/numberspelling.h"
+#include "platform/database.h"
+#include "platform/errorreport.h"
+#include "platform/ini.h"
+#include "platform/placement.h"
+#include "scale/scalepicker.h"
+#include "scale/scalelistdialog.h"
+#include "scale/transfer.h"
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+namespace quillon {
+
+namespace {
+
+const QString kMainSection = QStringLiteral("frmMain");
+constexpr int kTwipsPerInch = 1440;
+constexpr int kMinWidth = 900;
+constexpr int kMinHeight = 600;
+constexpr int kMaxImportedRecords = 99;
+
+// A menu caption's mnemonic marker does not belong in a pane title.
+QString withoutMnemonic(QString text)
+{
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
+
+double logicalDpi(const QWidget* w)
+{
+    const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return s ? s->logicalDotsPerInch() : 96.0;
+}
+
+} // namespace
+
+MainWindow::MainWindow(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(ctx)
+{
+    ApplyDesktopTheme();
+    m_mdi = new QMdiArea(this);
+    // The area's own grey is a light-theme colour.
+    if (WantsDarkTheme())
+        m_mdi->setBackground(QApplication::palette().color(QPalette::Mid));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+    setAcceptDrops(true);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { DocumentActivated(); });
+}
+
+MainWindow::~MainWindow()
+{
+    // The children outlive this part of the object: docks, the area and the
+    // documents report visibility and activation while they are torn down.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
+
+
+bool MainWindow::Form_Load()
+{
+    setWindowTitle(GetLangString("frmMain", "Caption"));
+    if (!m_ctx.LoadFieldFonts())
+        return false;
+    RestorePlacement();
+
+    m_statusText = new QLabel(windowTitle(), this);
+    statusBar()->addWidget(m_statusText, 1);
+    statusBar()->show();
+
+    CreateMenus();
+    CreateToolbar();
+    if (!CreatePanes())
+        return false;
+    m_ctx.BuildCodePageTables();
+    CreateTransfer();
+    Update();
+    return true;
+}
+
+// --- building the command bars -------------------------------------------------
+
+QAction* MainWindow::command(Cmd id, const QString& controlName)
+{
+    QAction* a = m_actions.value(int(id));
+    if (a)
+        return a;
+    a = new QAction(GetLangString(kMainSection, controlName), this);
+    a->setObjectName(controlName);
+    a->setData(int(id));
+    connect(a, &QAction::triggered, this, [this, id] { Execute(id); });
+    m_actions.insert(int(id), a);
+    return a;
+}
+
+QAction* MainWindow::AddCommandControl(QMenu* menu, Cmd id, const QString& controlName, bool beginGroup)
+{
+    if (beginGroup && !menu->isEmpty())
+        menu->addSeparator();
+    QAction* a = command(id, controlName);
+    menu->addAction(a);
+    return a;
+}
+
+void MainWindow::CreateMenus()
+{
+    auto submenu = [this](QMenu* parentMenu, const QString& name, bool beginGroup) {
+        if (beginGroup && !parentMenu->isEmpty())
+            parentMenu->addSeparator();
+        QMenu* m = parentMenu->addMenu(GetLangString(kMainSection, name));
+        m->setObjectName(name);
+        connect(m, &QMenu::aboutToShow, this, &MainWindow::Update);
+        return m;
+    };
+    auto topMenu = [this](const QString& name) {
+        QMenu* m = menuBar()->addMenu(GetLangString(kMainSection, name));
+        m->setObjectName(name);
+        connect(m, &QMenu::aboutToShow, this, &MainWindow::Update);
+        return m;
+    };
+
+    QMenu* file = topMenu(QStringLiteral("mnuFile"));
+    AddCommandControl(file, Cmd::mnuFileNew, QStringLiteral("mnuFileNew"), false);
+    AddCommandControl(file, Cmd::mnuFileOpen, QStringLiteral("mnuFileOpen"), false);
+    AddCommandControl(file, Cmd::mnuFileSave, QStringLiteral("mnuFileSave"), false);
+    AddCommandControl(file, Cmd::mnuFileSaveAs, QStringLiteral("mnuFileSaveAs"), false);
+    AddCommandControl(file, Cmd::mnuFilePrintPreview, QStringLiteral("mnuFilePrintPreview"), true)
+        ->setIcon(QIcon::fromTheme(QStringLiteral("document-print-preview")));
+    AddCommandControl(file, Cmd::mnuFilePrint, QStringLiteral("mnuFilePrint"), false)
+        ->setIcon(QIcon::fromTheme(QStringLiteral("document-print")));
+    AddCommandControl(file, Cmd::mnuFileExportPdf, QStringLiteral("mnuFileExportPdf"), false);
+    AddCommandControl(file, Cmd::mnuFileExportPng, QStringLiteral("mnuFileExportPng"), false);
+    AddCommandControl(file, Cmd::mnuFileClose, QStringLiteral("mnuFileClose"), true);
+    QMenu* exportMenu = submenu(file, QStringLiteral("mnuFileExport"), true);
+    m_actions.insert(int(Cmd::mnuFileExport), exportMenu->menuAction());
+    AddCommandControl(exportMenu, Cmd::mnuFileExportAll, QStringLiteral("mnuFileExportAll"), false);
+    AddCommandControl(exportMenu, Cmd::mnuFileExportFormat, QStringLiteral("mnuFileExportFormat"), true);
+    AddCommandControl(exportMenu, Cmd::mnuFileExportText, QStringLiteral("mnuFileExportText"), false);
+    AddCommandControl(exportMenu, Cmd::mnuFileExportShopname, QStringLiteral("mnuFileExportShopname"), false);
+    QMenu* importMenu = submenu(file, QStringLiteral("mnuFileImport"), false);
+    m_actions.insert(int(Cmd::mnuFileImport), importMenu->menuAction());
+    AddCommandControl(importMenu, Cmd::mnuFileImportAll, QStringLiteral("mnuFileImportAll"), false);
+    AddCommandControl(importMenu, Cmd::mnuFileImportFormat, QStringLiteral("mnuFileImportFormat"), true);
+    AddCommandControl(importMenu, Cmd::mnuFileImportText, QStringLiteral("mnuFileImportText"), false);
+    AddCommandControl(importMenu, Cmd::mnuFileImportShopname, QStringLiteral("mnuFileImportShopname"), false);
+    m_recentMenu = submenu(file, QStringLiteral("mnuFileRecent"), true);
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::FillRecentFiles);
+    AddCommandControl(file, Cmd::mnuFileExit, QStringLiteral("mnuFileExit"), true);
+
+    QMenu* edit = topMenu(QStringLiteral("mnuEdit"));
+    AddCommandControl(edit, Cmd::mnuEditUndo, QStringLiteral("mnuEditUndo"), false);
+    AddCommandControl(edit, Cmd::mnuEditRedo, QStringLiteral("mnuEditRedo"), false);
+    AddCommandControl(edit, Cmd::mnuEditOption, QStringLiteral("mnuEditOption"), true);
+    AddCommandControl(edit, Cmd::mnuEditMorviBarcode, QStringLiteral("mnuEditMorviBarcode"), true);
+
+    QMenu* view = topMenu(QStringLiteral("mnuView"));
+    AddCommandControl(view, Cmd::panProperty, QStringLiteral("panProperty"), false)->setCheckable(true);
+    AddCommandControl(view, Cmd::panPLUFields, QStringLiteral("panPLUFields"), false)->setCheckable(true);
+    AddCommandControl(view, Cmd::mnuViewStatusBar, QStringLiteral("mnuViewStatusBar"), true)->setCheckable(true);
+    QMenu* language = submenu(view, QStringLiteral("mnuLanguage"), true);
+    m_actions.insert(int(Cmd::mnuLanguage), language->menuAction());
+    AddCommandControl(language, Cmd::mnuID_VIEW_LANGUAGE_ENGLISH, QStringLiteral("mnuID_VIEW_LANGUAGE_ENGLISH"), false)
+        ->setCheckable(true);
+    AddCommandControl(language, Cmd::mnuID_VIEW_LANGUAGE_CHINESE, QStringLiteral("mnuID_VIEW_LANGUAGE_CHINESE"), false)
+        ->setCheckable(true);
+    AddCommandControl(language, Cmd::mnuID_VIEW_LANGUAGE_OTHER, QStringLiteral("mnuID_VIEW_LANGUAGE_OTHER"), false)
+        ->setCheckable(true);
+
+    QMenu* send = topMenu(QStringLiteral("mnuSend"));
+    AddCommandControl(send, Cmd::mnuSendToScale, QStringLiteral("mnuSendToScale"), false);
+    AddCommandControl(send, Cmd::mnuSendReceive, QStringLiteral("mnuSendReceive"), false);
+
+    m_windowMenu = topMenu(QStringLiteral("mnuWindow"));
+    AddCommandControl(m_windowMenu, Cmd::mnuWindowTileHori, QStringLiteral("mnuWindowTileHori"), false);
+    AddCommandControl(m_windowMenu, Cmd::mnuWindowTileVert, QStringLiteral("mnuWindowTileVert"), false);
+    AddCommandControl(m_windowMenu, Cmd::mnuWindowCascade, QStringLiteral("mnuWindowCascade"), false);
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &MainWindow::FillWindowList);
+
+    QMenu* help = topMenu(QStringLiteral("mnuHelp"));
+    AddCommandControl(help, Cmd::mnuHelpAbout, QStringLiteral("mnuHelpAbout"), true);
+
+    // Key bindings of the command table.
+    action(Cmd::mnuFileNew)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    action(Cmd::mnuFileOpen)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    action(Cmd::mnuFileSave)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    action(Cmd::mnuFilePrint)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    action(Cmd::mnuEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    action(Cmd::mnuEditRedo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+}
+
+void MainWindow::CreateToolbar()
+{
+    QToolBar* bar = addToolBar(GetLangString(kMainSection, QStringLiteral("tlbStandard")));
+    bar->setObjectName(QStringLiteral("tlbStandard"));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    // Actions shared with the menus keep their menu caption; the toolbar button
+    // shows the tool tip and status text of its own keys.
+    auto button = [this, bar](Cmd id, const QString& controlName, const QString& tipKey, const QString& descKey,
+                              const QIcon& icon, bool beginGroup) {
+        if (beginGroup)
+            bar->addSeparator();
+        QAction* a = command(id, controlName);
+        a->setIcon(icon);
+        a->setToolTip(GetLangString(kMainSection, tipKey));
+        if (!descKey.isEmpty())
+            a->setStatusTip(GetLangString(kMainSection, descKey));
+        bar->addAction(a);
+    };
+    auto standard = [this](QStyle::StandardPixmap icon, const char* themeIcon) {
+        return QIcon::fromTheme(QString::fromLatin1(themeIcon), style()->standardIcon(icon));
+    };
+    button(Cmd::mnuFileNew, "mnuFileNew", "tblStandardFileNewToolTip", "tblStandardFileNewDesc",
+           standard(QStyle::SP_FileIcon, "document-new"), false);
+    button(Cmd::mnuFileOpen, "mnuFileOpen", "tblStandardFileOpenToolTip", "tblStandardFileOpenDesc",
+           standard(QStyle::SP_DialogOpenButton, "document-open"), false);
+    button(Cmd::mnuFileSave, "mnuFileSave", "tblStandardFileSaveToolTip", "tblStandardFileSaveDesc",
+           standard(QStyle::SP_DialogSaveButton, "document-save"), false);
+    button(Cmd::mnuEditUndo, "mnuEditUndo", "tblStandardEditUndoToolTip", "tblStandardEditUndoDesc",
+           standard(QStyle::SP_ArrowBack, "edit-undo"), false);
+    button(Cmd::mnuEditRedo, "mnuEditRedo", "tblStandardEditRedoToolTip", "tblStandardEditRedoDesc",
+           standard(QStyle::SP_ArrowForward, "edit-redo"), false);
+    button(Cmd::tlbZoomOut, "tlbZoomOut", "tlbZoomOut", QString(), MakeCommandIcon(CommandIcon::ZoomOut), false);
+
+    m_zoomBox = new QComboBox(bar);
+    m_zoomBox->setObjectName(QStringLiteral("tlbZoomComboBox"));
+    m_zoomBox->setEditable(true);
+    m_zoomBox->setInsertPolicy(QComboBox::NoInsert);
+    m_zoomBox->setToolTip(GetLangString(kMainSection, QStringLiteral("tlbZoomComboBox")));
+    for (int p = 50; p <= 500; p += 50)
+        m_zoomBox->addItem(QString::number(p) + QLatin1Char('%'));
+    m_zoomBox->setMinimumContentsLength(5);
+    QAction* zoomBoxAction = bar->addWidget(m_zoomBox);
+    zoomBoxAction->setData(int(Cmd::tlbZoomComboBox));
+    m_actions.insert(int(Cmd::tlbZoomComboBox), zoomBoxAction);
+    connect(m_zoomBox, &QComboBox::textActivated, this, [this] { Execute(Cmd::tlbZoomComboBox); });
+
+    button(Cmd::tlbZoomIn, "tlbZoomIn", "tlbZoomIn", QString(), MakeCommandIcon(CommandIcon::ZoomIn), false);
+    button(Cmd::mnuSendToScale, "mnuSendToScale", "mnuSendToScale", QString(),
+           MakeCommandIcon(CommandIcon::SendToScale), true);
+    button(Cmd::mnuSendReceive, "mnuSendReceive", "mnuSendReceive", QString(),
+           MakeCommandIcon(CommandIcon::ReceiveFromScale), false);
+    button(Cmd::mnuEditOption, "mnuEditOption", "mnuEditOption", QString(),
+           MakeCommandIcon(CommandIcon::ScaleList), true);
+    button(Cmd::mnuHelpAbout, "mnuHelpAbout", "mnuHelpAbout", QString(),
+           standard(QStyle::SP_MessageBoxInformation, "help-about"), true);
+}
+
+bool MainWindow::CreatePanes()
+{
+    m_panePalette = new QDockWidget(withoutMnemonic(GetLangString(kMainSection, QStringLiteral("panPLUFields"))), this);
+    m_panePalette->setObjectName(QStringLiteral("panPLUFields"));
+    m_frmToolbox = new FieldPalette(m_panePalette);
+    m_panePalette->setWidget(m_frmToolbox);
+    addDockWidget(Qt::LeftDockWidgetArea, m_panePalette);
+
+    m_paneProperty = new QDockWidget(withoutMnemonic(GetLangString(kMainSection, QStringLiteral("panProperty"))), this);
+    m_paneProperty->setObjectName(QStringLiteral("panProperty"));
+    m_frmProperty = new PropertyGrid(m_paneProperty);
+    m_paneProperty->setWidget(m_frmProperty);
+    addDockWidget(Qt::RightDockWidgetArea, m_paneProperty);
+    resizeDocks({m_panePalette, m_paneProperty}, {200, 240}, Qt::Horizontal);
+
+    for (QDockWidget* d : {m_panePalette, m_paneProperty})
+        connect(d, &QDockWidget::visibilityChanged, this, &MainWindow::Update);
+
+    connect(m_frmToolbox, &FieldPalette::itemClicked, this, [this](int field) {
+        if (DocumentWindow* doc = activeDocument())
+            doc->ToggleField(field);
+    });
+    // Queued: the grid is rebuilt by the change, so its own signal must have returned first.
+    connect(m_frmProperty, &PropertyGrid::propertyChanged, this,
+            [this](int tag, const QString& value) {
+                if (DocumentWindow* doc = activeDocument())
+                    doc->PropertyChanged(tag, value);
+            },
+            Qt::QueuedConnection);
+
+    if (!m_ctx.LoadFieldCatalogue(m_frmToolbox->catalogueCallbacks()))
+        return false;
+    m_frmToolbox->ResetToolbox(nullptr);
+    m_frmProperty->ResetProperty(nullptr);
+    return true;
+}
+
+QDockWidget* MainWindow::pane(Cmd id) const
+{
+    if (id == Cmd::panPLUFields)
+        return m_panePalette;
+    if (id == Cmd::panProperty)
+        return m_paneProperty;
+    return nullptr;
+}
+
+// --- placement -------------------------------------------------------------------
+
+void MainWindow::RestorePlacement()
+{
+    const double dpi = logicalDpi(this);
+    auto px = [dpi](int twips) { return int(qRound(twips * dpi / kTwipsPerInch)); };
+    const int left = px(ReadPlacement(QStringLiteral("MainLeft"), 1000));
+    const int top = px(ReadPlacement(QStringLiteral("MainTop"), 1000));
+    // A stored size too small to use (or negative) would hide the window.
+    const int width = px(ReadPlacement(QStringLiteral("MainWidth"), 6500));
+    const int height = px(ReadPlacement(QStringLiteral("MainHeight"), 6500));
+    // The menus, the toolbar and both panes need room; the stored size may be smaller.
+    const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
+    QSize least(kMinWidth, kMinHeight);
+    if (scr)
+        least = least.boundedTo(scr->availableGeometry().size());
+    setMinimumSize(least);
+    move(left, top);
+    resize(width, height);
+}
+
+void MainWindow::StorePlacement()
+{
+    if (isMinimized())
+        return;
+    const double dpi = logicalDpi(this);
+    auto twips = [dpi](int px) { return int(qRound(px * kTwipsPerInch / dpi)); };
+    WritePlacement(QStringLiteral("MainLeft"), twips(x()));
+    WritePlacement(QStringLiteral("MainTop"), twips(y()));
+    WritePlacement(QStringLiteral("MainWidth"), twips(width()));
+    WritePlacement(QStringLiteral("MainHeight"), twips(height()));
+}
+
+// --- documents ------------------------------------------------------------------
+
+DocumentWindow* MainWindow::activeDocument() const
+{
+    QMdiSubWindow* w = m_mdi->activeSubWindow();
+    if (!w) {
+        // Offscreen and while the frame itself is inactive, the area reports no
+        // active window; the current one is still the one the commands act on.
+        w = m_mdi->currentSubWindow();
+    }
+    return qobject_cast<DocumentWindow*>(w);
+}
+
+QList<DocumentWindow*> MainWindow::documents() const
+{
+    QList<DocumentWindow*> docs;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder))
+        if (auto* d = qobject_cast<DocumentWindow*>(w))
+            docs << d;
+    return docs;
+}
+
+void MainWindow::AttachDocument(DocumentWindow* doc)
+{
+    doc->SetPanes(m_frmToolbox, m_frmProperty);
+    doc->setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    connect(doc, &DocumentWindow::stateChanged, this, &MainWindow::Update);
+    connect(doc, &DocumentWindow::statusText, this, [this](const QString& text) {
+        if (m_statusText)
+            m_statusText->setText(text);
+    });
+    connect(doc, &DocumentWindow::documentClosed, this, [this] {
+        m_frmToolbox->ResetToolbox(nullptr);
+        m_frmProperty->ResetProperty(nullptr);
+    });
+    connect(doc, &QObject::destroyed, this, &MainWindow::Update, Qt::QueuedConnection);
+    // A window larger than the area would open scrolled half out of sight.
+    const QSize room = m_mdi->viewport()->size();
+    if (room.width() > 100 && room.height() > 100)
+        doc->resize(doc->size().boundedTo(room - QSize(48, 48)));
+    doc->installEventFilter(this);
+    m_mdi->addSubWindow(doc);
+    doc->show();
+    m_mdi->setActiveSubWindow(doc);
+}
+
+void MainWindow::DocumentActivated()
+{
+    if (DocumentWindow* doc = activeDocument())
+        doc->Form_Activate();
+    Update();
+}
+
+// --- Execute and Update -----------------------------------------------------------
+
+void MainWindow::Execute(Cmd id)
+{
+    switch (id) {
+    case Cmd::mnuID_VIEW_LANGUAGE_ENGLISH: ChooseLanguage(QStringLiteral("English")); break;
+    case Cmd::mnuID_VIEW_LANGUAGE_CHINESE: ChooseLanguage(QStringLiteral("Chinese")); break;
+    case Cmd::mnuID_VIEW_LANGUAGE_OTHER: ChooseLanguage(QStringLiteral("Other")); break;
+    case Cmd::mnuFileNew: NewDocument(true); break;
+    case Cmd::mnuFileOpen: OpenDocument(); break;
+    case Cmd::mnuFileExit: close(); return;
+    case Cmd::mnuFileImportAll: ImportAll(); break;
+    case Cmd::mnuFileImportFormat: ImportFormat(); break;
+    case Cmd::mnuFileImportText: ImportText(); break;
+    case Cmd::mnuFileImportShopname: ImportShopName(); break;
+    case Cmd::mnuEditOption: ShowScaleList(); break;
+    case Cmd::mnuEditMorviBarcode: StartBarcodeTool(); break;
+    case Cmd::mnuSendReceive: ReceiveFromScale(); break;
+    case Cmd::mnuViewStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case Cmd::panPLUFields:
+    case Cmd::panProperty: {
+        QDockWidget* d = pane(id);
+        d->setVisible(d->isHidden());
+        break;
+    }
+    case Cmd::mnuHelpAbout: {
+        AboutBox about(this);
+        about.exec();
+        break;
+    }
+    default: {
+        DocumentWindow* doc = activeDocument();
+        if (!doc)
+            break;
+        switch (id) {
+        case Cmd::mnuFileClose: doc->close(); break;
+        case Cmd::mnuFileSave: mnuFileSave_Click(); break;
+        case Cmd::mnuFileSaveAs: SaveDocumentAs(); break;
+        case Cmd::mnuFileExportAll: ExportAll(); break;
+        case Cmd::mnuFileExportFormat: ExportFormat(); break;
+        case Cmd::mnuFileExportText: ExportText(); break;
+        case Cmd::mnuFileExportShopname: ExportShopName(); break;
+        case Cmd::mnuFilePrintPreview: PrintPreview(); break;
+        case Cmd::mnuFilePrint: PrintDocument(); break;
+        case Cmd::mnuFileExportPdf: ExportPdf(); break;
+        case Cmd::mnuFileExportPng: ExportPng(); break;
+        case Cmd::mnuEditUndo: doc->Undo(); break;
+        case Cmd::mnuEditRedo: doc->Redo(); break;
+        case Cmd::mnuSendToScale: SendToScales(); break;
+        case Cmd::mnuWindowCascade: m_mdi->cascadeSubWindows(); break;
+        case Cmd::mnuWindowTileHori: TileWindows(true); break;
+        case Cmd::mnuWindowTileVert: TileWindows(false); break;
+        case Cmd::tlbZoomOut:
+        case Cmd::tlbZoomIn:
+        case Cmd::tlbZoomComboBox: Zoom(id); break;
+        default: break;
+        }
+    }
+    }
+    Update();
+}
+
+void MainWindow::Update()
+{
+    if (m_actions.isEmpty())
+        return;
+    DocumentWindow* doc = activeDocument();
+    const bool hasDoc = doc != nullptr;
+    for (Cmd id : {Cmd::mnuFileClose, Cmd::mnuFileSave, Cmd::mnuFileSaveAs, Cmd::mnuFileExport,
+                   Cmd::mnuSendToScale, Cmd::tlbZoomOut, Cmd::tlbZoomIn, Cmd::mnuFilePrintPreview,
+                   Cmd::mnuFilePrint, Cmd::mnuFileExportPdf, Cmd::mnuFileExportPng}) {
+        if (QAction* a = action(id))
+            a->setEnabled(hasDoc);
+    }
+    // The export entries follow their submenu, so a shortcut cannot reach them either.
+    for (Cmd id : {Cmd::mnuFileExportAll, Cmd::mnuFileExportFormat, Cmd::mnuFileExportText,
+                   Cmd::mnuFileExportShopname})
+        action(id)->setEnabled(hasDoc);
+    // One transfer at a time: the commands come back when the driver has ended.
+    const bool transferring = m_transfer && m_transfer->busy();
+    if (transferring) {
+        action(Cmd::mnuSendToScale)->setEnabled(false);
+        action(Cmd::mnuSendReceive)->setEnabled(false);
+        action(Cmd::mnuFileClose)->setEnabled(false);
+    } else {
+        action(Cmd::mnuSendReceive)->setEnabled(true);
+    }
+    action(Cmd::mnuEditUndo)->setEnabled(hasDoc && doc->document().undo().canUndo());
+    action(Cmd::mnuEditRedo)->setEnabled(hasDoc && doc->document().undo().canRedo());
+    action(Cmd::tlbZoomComboBox)->setEnabled(hasDoc);
+    m_zoomBox->setEnabled(hasDoc);
+    if (hasDoc && !m_zoomBox->hasFocus())
+        m_zoomBox->setEditText(ZoomBoxText(doc->m_sngLabelScale()));
+    for (Cmd id : {Cmd::mnuWindowCascade, Cmd::mnuWindowTileHori, Cmd::mnuWindowTileVert})
+        action(id)->setEnabled(hasDoc);
+
+    action(Cmd::mnuViewStatusBar)->setChecked(!statusBar()->isHidden());
+    action(Cmd::panPLUFields)->setChecked(m_panePalette && !m_panePalette->isHidden());
+    action(Cmd::panProperty)->setChecked(m_paneProperty && !m_paneProperty->isHidden());
+    const QString& lang = m_ctx.tables.g_strLanguage;
+    action(Cmd::mnuID_VIEW_LANGUAGE_ENGLISH)->setChecked(lang == QLatin1String("English"));
+    action(Cmd::mnuID_VIEW_LANGUAGE_CHINESE)->setChecked(lang == QLatin1String("Chinese"));
+    action(Cmd::mnuID_VIEW_LANGUAGE_OTHER)->setChecked(lang == QLatin1String("Other"));
+}
+
+void MainWindow::ChooseLanguage(const QString& language)
+{
+    // The interface keeps its language until the next start.
+    if (WriteIniString(QStringLiteral("Setting"), QStringLiteral("Language"), language, m_ctx.paths.g_strIniFile))
+        AskUser(this, QMessageBox::Information, windowTitle(), GetLangString(kMainSection, QStringLiteral("msgAvailableNextStart")));
+}
+
+void MainWindow::Zoom(Cmd id)
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    int p = 0;
+    if (id == Cmd::tlbZoomOut)
+        p = ZoomStepPercent(doc->m_sngLabelScale(), -1);
+    else if (id == Cmd::tlbZoomIn)
+        p = ZoomStepPercent(doc->m_sngLabelScale(), +1);
+    else
+        p = ZoomBoxPercent(m_zoomBox->currentText());
+    doc->ApplyLabelScale(float(p) / 100.0f);
+    m_zoomBox->setEditText(QString::number(p) + QLatin1Char('%'));
+}
+
+void MainWindow::TileWindows(bool horizontal)
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::StackingOrder))
+        if (w->isVisible() && !w->isMinimized())
+            windows << w;
+    if (windows.isEmpty())
+        return;
+    const QRect area = m_mdi->viewport()->rect();
+    const int n = int(windows.size());
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        if (w->isMaximized())
+            w->showNormal();
+        // Horizontal tiling stacks full-width windows; vertical puts them side by side.
+        if (horizontal) {
+            const int h = area.height() / n;
+            w->setGeometry(0, i * h, area.width(), h);
+        } else {
+            const int wd = area.width() / n;
+            w->setGeometry(i * wd, 0, wd, area.height());
+        }
+    }
+}
+
+void MainWindow::StartBarcodeTool()
+{
+    const QString program = m_ctx.paths.g_strAppPath + QStringLiteral("Morvibar.exe");
+    if (!QFileInfo(program).isExecutable() || !QProcess::startDetached(program, {})) {
+        AskUser(this, QMessageBox::Information, windowTitle(),
+                GetLangString(kMainSection, QStringLiteral("msgToolNotInstalled")) + QStringLiteral("\n") + program);
+    }
+}
+
+void MainWindow::FillWindowList()
+{
+    qDeleteAll(m_windowListActions);
+    m_windowListActions.clear();
+    const QList<DocumentWindow*> docs = documents();
+    if (docs.isEmpty())
+        return;
+    m_windowListActions << m_windowMenu->addSeparator();
+    DocumentWindow* active = activeDocument();
+    int n = 0;
+    for (DocumentWindow* doc : docs) {
+        ++n;
+        QAction* a = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(n).arg(doc->Caption()));
+        a->setData(int(Cmd::mnuWindowList));
+        a->setCheckable(true);
+        a->setChecked(doc == active);
+        QPointer<DocumentWindow> target(doc);
+        connect(a, &QAction::triggered, this, [this, target] {
+            if (target)
+                m_mdi->setActiveSubWindow(target);
+        });
+        m_windowListActions << a;
+    }
+}
+
+void MainWindow::FillRecentFiles()
+{
+    m_recentMenu->clear();
+    const QStringList files = RecentFiles();
+    int n = 0;
+    for (const QString& path : files) {
+        ++n;
+        QAction* a = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(n).arg(path));
+        connect(a, &QAction::triggered, this, [this, path] {
+            if (!QFileInfo::exists(path)) {
+                RemoveRecentFile(path);
+                ReportError(QStringLiteral("OpenFromFile ") + path, QStringLiteral("The file does not exist."));
+                return;
+            }
+            OpenInNewDocument(path);
+        });
+    }
+    m_recentMenu->setEnabled(true);
+    if (files.isEmpty()) {
+        QAction* none = m_recentMenu->addAction(QStringLiteral("-"));
+        none->setEnabled(false);
+    }
+}
+
+// --- file commands ----------------------------------------------------------------
+
+DocumentWindow* MainWindow::NewDocument(bool ask)
+{
+    const Tables& t = m_ctx.tables;
+    if (ask && t.g_arrScaleModel.isEmpty()) {
+        // The chooser needs at least one model to offer.
+        AskUser(this, QMessageBox::Warning, windowTitle(), GetLangString(kMainSection, QStringLiteral("msgNoScaleModel")));
+        return nullptr;
+    }
+    ++m_lNewDocumentCount;
+    auto* doc = new DocumentWindow(t);
+    doc->SetCaption(QStringLiteral("Quillon ") + QString::number(m_lNewDocumentCount));
+    AttachDocument(doc);
+    if (ask) {
+        int index = 0;
+        if (m_chooseModel) {
+            index = m_chooseModel();
+        } else {
+            LabelTypeDialog chooser(t, this);
+            chooser.exec();
+            index = chooser.m_iScaleModelIndex;
+        }
+        doc->label().m_iScaleModelIndex = qint16(qBound(0, index, int(t.g_arrScaleModel.size()) - 1));
+        doc->AdjustAllLabels();
+        doc->ResetProperty();
+    }
+    Update();
+    return doc;
+}
+
+void MainWindow::OpenDocument()
+{
+    const auto path = AskFileName(this, {QStringLiteral("Open"), kFormatFileFilter, false});
+    if (!path)
+        return;
+    if (!activeDocument())
+        NewDocument(false);
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    if (doc->OpenFromFile(*path))
+        AddRecentFile(*path);
+    doc->Form_Activate();
+}
+
+bool MainWindow::OpenInNewDocument(const QString& path)
+{
+    if (path.endsWith(QLatin1String(".QLF"), Qt::CaseInsensitive)) {
+        DocumentWindow* doc = NewDocument(false);
+        if (!doc->OpenFromFile(path)) {
+            doc->close();
+            return false;
+        }
+        AddRecentFile(path);
+        doc->Form_Activate();
+        return true;
+    }
+    if (ImportReceivedData(path, QString(), QString(), 0) > 0)
+        return true;
+    AskUser(this, QMessageBox::Critical, windowTitle(),
+            GetLangString("Global", "msgFormatFileError") + QStringLiteral("\n") + path);
+    return false;
+}
+
+void MainWindow::mnuFileSave_Click()
+{
+    DocumentWindow* doc = activeDocument();
+    if (doc && doc->Save())
+        AddRecentFile(doc->Caption());
+}
+
+void MainWindow::SaveDocumentAs()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    const auto path = AskFileName(this, {QStringLiteral("Save As"), kFormatFileFilter, true});
+    if (!path)
+        return;
+    if (doc->SaveToFile(*path))
+        AddRecentFile(*path);
+}
+
+void MainWindow::ExportAll()
+{
+    ExportFormat();
+    ExportText();
+    ExportShopName();
+}
+
+void MainWindow::ExportFormat()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportFormatTo")), kDataFileFilter, true}))
+        doc->ExportFormatData(*path);
+}
+
+void MainWindow::ExportText()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportTextTo")), kDataFileFilter, true}))
+        doc->ExportTextData(*path, FT_TEXT);
+}
+
+void MainWindow::ExportShopName()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportShopNameTo")), kDataFileFilter, true}))
+        doc->ExportTextData(*path, FT_SHOPNAME);
+}
+
+void MainWindow::ImportAll()
+{
+    ImportFormat();
+    ImportText();
+    ImportShopName();
+}
+
+void MainWindow::ImportFormat()
+{
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportFormatFrom")), kDataFileFilter, false}))
+        ImportReceivedData(*path, QString(), QString(), 0);
+}
+
+void MainWindow::ImportText()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportTextFrom")), kDataFileFilter, false}))
+        if (doc->ImportTextData(*path, FT_TEXT))
+            doc->SetModifiedFlag();
+}
+
+void MainWindow::ImportShopName()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportShopNameFrom")), kDataFileFilter, false}))
+        if (doc->ImportTextData(*path, FT_SHOPNAME))
+            doc->SetModifiedFlag();
+}
+
+int MainWindow::ImportReceivedData(const QString& formatFile, const QString& textFile,
+                                const QString& shopNameFile, int model)
+{
+    QByteArray raw;
+    const Result read = ReadFirstLine(formatFile, &raw);
+    if (!read)
+        ReportError(QStringLiteral("ImportReceivedData ") + formatFile, read.error);
+    const QString line = QString::fromLatin1(raw).trimmed();
+    int opened = 0;
+    if (!line.isEmpty() && line != QLatin1String("E2")) {
+        QString trailing;
+        QStringList records = SplitFormatRecords(line, &trailing);
+        // A scale holds formats 1 to 99; a file claiming more is damaged, and
+        // opening thousands of windows from it would bring the program to a halt.
+        if (records.size() > kMaxImportedRecords) {
+            ReportError(QStringLiteral("ImportReceivedData ") + formatFile,
+                        QStringLiteral("The file holds %1 format records; only the first %2 were opened.")
+                            .arg(records.size())
+                            .arg(kMaxImportedRecords));
+            records = records.mid(0, kMaxImportedRecords);
+        }
+        for (const QString& record : records) {
+            DocumentWindow* doc = NewDocument(false);
+            doc->label().m_iScaleModelIndex = qint16(model);
+            doc->ImportFormatData(record);
+            if (!textFile.isEmpty())
+                doc->ImportTextData(textFile, FT_TEXT);
+            if (!shopNameFile.isEmpty())
+                doc->ImportTextData(shopNameFile, FT_SHOPNAME);
+            doc->SetModifiedFlag();
+            ++opened;
+        }
+        if (!trailing.isEmpty()) {
+            // Say so rather than drop a cut-off record without a word.
+            ReportError(QStringLiteral("ImportReceivedData ") + formatFile,
+                        QStringLiteral("The file ends with an incomplete format record (%1 characters); it was not imported.")
+                            .arg(trailing.size()));
+        }
+    }
+    if (DocumentWindow* doc = activeDocument())
+        doc->ResetProperty();
+    Update();
+    return opened;
+}
+
+// --- printing and picture export ---------------------------------------------------
+
+void MainWindow::PrintPreview()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!SetUpPrinterForLabel(printer, doc->label())) {
+        ReportFailure(QStringLiteral("PrintPreview ") + doc->Caption(), GetLangString(kMainSection, QStringLiteral("msgLabelHasNoSize")));
+        return;
+    }
+    printer.setDocName(QFileInfo(doc->Caption()).fileName());
+    QPrintPreviewDialog dlg(&printer, this);
+    dlg.setWindowTitle(withoutMnemonic(GetLangString(kMainSection, QStringLiteral("mnuFilePrintPreview"))));
+    // A copy: the preview may repaint after the document has changed or closed.
+    const Label label = doc->label();
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [label](QPrinter* p) { PrintLabel(*p, label); });
+    if (m_runPreview)
+        m_runPreview(dlg);
+    else
+        dlg.exec();
+}
+
+void MainWindow::PrintDocument()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    const QString source = QStringLiteral("PrintLabel ") + doc->Caption();
+    if (!SetUpPrinterForLabel(printer, doc->label())) {
+        ReportFailure(source, GetLangString(kMainSection, QStringLiteral("msgLabelHasNoSize")));
+        return;
+    }
+    printer.setDocName(QFileInfo(doc->Caption()).fileName());
+    const Label label = doc->label();
+    bool accepted = false;
+    if (m_runPrintDialog) {
+        accepted = m_runPrintDialog(printer);
+    } else {
+        QPrintDialog dlg(&printer, this);
+        accepted = dlg.exec() == QDialog::Accepted;
+    }
+    if (!accepted)
+        return;
+    // The dialog may have chosen another paper; the label keeps its own size.
+    SetUpPrinterForLabel(printer, label);
+    if (!PrintLabel(printer, label))
+        ReportFailure(source, GetLangString(kMainSection, QStringLiteral("msgPrintFailed")));
+}
+
+void MainWindow::ExportPdf()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportPdfTo")),
+                                         GetLangString(kMainSection, QStringLiteral("dlgPdfFilter")), true});
+    if (!path)
+        return;
+    const Result r = RenderLabelToPdf(doc->label(), *path);
+    if (!r)
+        ReportFailure(QStringLiteral("ExportPdf ") + *path, r.error);
+    else
+        statusBar()->showMessage(GetLangString(kMainSection, QStringLiteral("msgExportedTo")) + QLatin1Char(' ') + *path, 5000);
+}
+
+void MainWindow::ExportPng()
+{
+    DocumentWindow* doc = activeDocument();
+    if (!doc)
+        return;
+    const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportPngTo")),
+                                         GetLangString(kMainSection, QStringLiteral("dlgPngFilter")), true});
+    if (!path)
+        return;
+    const Result r = ExportLabelPng(doc->label(), doc->m_sngLabelScale(), *path);
+    if (!r)
+        ReportFailure(QStringLiteral("ExportPng ") + *path, r.error);
+    else
+        statusBar()->showMessage(GetLangString(kMainSection, QStringLiteral("msgExportedTo")) + QLatin1Char(' ') + *path, 5000);
+}
+
+// --- scale communication ------------------------------------------------------------
+
+void MainWindow::ShowScaleList()
+{
+    ScaleListDialog dlg(m_ctx, this);
+    // The CSV buttons ask through the same prompts as the file commands.
+    dlg.m_askCsvFile = [](QWidget* parent, const QString& title, const QString& filter, bool save) {
+        return AskFileName(parent, {title, filter, save});
+    };
+    dlg.m_showResult = [](QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
+        AskUser(parent, icon, title, text);
+    };
+    dlg.exec();
+}
+
+void MainWindow::CreateTransfer()
+{
+    TransferCallbacks cb;
+    cb.hasActiveDocument = [this] { return activeDocument() != nullptr; };
+    cb.exportFormatData = [this](const QString& path) {
+        DocumentWindow* doc = activeDocument();
+        return doc && doc->ExportFormatData(path);
+    };
+    cb.exportTextData = [this](const QString& path, int fieldType) {
+        DocumentWindow* doc = activeDocument();
+        return doc && doc->ExportTextData(path, fieldType);
+    };
+    cb.importReceivedData = [this](const QString& f, const QString& t, const QString& s, int model) {
+        ImportReceivedData(f, t, s, model);
+    };
+    cb.pickScales = [this](bool multi) {
+        if (m_pickScales) {
+            const auto [cancel, scales] = m_pickScales(multi);
+            return ScalePick{cancel, scales};
+        }
+        ScalePicker picker(m_ctx, this);
+        picker.m_bMultiSelect = multi;
+        picker.m_iDeptID = -1;
+        picker.Show();
+        return ScalePick{picker.m_bCancel, picker.m_strScales};
+    };
+    m_transfer = new TransferController(m_ctx, this, std::move(cb), this);
+    statusBar()->addPermanentWidget(m_transfer->createProgressWidget(statusBar()));
+    connect(m_transfer, &TransferController::busyChanged, this, [this] { Update(); });
+}
+
+void MainWindow::SendToScales()
+{
+    if (m_transfer)
+        m_transfer->SendToScales();
+}
+
+void MainWindow::ReceiveFromScale()
+{
+    if (m_transfer)
+        m_transfer->ReceiveFromScale();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // A document may not go away under a running transfer: it is the one being sent,
+    // and the received labels open into the area when the driver ends.
+    if (event->type() == QEvent::Close && m_transfer && m_transfer->busy()) {
+        event->ignore();
+        statusBar()->showMessage(GetLangString(kMainSection, QStringLiteral("msgTransferRunning")), 5000);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- window events --------------------------------------------------------------------
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_transfer && m_transfer->busy()) {
+        event->ignore();
+        statusBar()->showMessage(GetLangString(kMainSection, QStringLiteral("msgTransferRunning")), 5000);
+        return;
+    }
+    // The most recently opened document first; one that stays open keeps the program running.
+    const QList<DocumentWindow*> docs = documents();
+    for (auto it = docs.rbegin(); it != docs.rend(); ++it) {
+        if (!(*it)->close()) {
+            event->ignore();
+            Update();
+            return;
+        }
+    }
+    StorePlacement();
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QMimeData* mime = event->mimeData();
+    if (mime->hasUrls()) {
+        for (const QUrl& url : mime->urls()) {
+            if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+    event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    bool any = false;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).isFile()) {
+            OpenInNewDocument(path);
+            any = true;
+        }
+    }
+    if (any)
+        event->acceptProposedAction();
+}
+
+} // namespace quillon

@@ -1,0 +1,456 @@
+#include "editor/propertygrid.h"
+#include "context/texts.h"
+#include "model/document.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+constexpr int RoleTag = Qt::UserRole + 1;      // item identifier (absent on categories)
+constexpr int RoleDropDown = Qt::UserRole + 2;
+constexpr int RoleChoices = Qt::UserRole + 3;
+constexpr int RoleNumber = Qt::UserRole + 4;
+const QString kSection = QStringLiteral("frmProperty");
+
+QString Caption(const char* key) { return GetLangString(kSection, QString::fromLatin1(key)); }
+
+QString MMText(float mm) { return QString::number(double(mm), 'f', 2) + QStringLiteral(" (mm)"); }
+QString DotText(qint16 dots) { return QString::number(dots) + QStringLiteral(" (Dot)"); }
+
+// Line edit or fixed list; the value is handed over once the editor has closed,
+// so a listener may rebuild the grid without pulling the editor from under us.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    struct Pending {
+        int tag = 0;
+        QString text;
+        bool valid = false;
+    } pending;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
+    {
+        if (index.column() != 1 || !index.data(RoleTag).isValid())
+            return nullptr;
+        if (index.data(RoleDropDown).toBool()) {
+            auto* cb = new QComboBox(parent);
+            cb->addItems(index.data(RoleChoices).toStringList());
+            cb->setFrame(false);
+            // Picking an entry is the whole edit.
+            connect(cb, &QComboBox::activated, this, [this, cb](int) {
+                auto* self = const_cast<GridDelegate*>(this);
+                emit self->commitData(cb);
+                emit self->closeEditor(cb);
+            });
+            return cb;
+        }
+        auto* le = new QLineEdit(parent);
+        le->setFrame(false);
+        // Number items take whole non-negative numbers only, as the files store them.
+        if (index.data(RoleNumber).toBool())
+            le->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,9}")), le));
+        return le;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        const QString v = index.data(Qt::DisplayRole).toString();
+        if (auto* cb = qobject_cast<QComboBox*>(editor)) {
+            const int i = cb->findText(v, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            cb->setCurrentIndex(i);
+        } else if (auto* le = qobject_cast<QLineEdit*>(editor)) {
+            le->setText(v);
+            le->selectAll();
+        }
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
+    {
+        auto* self = const_cast<GridDelegate*>(this);
+        self->pending.tag = index.data(RoleTag).toInt();
+        self->pending.valid = true;
+        if (auto* cb = qobject_cast<QComboBox*>(editor))
+            self->pending.text = cb->currentText();
+        else if (auto* le = qobject_cast<QLineEdit*>(editor))
+            self->pending.text = le->text();
+        else
+            self->pending.valid = false;
+    }
+
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        editor->setGeometry(option.rect);
+    }
+};
+
+} // namespace
+
+struct PropertyGrid::Impl {
+    PropertyGrid* q = nullptr;
+    QTreeWidget* tree = nullptr;
+    GridDelegate* delegate = nullptr;
+    QHash<int, QTreeWidgetItem*> byTag;
+
+    // --- the grid's primitives -------------------------------------------
+    void clear()
+    {
+        byTag.clear();
+        tree->clear();
+    }
+
+    QTreeWidgetItem* addCategory(const QString& caption)
+    {
+        auto* c = new QTreeWidgetItem(tree, QStringList(caption));
+        c->setFlags(Qt::ItemIsEnabled);
+        c->setFirstColumnSpanned(true);
+        QFont f = c->font(0);
+        f.setBold(true);
+        c->setFont(0, f);
+        c->setData(0, Qt::BackgroundRole, tree->palette().color(QPalette::Button));
+        return c;
+    }
+
+    QTreeWidgetItem* addItem(QTreeWidgetItem* cat, const QString& caption, int tag, const QString& value,
+                             bool number = false, bool dropDown = false, const QStringList& choices = {})
+    {
+        auto* it = new QTreeWidgetItem(cat, QStringList{caption, value});
+        it->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+        it->setData(0, RoleTag, tag);
+        it->setData(1, RoleTag, tag);
+        it->setData(1, RoleDropDown, dropDown);
+        it->setData(1, RoleChoices, choices);
+        it->setData(1, RoleNumber, number);
+        it->setToolTip(0, caption);
+        byTag.insert(tag, it);
+        return it;
+    }
+
+    void set(int tag, const QString& value)
+    {
+        if (auto* it = byTag.value(tag))
+            it->setText(1, value);
+    }
+
+    // --- the categories of each kind of selection -------------------------
+    QTreeWidgetItem* AddFontProperty(QTreeWidgetItem* cat, const QString& caption, int tag, const Tables& t)
+    {
+        QStringList names;
+        for (const FieldFont& f : t.g_arrFieldFont)
+            names.append(f.Name);
+        return addItem(cat, caption, tag, names.value(0), false, true, names);
+    }
+
+    void SetSizeProperty()
+    {
+        auto* c = addCategory(Caption("catSize"));
+        addItem(c, Caption("catSize_Width"), PROP_WIDTH, QString());
+        addItem(c, Caption("catSize_WidthInDot"), PROP_WIDTH_DOT, QString());
+        addItem(c, Caption("catSize_Height"), PROP_HEIGHT, QString());
+        addItem(c, Caption("catSize_HeightInDot"), PROP_HEIGHT_DOT, QString());
+    }
+
+    void SetCommonProperty(const Tables& t)
+    {
+        clear();
+        auto* n = addCategory(Caption("catName"));
+        addItem(n, Caption("catName_Name"), PROP_NAME, QStringLiteral("test"), false, true);
+        auto* p = addCategory(Caption("catPosition"));
+        addItem(p, Caption("catPos_X"), PROP_X, QString());
+        addItem(p, Caption("catPos_XInDot"), PROP_X_DOT, QString());
+        addItem(p, Caption("catPos_Y"), PROP_Y, QString());
+        addItem(p, Caption("catPos_YInDot"), PROP_Y_DOT, QString());
+        addItem(p, Caption("catPos_Angle"), PROP_ANGLE, QStringLiteral("0"), false, true,
+                {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"), QStringLiteral("270")});
+        addItem(p, Caption("catPos_PrintStatus"), PROP_PRINT_STATUS,
+                t.g_varPrintStatusList.isEmpty() ? QString() : t.g_varPrintStatusList.last(), false, true,
+                t.g_varPrintStatusList);
+    }
+
+    void SetCharSizeCategory(const Tables& t, const QString& caption)
+    {
+        auto* c = addCategory(Caption("catCharSize"));
+        AddFontProperty(c, caption, PROP_CHAR_SIZE_1, t);
+    }
+
+    void SetNumOfDigitsCategory()
+    {
+        auto* c = addCategory(Caption("catNumOfDigits"));
+        addItem(c, Caption("catNumOfDigits_Num"), PROP_NUM_OF_FIGURES, QStringLiteral("0"), true);
+    }
+
+    void SetFieldProperty(const Tables& t, qint32 type)
+    {
+        SetCommonProperty(t);
+        SetSizeProperty();
+        switch (type) {
+        case FT_B2: {
+            auto* c = addCategory(Caption("catLogoSize"));
+            addItem(c, Caption("catLogoSize_Size"), PROP_LOGO_SIZE, t.g_varLogoSizeList.value(1), false, true,
+                    t.g_varLogoSizeList);
+            break;
+        }
+        case FT_B3: {
+            auto* c = addCategory(Caption("catThickness"));
+            addItem(c, Caption("catThickness_Thickness"), PROP_THICKNESS, QStringLiteral("0"));
+            addItem(c, Caption("catThickness_InDot"), PROP_THICKNESS_DOT, QStringLiteral("0"));
+            break;
+        }
+        case FT_B4: {
+            auto* c = addCategory(Caption("catImageNumber"));
+            addItem(c, Caption("catImageNumber_Number"), PROP_IMAGE_NUMBER, QStringLiteral("0"), true);
+            break;
+        }
+        case FT_B5:
+            SetNumOfDigitsCategory();
+            break;
+        case FT_C1: case FT_C2: case FT_C3: case FT_C4: case FT_TEXT: case FT_SHOPNAME:
+            SetCharSizeCategory(t, Caption("catCharSize_Size") + QStringLiteral(" 1"));
+            break;
+        case FT_N1:
+            SetCharSizeCategory(t, QStringLiteral("Size ") + QString::number(1));
+            SetNumOfDigitsCategory();
+            break;
+        default: // B1 and anything unknown: the common items only
+            break;
+        }
+    }
+
+    void SetLabelProperty(const Tables& t)
+    {
+        QStringList models;
+        for (const ScaleModel& m : t.g_arrScaleModel)
+            models.append(m.SCALE_NAME);
+        auto* c = addCategory(Caption("catLabel"));
+        addItem(c, Caption("catLabel_FormatNo"), PROP_FORMAT_NO, QStringLiteral("0"), true);
+        addItem(c, Caption("catLabel_ScaleModal"), PROP_SCALE_MODEL, QString(), false, true, models);
+        addItem(c, Caption("catLabel_Width"), PROP_LABEL_WIDTH, QString());
+        addItem(c, Caption("catLabel_WidthInDot"), PROP_LABEL_WIDTH_DOT, QString());
+        addItem(c, Caption("catLabel_Height"), PROP_LABEL_HEIGHT, QString());
+        addItem(c, Caption("catLabel_HeightInDot"), PROP_LABEL_HEIGHT_DOT, QString());
+    }
+
+    void committed()
+    {
+        if (!delegate->pending.valid)
+            return;
+        const auto p = delegate->pending;
+        delegate->pending = {};
+        QTreeWidgetItem* it = byTag.value(p.tag);
+        if (!it || it->text(1) == p.text)
+            return;
+        it->setText(1, p.text);
+        emit q->propertyChanged(p.tag, p.text);
+    }
+};
+
+PropertyGrid::PropertyGrid(QWidget* parent) : QWidget(parent), d(new Impl)
+{
+    d->q = this;
+    auto* lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    d->tree = new QTreeWidget(this);
+    d->tree->setObjectName(QStringLiteral("wndPropertyGrid"));
+    d->tree->setColumnCount(2);
+    d->tree->header()->hide();
+    d->tree->header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    d->tree->header()->setStretchLastSection(true);
+    d->tree->setColumnWidth(0, 130);
+    d->tree->setAlternatingRowColors(true);
+    d->tree->setIndentation(12);
+    d->tree->setSortingEnabled(false);   // items stay in the order they were added
+    d->tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    d->tree->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    d->delegate = new GridDelegate(d->tree);
+    d->tree->setItemDelegate(d->delegate);
+    // Connected after the view's own slot: the editor is already released here.
+    connect(d->delegate, &QAbstractItemDelegate::closeEditor, this, [this] { d->committed(); });
+    // One click on an item starts its edit; a list opens straight away.
+    connect(d->tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* it, int) {
+        if (!it || !it->data(0, RoleTag).isValid())
+            return;
+        if (auto* cb = qobject_cast<QComboBox*>(editItem(it->data(0, RoleTag).toInt())))
+            cb->showPopup();
+    });
+    lay->addWidget(d->tree);
+}
+
+PropertyGrid::~PropertyGrid() { delete d; }
+
+void PropertyGrid::ResetProperty(const Document* doc)
+{
+    d->delegate->pending = {};
+    d->clear();
+    if (!doc)
+        return;
+    const Label& label = doc->label();
+    const Tables& t = label.tables();
+    const int sel = label.m_iSelected;
+
+    if (sel < 0 || sel >= label.fieldCount()) {
+        d->SetLabelProperty(t);
+        const float h = float(label.m_iVertRulerHeight);
+        const float w = float(label.m_iHoriRulerWidth);
+        d->set(PROP_FORMAT_NO, QString::number(label.m_iFormatNo));
+        d->set(PROP_LABEL_HEIGHT, QString::number(label.m_iVertRulerHeight) + QStringLiteral(" (mm)"));
+        d->set(PROP_LABEL_HEIGHT_DOT, DotText(label.MMToDot(h)));
+        d->set(PROP_LABEL_WIDTH, QString::number(label.m_iHoriRulerWidth) + QStringLiteral(" (mm)"));
+        d->set(PROP_LABEL_WIDTH_DOT, DotText(label.MMToDot(w)));
+        const int m = label.m_iScaleModelIndex;
+        d->set(PROP_SCALE_MODEL, m >= 0 && m < t.g_arrScaleModel.size() ? t.g_arrScaleModel[m].SCALE_NAME : QString());
+        ExpandAllCategory(true);
+        return;
+    }
+
+    const FieldRecord& r = label.m_arrFields[sel];
+    const qint32 type = label.fieldType(sel);
+    d->SetFieldProperty(t, type);
+    switch (type) {
+    case FT_B2: d->set(PROP_LOGO_SIZE, r.strLogoSize); break;
+    case FT_B3:
+        d->set(PROP_THICKNESS, MMText(float(r.dblThickness)));
+        d->set(PROP_THICKNESS_DOT, DotText(label.MMToDot(float(r.dblThickness))));
+        break;
+    case FT_B4: d->set(PROP_IMAGE_NUMBER, QString::number(r.iImageNumber)); break;
+    case FT_B5: d->set(PROP_NUM_OF_FIGURES, QString::number(r.iNumOfFigures)); break;
+    case FT_N1:
+        d->set(PROP_NUM_OF_FIGURES, QString::number(r.iNumOfFigures));
+        d->set(PROP_CHAR_SIZE_1, r.strCharSize[1]);
+        break;
+    case FT_C1: case FT_C2: case FT_C3: case FT_C4: case FT_TEXT: case FT_SHOPNAME:
+        d->set(PROP_CHAR_SIZE_1, r.strCharSize[1]);
+        break;
+    default: break;
+    }
+
+    // Item 1 offers every placed field, in character-code order.
+    QStringList names;
+    for (int i = 0; i < label.fieldCount() && i < t.g_arrFieldDef.size(); ++i)
+        if (label.m_arrFields[i].bUsed)
+            names.append(t.g_arrFieldDef[i].Name);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return QString::compare(a, b, Qt::CaseSensitive) < 0;
+    });
+    if (auto* it = d->byTag.value(PROP_NAME))
+        it->setData(1, RoleChoices, names);
+    d->set(PROP_NAME, sel < t.g_arrFieldDef.size() ? t.g_arrFieldDef[sel].Name : QString());
+    d->set(PROP_X, MMText(r.sngX));
+    d->set(PROP_X_DOT, DotText(label.MMToDot(r.sngX)));
+    d->set(PROP_Y, MMText(r.sngY));
+    d->set(PROP_Y_DOT, DotText(label.MMToDot(r.sngY)));
+    d->set(PROP_ANGLE, QString::number(r.rotation() * 90));
+    const int ps = r.printStatus();
+    d->set(PROP_PRINT_STATUS, ps >= 0 && ps < t.g_varPrintStatusList.size() ? t.g_varPrintStatusList[ps]
+                                                                             : QString::number(ps));
+    d->set(PROP_HEIGHT, MMText(r.sngHeight));
+    d->set(PROP_HEIGHT_DOT, DotText(label.MMToDot(r.sngHeight)));
+    d->set(PROP_WIDTH, MMText(r.sngWidth));
+    d->set(PROP_WIDTH_DOT, DotText(label.MMToDot(r.sngWidth)));
+    ExpandAllCategory(true);
+}
+
+void PropertyGrid::ExpandAllCategory(bool bExpand)
+{
+    for (int i = 0; i < d->tree->topLevelItemCount(); ++i)
+        d->tree->topLevelItem(i)->setExpanded(bExpand);
+}
+
+QStringList PropertyGrid::categoryCaptions() const
+{
+    QStringList out;
+    for (int i = 0; i < d->tree->topLevelItemCount(); ++i)
+        out.append(d->tree->topLevelItem(i)->text(0));
+    return out;
+}
+
+QList<int> PropertyGrid::categoryItemIds(int category) const
+{
+    QList<int> out;
+    if (QTreeWidgetItem* c = d->tree->topLevelItem(category))
+        for (int k = 0; k < c->childCount(); ++k)
+            out.append(c->child(k)->data(0, RoleTag).toInt());
+    return out;
+}
+
+QList<int> PropertyGrid::itemIds() const
+{
+    QList<int> out;
+    for (int i = 0; i < d->tree->topLevelItemCount(); ++i)
+        out += categoryItemIds(i);
+    return out;
+}
+
+QString PropertyGrid::itemCaption(int iTag) const
+{
+    auto* it = d->byTag.value(iTag);
+    return it ? it->text(0) : QString();
+}
+
+QString PropertyGrid::itemValue(int iTag) const
+{
+    auto* it = d->byTag.value(iTag);
+    return it ? it->text(1) : QString();
+}
+
+QStringList PropertyGrid::itemChoices(int iTag) const
+{
+    auto* it = d->byTag.value(iTag);
+    return it ? it->data(1, RoleChoices).toStringList() : QStringList();
+}
+
+bool PropertyGrid::isDropDown(int iTag) const
+{
+    auto* it = d->byTag.value(iTag);
+    return it && it->data(1, RoleDropDown).toBool();
+}
+
+bool PropertyGrid::isNumberItem(int iTag) const
+{
+    auto* it = d->byTag.value(iTag);
+    return it && it->data(1, RoleNumber).toBool();
+}
+
+bool PropertyGrid::hasItem(int iTag) const { return d->byTag.contains(iTag); }
+
+bool PropertyGrid::SetItemValue(int iTag, const QString& value)
+{
+    auto* it = d->byTag.value(iTag);
+    if (!it)
+        return false;
+    it->setText(1, value);
+    return true;
+}
+
+QWidget* PropertyGrid::editItem(int iTag)
+{
+    auto* it = d->byTag.value(iTag);
+    if (!it)
+        return nullptr;
+    d->tree->scrollToItem(it);
+    d->tree->setCurrentItem(it, 1);
+    d->tree->editItem(it, 1);
+    QWidget* ed = d->tree->indexWidget(d->tree->indexFromItem(it, 1));
+    if (ed)
+        ed->setFocus();
+    return ed;
+}
+
+void PropertyGrid::ShowRefusal(const QString& message)
+{
+    QMessageBox box(QMessageBox::Warning, window()->windowTitle(), message, QMessageBox::Ok, this);
+    box.exec();
+}
+
+QTreeWidget* PropertyGrid::tree() const { return d->tree; }
+
+} // namespace quillon
