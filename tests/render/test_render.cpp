@@ -4,77 +4,63 @@
 // intended change of the drawing, regenerate it with
 //     QUILLON_UPDATE_REFERENCE=1 ctest -R test_render
 // and look at the new image before committing it.
-#include "render/labelpainter.h"
+#include "common/testtables.h"
 #include "editor/rulers.h"
 #include "model/units.h"
-#include "common/viewtables.h"
-#include <QFile>
+#include "render/labelpainter.h"
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace quillon;
-using namespace quillon::viewtest;
-
-namespace {
-
-Label sampleLabel(const Tables& t)
-{
-    Label lb(t);
-    place(lb, 0, 2, 2, 12, 7);            // B1
-    place(lb, 2, 16, 2, 20, 3);           // B3
-    place(lb, 5, 2, 12, 24, 5);           // C1 upright
-    place(lb, 6, 40, 12, 5, 24, 1);       // C2 at 90
-    place(lb, 7, 28, 12, 10, 5, 2);       // C3 at 180
-    place(lb, 8, 48, 12, 5, 20, 3);       // C4 at 270
-    place(lb, 9, 2, 20, 1, 1);            // N1: size from font and figures
-    FieldRecord& text = lb.m_arrFields[10];
-    text.iTextLine = 2;
-    text.strText[1] = QStringLiteral("Fresh bread");
-    text.strText[2] = QStringLiteral("second line");
-    place(lb, 10, 2, 30, 30, 6);
-    place(lb, 11, 2, 40, 40, 6);          // SHOPNAME without text: its name
-    return lb;
-}
-
-} // namespace
+using namespace quillon::test;
 
 class TestRender : public QObject {
     Q_OBJECT
-private slots:
-    void rulerScale_data()
+    const Tables t = makeTables();
+
+    Label sampleLabel()
     {
-        QTest::addColumn<float>("zoom");
-        QTest::addColumn<int>("labelMM");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<QString>("numbers");
-        QTest::addColumn<int>("mmTicks");
-        QTest::newRow("55 at 1.0") << 1.0f << 55 << 60 << "0 10 20 30 40 50" << 56;
-        QTest::newRow("55 at 2.5") << 2.5f << 55 << 60 << "0 10 20 30 40 50 5 15 25 35 45 55" << 56;
-        QTest::newRow("60 at 1.0") << 1.0f << 60 << 70 << "0 10 20 30 40 50 60" << 61;
-        QTest::newRow("7 at 0.5") << 0.5f << 7 << 10 << "0" << 8;
-        QTest::newRow("0 at 5.0") << 5.0f << 0 << 10 << "0" << 1;
+        Label lb(t);
+        place(lb, 0, 2, 2, 12, 7);      // B1
+        place(lb, 2, 16, 2, 20, 3);     // B3
+        place(lb, 5, 2, 12, 24, 5);     // C1 upright, then C2 to C4 at 90, 180 and 270
+        place(lb, 6, 40, 12, 5, 24, 1);
+        place(lb, 7, 28, 12, 10, 5, 2);
+        place(lb, 8, 48, 12, 5, 20, 3);
+        place(lb, 9, 2, 20, 1, 1);      // N1: size from font and figures
+        lb.m_arrFields[10].iTextLine = 2;
+        lb.m_arrFields[10].strText[1] = QStringLiteral("Fresh bread");
+        lb.m_arrFields[10].strText[2] = QStringLiteral("second line");
+        place(lb, 10, 2, 30, 30, 6);
+        place(lb, 11, 2, 40, 40, 6);    // SHOPNAME without text: its name
+        return lb;
     }
+
+private slots:
     void rulerScale()
     {
-        QFETCH(float, zoom);
-        QFETCH(int, labelMM);
-        QFETCH(int, length);
-        QFETCH(QString, numbers);
-        QFETCH(int, mmTicks);
-        QCOMPARE(RulerLengthMM(labelMM), length);
-        QStringList shown;
-        int millimetre = 0;
-        for (const RulerTick& t : RulerTicks(zoom, labelMM)) {
-            if (!t.number.isEmpty())
-                shown << t.number;
-            if (t.from == 4.0f)
-                ++millimetre;
-            QVERIFY(t.mm >= 0 && t.mm <= labelMM);
+        const struct { float zoom; int labelMM, length; const char* numbers; int mmTicks; } cases[] = {
+            {1.0f, 55, 60, "0 10 20 30 40 50", 56},
+            {2.5f, 55, 60, "0 10 20 30 40 50 5 15 25 35 45 55", 56},
+            {1.0f, 60, 70, "0 10 20 30 40 50 60", 61},
+            {0.5f, 7, 10, "0", 8},
+            {5.0f, 0, 10, "0", 1},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(RulerLengthMM(c.labelMM), c.length);
+            QStringList shown;
+            int millimetre = 0;
+            for (const RulerTick& tick : RulerTicks(c.zoom, c.labelMM)) {
+                if (!tick.number.isEmpty())
+                    shown << tick.number;
+                millimetre += tick.from == 4.0f;
+                QVERIFY(tick.mm >= 0 && tick.mm <= c.labelMM);
+            }
+            QCOMPARE(shown.join(u' '), QLatin1String(c.numbers));
+            QCOMPARE(millimetre, c.mmTicks);
         }
-        QCOMPARE(shown.join(QLatin1Char(' ')), numbers);
-        QCOMPARE(millimetre, mmTicks);
     }
 
     void hotMarkLeavesNoTrace()
@@ -85,46 +71,29 @@ private slots:
         r.setScale(1.0f, 55);
         const QImage clean = r.grab().toImage();
         r.setMark(10);
-        const QImage marked = r.grab().toImage();
-        QVERIFY(marked != clean);
+        QVERIFY(r.grab().toImage() != clean);
         r.setMark(20);
         r.setMark(-1);
         QCOMPARE(r.grab().toImage(), clean);
-        r.setMark(55);           // exactly the width: drawn
+        r.setMark(55); // exactly the width: drawn
         QVERIFY(r.markDrawn());
-        r.setMark(55.1f);        // beyond it: kept but not drawn
+        r.setMark(55.1f); // beyond it: kept but not drawn
         QVERIFY(!r.markDrawn());
         QCOMPARE(r.grab().toImage(), clean);
     }
 
-    void captions_data()
+    void captionsAndCharacterSizes()
     {
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("no lines") << 0 << "Hello" << "Text 1";
-        QTest::newRow("empty first line") << 1 << "" << "Text 1";
-        QTest::newRow("text") << 1 << "Hello" << "Hello";
-    }
-    void captions()
-    {
-        QFETCH(int, lines);
-        QFETCH(QString, text);
-        QFETCH(QString, caption);
-        const Tables t = makeTables();
         Label lb(t);
-        lb.m_arrFields[10].iTextLine = qint16(lines);
-        lb.m_arrFields[10].strText[1] = text;
-        QCOMPARE(FieldCaption(lb, 10), caption);
+        FieldRecord& text = lb.m_arrFields[10];
+        QCOMPARE(FieldCaption(lb, 10), QStringLiteral("Text 1")); // no lines: the field's name
+        text.iTextLine = 1;
+        QCOMPARE(FieldCaption(lb, 10), QStringLiteral("Text 1")); // empty first line
+        text.strText[1] = QStringLiteral("Hello");
+        QCOMPARE(FieldCaption(lb, 10), QStringLiteral("Hello"));
         QCOMPARE(FieldCaption(lb, 5), QStringLiteral("Name"));
-    }
-
-    void characterSizes()
-    {
-        const Tables t = makeTables();
-        Label lb(t);
-        QCOMPARE(CaptionCharSize(lb, 0, 2.5), QSizeF(25, 50));       // barcodes: fixed
-        lb.m_arrFields[5].strCharSize[1] = QStringLiteral("Large");   // 12 x 24 dots
+        QCOMPARE(CaptionCharSize(lb, 0, 2.5), QSizeF(25, 50)); // barcodes: fixed
+        lb.m_arrFields[5].strCharSize[1] = QStringLiteral("Large"); // 12 x 24 dots
         const QSizeF c = CaptionCharSize(lb, 5, 2.0);
         QCOMPARE(float(c.width()), DotToMM(12 * 2.0f, 125) * 2);
         QCOMPARE(float(c.height()), DotToMM(24 * 2 * 2.0f, 125) * 2);
@@ -134,9 +103,7 @@ private slots:
 
     void imageMatchesReference()
     {
-        const Tables t = makeTables();
-        const Label lb = sampleLabel(t);
-        const QImage img = RenderLabelToImage(lb, 2.0).convertToFormat(QImage::Format_RGB32);
+        const QImage img = RenderLabelToImage(sampleLabel(), 2.0).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(img.width(), int(std::lround(55 * 2.0 * 96 / 25.4)) + 1);
         QCOMPARE(img.height(), int(std::lround(50 * 2.0 * 96 / 25.4)) + 1);
         const QString ref = QStringLiteral(QUILLON_SOURCE_DIR "/tests/render/reference/label.png");
@@ -144,9 +111,7 @@ private slots:
             QVERIFY(img.save(ref));
             QSKIP("reference image written");
         }
-        QImage want(ref);
-        QVERIFY2(!want.isNull(), "reference image missing: run with QUILLON_UPDATE_REFERENCE=1");
-        want = want.convertToFormat(QImage::Format_RGB32);
+        const QImage want = QImage(ref).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(img.size(), want.size());
         // Font rasterisers differ a little between machines: allow soft differences
         // and a few strongly differing pixels at glyph edges.
@@ -154,96 +119,76 @@ private slots:
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
                 const QRgb a = img.pixel(x, y), b = want.pixel(x, y);
-                const int d = qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
-                if (d > 64)
-                    ++strong;
+                strong += qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))))
+                          > 64;
             }
         QVERIFY2(strong <= img.width() * img.height() / 200, qPrintable(QString::number(strong)));
     }
 
-    void crispAtDeviceRatios_data()
-    {
-        QTest::addColumn<double>("dpr");
-        QTest::newRow("1") << 1.0;
-        QTest::newRow("1.5") << 1.5;
-        QTest::newRow("2") << 2.0;
-    }
     void crispAtDeviceRatios()
     {
         // Painted at the device resolution: the separator is one solid device pixel
         // of its own colour, never a blend from a scaled bitmap.
-        QFETCH(double, dpr);
-        const Tables t = makeTables();
         const Label lb(t);
-        LabelPaintOptions o;
-        o.zoom = 2.0;
-        o.pxPerMM = 2.0 * 96 / 25.4;
-        QImage img(QSize(450, 400) * dpr, QImage::Format_RGB32);
-        img.setDevicePixelRatio(dpr);
-        img.fill(Qt::black);
-        QPainter p(&img);
-        PaintLabel(p, lb, o);
-        p.end();
-        const int x = int(200 * dpr);
-        int grey = 0;
-        for (int y = 0; y < img.height(); ++y) {
-            const QColor c = img.pixelColor(x, y);
-            if (c != Qt::white && c.red() > 150 && c.red() < 250) {
-                ++grey;
-                QCOMPARE(c, QColor(210, 210, 210));
+        for (double dpr : {1.0, 1.5, 2.0}) {
+            LabelPaintOptions o;
+            o.zoom = 2.0;
+            o.pxPerMM = 2.0 * 96 / 25.4;
+            QImage img(QSize(450, 400) * dpr, QImage::Format_RGB32);
+            img.setDevicePixelRatio(dpr);
+            img.fill(Qt::black);
+            QPainter p(&img);
+            PaintLabel(p, lb, o);
+            p.end();
+            int grey = 0;
+            for (int y = 0; y < img.height(); ++y) {
+                const QColor c = img.pixelColor(int(200 * dpr), y);
+                if (c != Qt::white && c.red() > 150 && c.red() < 250) {
+                    ++grey;
+                    QCOMPARE(c, QColor(210, 210, 210));
+                }
             }
+            QVERIFY2(grey >= 1 && grey <= 2, qPrintable(QString::number(dpr)));
         }
-        QVERIFY(grey >= 1 && grey <= 2);
     }
 
-    void captionDirection_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("rightHalf");
-        QTest::newRow("left to right") << 0 << false;
-        QTest::newRow("Persian, right to left") << 2 << true;
-    }
     void captionDirection()
     {
-        QFETCH(int, mode);
-        QFETCH(bool, rightHalf);
-        Tables t = makeTables();
-        t.g_iLangeCodepageToConvert = qint16(mode);
-        Label lb(t);
-        FieldRecord& r = lb.m_arrFields[10];
-        r.iTextLine = 1;
-        r.strText[1] = mode == 2 ? QStringLiteral("\u0646\u0627\u0646") : QStringLiteral("Bread");
-        place(lb, 10, 0, 0, 50, 6);
-        const QImage img = RenderLabelToImage(lb, 2.0);
-        const double k = 2.0 * 96 / 25.4;
-        double sum = 0;
-        int dark = 0;
-        for (int y = 2; y < int(6 * k) - 2; ++y)
-            for (int x = 2; x < int(50 * k) - 2; ++x)
-                if (qGray(img.pixel(x, y)) < 100)
-                    sum += x, ++dark;
-        QVERIFY(dark > 0);
-        QCOMPARE(sum / dark > 25 * k, rightHalf);
+        for (int mode : {0, 2}) { // left to right; Persian, right to left
+            Tables pt = t;
+            pt.g_iLangeCodepageToConvert = qint16(mode);
+            Label lb(pt);
+            lb.m_arrFields[10].iTextLine = 1;
+            lb.m_arrFields[10].strText[1] = mode == 2 ? QStringLiteral("\u0646\u0627\u0646") : QStringLiteral("Bread");
+            place(lb, 10, 0, 0, 50, 6);
+            const QImage img = RenderLabelToImage(lb, 2.0);
+            const double k = 2.0 * 96 / 25.4;
+            double sum = 0;
+            int dark = 0;
+            for (int y = 2; y < int(6 * k) - 2; ++y)
+                for (int x = 2; x < int(50 * k) - 2; ++x)
+                    if (qGray(img.pixel(x, y)) < 100)
+                        sum += x, ++dark;
+            QVERIFY(dark > 0);
+            QCOMPARE(sum / dark > 25 * k, mode == 2);
+        }
     }
 
     void pdfHasTheLabelSize()
     {
-        const Tables t = makeTables();
-        const Label lb = sampleLabel(t);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("label.pdf"));
-        QVERIFY(RenderLabelToPdf(lb, path).ok);
+        QVERIFY(RenderLabelToPdf(sampleLabel(), path).ok);
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray pdf = f.readAll();
-        QVERIFY(pdf.startsWith("%PDF"));
+        const QString pdf = QString::fromLatin1(f.readAll());
+        QVERIFY(pdf.startsWith(QLatin1String("%PDF")));
         // 55 x 50 mm in whole points.
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]")).match(QString::fromLatin1(pdf));
+        const auto m = QRegularExpression(QStringLiteral("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]")).match(pdf);
         QVERIFY(m.hasMatch());
         QVERIFY(qAbs(m.captured(1).toDouble() - 55 * 72 / 25.4) <= 0.5);
         QVERIFY(qAbs(m.captured(2).toDouble() - 50 * 72 / 25.4) <= 0.5);
-        QVERIFY(!RenderLabelToPdf(lb, dir.filePath(QStringLiteral("missing/dir/x.pdf"))).ok);
+        QVERIFY(!RenderLabelToPdf(sampleLabel(), dir.filePath(QStringLiteral("missing/dir/x.pdf"))).ok);
     }
 };
 

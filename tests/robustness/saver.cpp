@@ -1,10 +1,9 @@
 // Saves a format file and format and text data in a loop, alternating two labels,
 // until it is killed. Prints "ready" once every file has been written.
-#include "robustlabels.h"
-
+#include "common/testtables.h"
 #include "model/f52data.h"
-#include "model/qlffile.h"
 #include "model/f56f61data.h"
+#include "model/qlffile.h"
 
 #include <QDir>
 #include <cstdio>
@@ -12,20 +11,17 @@
 int main(int argc, char** argv)
 {
     using namespace quillon;
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: robust-saver DIR\n");
+    if (argc != 2)
         return 2;
-    }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
-    const Tables t = robust::makeTables();
-    const Label labels[2] = {robust::makeLabel(t, 0), robust::makeLabel(t, 1)};
+    const Tables t = test::manyFields(240);
+    const Label labels[2] = {test::makeLabel(t, 0), test::makeLabel(t, 1)};
     for (long round = 0;; ++round) {
         const Label& l = labels[round % 2];
-        if (!SaveToFile(l, dir.filePath(QStringLiteral("label.QLF"))) || !ExportFormatData(l, dir.filePath(QStringLiteral("F52.DAT")))
-            || !ExportTextData(l, dir.filePath(QStringLiteral("F56.DAT")), FT_TEXT)) {
-            std::fprintf(stderr, "save failed\n");
+        if (!SaveToFile(l, dir.filePath(QStringLiteral("label.QLF"))).ok
+            || !ExportFormatData(l, dir.filePath(QStringLiteral("F52.DAT"))).ok
+            || !ExportTextData(l, dir.filePath(QStringLiteral("F56.DAT")), FT_TEXT).ok)
             return 1;
-        }
         if (round == 1) {
             std::printf("ready\n");
             std::fflush(stdout);
