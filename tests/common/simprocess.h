@@ -1,4 +1,4 @@
-// Starts scale-sim and vexowtcp from the build's program folder, for tests and the benchmark.
+// Starts scale-sim, vexowtcp and quillon-convert from the build's program folder, for tests and the benchmark.
 #pragma once
 
 #include <QDir>
@@ -6,20 +6,28 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QString>
 #include <QTemporaryDir>
-#include <QStringList>
 
 namespace transfertest {
 
 inline QString programDir()
 {
-    const QString env = qEnvironmentVariable("QUILLON_BUILD_PROGRAM_DIR");
-    return env.isEmpty() ? QStringLiteral(QUILLON_PROGRAM_DIR_BUILD) : env;
+    return qEnvironmentVariable("QUILLON_BUILD_PROGRAM_DIR", QStringLiteral(QUILLON_PROGRAM_DIR_BUILD));
 }
-
 inline QString simPath() { return programDir() + QStringLiteral("/scale-sim"); }
 inline QString driverPath() { return programDir() + QStringLiteral("/vexowtcp"); }
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
 
 // One simulator process on a free port it picks itself (--port 0).
 class SimProcess
@@ -32,27 +40,20 @@ public:
         QStringList args{QStringLiteral("--port"), QStringLiteral("0")};
         if (!dataDir.isEmpty())
             args << QStringLiteral("--data-dir") << dataDir;
-        args << scales;
-        m_proc.setProgram(simPath());
-        m_proc.setArguments(args);
         // A file, not a pipe: an undrained pipe would stall a busy simulator on its log.
-        m_logPath = m_logDir.path() + QStringLiteral("/scale-sim.log");
+        m_logPath = m_logDir.filePath(QStringLiteral("scale-sim.log"));
         m_proc.setStandardOutputFile(m_logPath);
         m_proc.setStandardErrorFile(m_logPath, QIODevice::Append);
-        m_proc.start();
-        if (!m_proc.waitForStarted(5000))
-            return false;
+        m_proc.start(simPath(), args + scales);
         static const QRegularExpression ready(QStringLiteral("listening on port (\\d+)"));
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 10000) {
+        while (m_proc.waitForStarted(5000) && t.elapsed() < 10000 && !m_proc.waitForFinished(20)) {
             const auto m = ready.match(log());
             if (m.hasMatch()) {
                 m_port = m.captured(1).toUShort();
                 return true;
             }
-            if (m_proc.waitForFinished(20))
-                return false;
         }
         return false;
     }
@@ -60,24 +61,19 @@ public:
     // SIGTERM; true when the simulator ended on its own with exit code 0.
     bool stop()
     {
-        if (m_proc.state() == QProcess::NotRunning)
-            return m_proc.exitStatus() == QProcess::NormalExit && m_proc.exitCode() == 0;
-        m_proc.terminate();
-        if (!m_proc.waitForFinished(5000)) {
-            m_proc.kill();
-            m_proc.waitForFinished(5000);
-            return false;
+        if (m_proc.state() != QProcess::NotRunning) {
+            m_proc.terminate();
+            if (!m_proc.waitForFinished(5000)) {
+                m_proc.kill();
+                m_proc.waitForFinished(5000);
+                return false;
+            }
         }
         return m_proc.exitStatus() == QProcess::NormalExit && m_proc.exitCode() == 0;
     }
 
     quint16 port() const { return m_port; }
-    QString log() const
-    {
-        QFile f(m_logPath);
-        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
-    }
-    QProcess &process() { return m_proc; }
+    QString log() const { return QString::fromLocal8Bit(readAll(m_logPath)); }
 
 private:
     QProcess m_proc;
@@ -108,8 +104,6 @@ inline DriverRun runDriver(const QString &workDir, const QStringList &args, quin
     p.setWorkingDirectory(workDir);
     p.start(driverPath(), args);
     DriverRun r;
-    if (!p.waitForStarted(5000))
-        return r;
     r.finished = p.waitForFinished(waitMs);
     if (!r.finished) {
         p.kill();
@@ -121,16 +115,28 @@ inline DriverRun runDriver(const QString &workDir, const QStringList &args, quin
     return r;
 }
 
-inline QByteArray readAll(const QString &path)
+// A runtime tree for the staged tools under `root`: the INI, and bin/ with the data files. Returns bin/.
+inline QString makeRuntimeTree(const QString &root, const QByteArray &iniExtra = {})
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    const QString bin = root + QStringLiteral("/bin");
+    QDir().mkpath(bin);
+    for (const QString &f : QDir(programDir()).entryList({QStringLiteral("*.dsc")}, QDir::Files))
+        QFile::copy(programDir() + QLatin1Char('/') + f, bin + QLatin1Char('/') + f);
+    writeAll(root + QStringLiteral("/Vexo2005.INI"), "[Setting]\r\nLanguage=English\r\n" + iniExtra);
+    return bin;
 }
 
-inline bool writeAll(const QString &path, const QByteArray &bytes)
+// quillon-convert on the tree of `bin`: its exit code (-1 crashed or hung), its output in `out`.
+inline int runConvert(const QString &bin, const QStringList &args, QByteArray *out = nullptr)
 {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(programDir() + QStringLiteral("/quillon-convert"), QStringList{QStringLiteral("--program-dir"), bin} + args);
+    if (!p.waitForFinished(60000))
+        return -1;
+    if (out)
+        *out = p.readAll();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
 // A label data line of `size` hexadecimal characters plus CR LF, different per seed.
@@ -139,11 +145,11 @@ inline QByteArray hexLine(int size, int seed)
     static const char digits[] = "0123456789ABCDEF";
     QByteArray line(size, '0');
     quint32 x = 2463534242u ^ quint32(seed * 7919 + 1);
-    for (int i = 0; i < size; ++i) {
+    for (char &c : line) {
         x ^= x << 13;
         x ^= x >> 17;
         x ^= x << 5;
-        line[i] = digits[x & 15];
+        c = digits[x & 15];
     }
     return line + "\r\n";
 }

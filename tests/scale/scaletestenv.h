@@ -1,14 +1,14 @@
 #pragma once
-// A temporary runtime tree with its own databases, INI and placement store, and
-// helpers to reach the SCALE table and the modal dialogs the tests drive.
+// A temporary runtime tree with its own databases, INI and placement store, a transfer
+// controller whose dialogs are recorded, and helpers for the modal dialogs the tests drive.
 #include "context/appcontext.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/placement.h"
+#include "scale/transfer.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,32 +21,28 @@ class ScaleTestEnv {
 public:
     QTemporaryDir tmp;
     QString programDir;   // ends with "/"
-    QString rootDir;
     AppContext ctx;
     RecordingReporter reporter;
     ErrorReporter* previousReporter = nullptr;
 
-    bool setUp(const QString& extraIni = QString())
+    // `ping` replaces the INI's "Ping=ping" line when given.
+    bool setUp(const QString& ping = QString())
     {
-        if (!tmp.isValid())
-            return false;
-        rootDir = tmp.path() + QStringLiteral("/root/");
-        programDir = rootDir + QStringLiteral("bin/");
-        QDir().mkpath(programDir + QStringLiteral("Icon"));
+        const QString root = tmp.path() + QStringLiteral("/root/");
+        programDir = root + QStringLiteral("bin/");
         const QString src = QStringLiteral(QUILLON_SOURCE_DIR) + QStringLiteral("/data/");
-        const QDir program(src + QStringLiteral("program"));
-        for (const QString& f : program.entryList(QDir::Files))
-            QFile::copy(program.filePath(f), programDir + f);
-        const QDir icons(src + QStringLiteral("program/Icon"));
-        for (const QString& f : icons.entryList(QDir::Files))
-            QFile::copy(icons.filePath(f), programDir + QStringLiteral("Icon/") + f);
-        QFile ini(rootDir + QStringLiteral("Vexo2005.INI"));
-        QFile source(src + QStringLiteral("root/Vexo2005.INI"));
-        if (!source.open(QIODevice::ReadOnly) || !ini.open(QIODevice::WriteOnly))
+        for (const char* sub : {"", "Icon/"}) {
+            QDir().mkpath(programDir + QLatin1String(sub));
+            const QDir from(src + QStringLiteral("program/") + QLatin1String(sub));
+            for (const QString& f : from.entryList(QDir::Files))
+                QFile::copy(from.filePath(f), programDir + QLatin1String(sub) + f);
+        }
+        QFile ini(root + QStringLiteral("Vexo2005.INI")), source(src + QStringLiteral("root/Vexo2005.INI"));
+        if (!tmp.isValid() || !source.open(QIODevice::ReadOnly) || !ini.open(QIODevice::WriteOnly))
             return false;
         QByteArray text = source.readAll();
-        if (!extraIni.isEmpty())
-            text.replace("Ping=ping", extraIni.toUtf8());
+        if (!ping.isEmpty())
+            text.replace("Ping=ping", "Ping=" + ping.toUtf8());
         ini.write(text);
         ini.close();
         qputenv("QUILLON_PROGRAM_DIR", programDir.toUtf8());
@@ -65,50 +61,50 @@ public:
         SetPlacementStoreFile(QString());
     }
 
-    void exec(const QString& sql, const QVariantList& values = {})
+    // Adds a scale row directly (as another tool would have stored it); `model` is an index.
+    void addScale(int no, const QString& ip, int model, bool used = true)
     {
         QSqlQuery q(ctx.db().mainDb());
-        QVERIFY2(q.prepare(sql), qPrintable(sql));
-        for (const QVariant& v : values)
+        q.prepare(QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) values(?,97,?,?,?)"));
+        for (const QVariant& v : {QVariant(no), QVariant(ip), QVariant(used ? 1 : 0), QVariant(modelId(model))})
             q.addBindValue(v);
-        QVERIFY2(q.exec(), qPrintable(sql));
+        QVERIFY2(q.exec(), qPrintable(ip));
     }
+    int modelId(int index) const { return index < 0 ? 999 : ctx.tables.g_arrScaleModel.at(index).ID; }
 
-    // Adds a scale row directly (as another tool would have stored it).
-    void addScale(int no, const QString& ip, int modelId, bool used = true)
+    // SC_NO|DP_NO|SC_IP|SC_USED|SC_MODEL_ID of every row, by address.
+    QStringList rows()
     {
-        exec(QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) values(?,97,?,?,?)"),
-             {no, ip, used ? 1 : 0, modelId});
-    }
-
-    struct Row {
-        int no = 0;
-        int dp = 0;
-        QString ip;
-        bool used = false;
-        int model = 0;
-        bool operator==(const Row&) const = default;
-    };
-    QList<Row> rows()
-    {
-        QList<Row> out;
+        QStringList out;
         QSqlQuery q(ctx.db().mainDb());
-        q.exec(QStringLiteral("select SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID from SCALE order by SC_IP"));
+        q.exec(QStringLiteral("select SC_NO||'|'||DP_NO||'|'||SC_IP||'|'||SC_USED||'|'||SC_MODEL_ID from SCALE "
+                              "order by SC_IP"));
         while (q.next())
-            out << Row{q.value(0).toInt(), q.value(1).toInt(), q.value(2).toString(), q.value(3).toBool(),
-                       q.value(4).toInt()};
+            out << q.value(0).toString();
         return out;
-    }
-    int tableCount(const QString& name)
-    {
-        QSqlQuery q(ctx.db().mainDb());
-        q.exec(QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'").arg(name));
-        return q.next() ? q.value(0).toInt() : -1;
     }
 
     QString text(const char* section, const char* key)
     {
         return ctx.db().GetLangString(QString::fromLatin1(section), QString::fromLatin1(key));
+    }
+    // A line of a transfer report: the address padded to 16, the driver code's text.
+    QString line(const QString& address, int code)
+    {
+        return address.leftJustified(16, QLatin1Char(' ')) + QLatin1Char(':') +
+               ctx.db().GetLangString(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(code)) +
+               QStringLiteral("\r\n");
+    }
+    // The send report: per type its heading, then "all successful" or the given failure lines.
+    QString sendReport(const QStringList& failures)
+    {
+        const char* headings[] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
+        QStringList parts;
+        for (int k = 0; k < 3; ++k)
+            parts << text("frmMain", headings[k]) +
+                         (failures.value(k).isEmpty() ? text("frmMain", "msgAllSuccessful") + QStringLiteral("\r\n")
+                                                      : QStringLiteral("\r\n") + failures.value(k));
+        return parts.join(QStringLiteral("\r\n"));
     }
 };
 
@@ -117,16 +113,14 @@ template <typename T>
 void OnNextModal(std::function<void(T*)> action, int tries = 200)
 {
     QTimer::singleShot(10, [action, tries]() {
-        if (auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget())) {
+        if (auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget()))
             action(dlg);
-            return;
-        }
-        if (tries > 0)
+        else if (tries > 0)
             OnNextModal<T>(action, tries - 1);
     });
 }
 
-// A small executable script in `dir`.
+// A small executable shell script.
 inline bool WriteScript(const QString& path, const QByteArray& body)
 {
     QFile f(path);
@@ -136,5 +130,46 @@ inline bool WriteScript(const QString& path, const QByteArray& body)
     f.close();
     return f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
+
+struct Popup {
+    QString message, title;
+    int kind = -1;
+};
+
+// A controller over the tree whose pop-ups and critical messages are recorded; `picks` answers
+// the picker in turn ("" cancels). Set further callbacks in `cb` before start().
+struct TransferHarness : ScaleTestEnv {
+    TransferCallbacks cb;
+    std::unique_ptr<TransferController> ctl;
+    QStringList picks;
+    QList<bool> pickModes;
+    QList<Popup> popups;
+    QStringList criticals;
+
+    bool setUp(const QString& ping = QString())
+    {
+        cb.hasActiveDocument = [] { return true; };
+        cb.pickScales = [this](bool multi) {
+            pickModes << multi;
+            const QString answer = picks.isEmpty() ? QString() : picks.takeFirst();
+            return ScalePick{answer.isEmpty(), answer};
+        };
+        cb.showCritical = [this](const QString& t) { criticals << t; };
+        cb.showPopup = [this](const QString& m, const QString& t, int k) { popups << Popup{m, t, k}; };
+        return ScaleTestEnv::setUp(ping);
+    }
+    void start() { ctl = std::make_unique<TransferController>(ctx, nullptr, cb); }
+    // Runs one command to its end.
+    bool run(void (TransferController::*command)(), int ms = 40000)
+    {
+        (ctl.get()->*command)();
+        return QTest::qWaitFor([this] { return !ctl->busy(); }, ms);
+    }
+    // Exchange files left in the program folder.
+    QStringList leftovers() const
+    {
+        return QDir(programDir).entryList({QStringLiteral("SM*"), QStringLiteral("~tmp*")}, QDir::Files, QDir::Name);
+    }
+};
 
 } // namespace quillon::scaletest

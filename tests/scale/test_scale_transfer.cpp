@@ -1,9 +1,9 @@
 // Reading the driver's result, the result pop-up, and the send/receive runs with
 // stand-in drivers (the real driver and simulator are in the end-to-end tests).
 #include "scaletestenv.h"
+#include "common/simprocess.h"
 
 #include "scale/resultpopup.h"
-#include "scale/transfer.h"
 
 #include <QLabel>
 #include <QScreen>
@@ -12,90 +12,46 @@
 
 using namespace quillon;
 using namespace quillon::scaletest;
+using transfertest::readAll;
+using transfertest::writeAll;
 
 namespace {
 
-QString codeText(int code)
-{
-    return QStringLiteral("text%1").arg(code);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-struct Popup {
-    QString message, title;
-    int kind = -1;
-};
-
-// A controller over a temporary program folder whose "vexowtcp" is a script.
-struct Harness {
-    ScaleTestEnv env;
-    std::unique_ptr<TransferController> ctl;
-    QStringList picks;            // answers of the picker, in turn; "" = cancelled
-    QList<bool> pickModes;
-    QList<Popup> popups;
-    QStringList criticals;
+// A harness whose exports write placeholders and whose imports are recorded.
+struct Harness : TransferHarness {
     struct Import {
-        QString format, text, shop;
+        QString text, shop;
         int model = -1;
-        QByteArray formatBytes;
+        QByteArray format;
     };
     QList<Import> imports;
     bool exportOk = true;
+    QString log = tmp.path() + QStringLiteral("/driver.log");
 
     bool setUp()
     {
-        if (!env.setUp())
-            return false;
-        TransferCallbacks cb;
-        cb.hasActiveDocument = [] { return true; };
-        cb.exportFormatData = [this](const QString& path) { return exportOk && writeFile(path, "F52DATA\r\n"); };
-        cb.exportTextData = [](const QString& path, int type) {
-            return writeFile(path, type == 10 ? "F56DATA\r\n" : "F61DATA\r\n");
-        };
+        cb.exportFormatData = [this](const QString& path) { return exportOk && writeAll(path, "F52DATA\r\n"); };
+        cb.exportTextData = [](const QString& path, int type) { return writeAll(path, type == 10 ? "F56\r\n" : "F61\r\n"); };
         cb.importReceivedData = [this](const QString& f, const QString& t, const QString& s, int model) {
-            imports << Import{f, t, s, model, readFile(f)};
+            imports << Import{t, s, model, readAll(f)};
         };
-        cb.pickScales = [this](bool multi) {
-            pickModes << multi;
-            const QString answer = picks.isEmpty() ? QString() : picks.takeFirst();
-            return ScalePick{answer.isEmpty(), answer};
-        };
-        cb.showCritical = [this](const QString& t) { criticals << t; };
-        cb.showPopup = [this](const QString& m, const QString& t, int k) { popups << Popup{m, t, k}; };
-        ctl = std::make_unique<TransferController>(env.ctx, nullptr, cb);
+        if (!TransferHarness::setUp())
+            return false;
+        start();
         return true;
     }
-
-    bool driver(const QByteArray& body) { return WriteScript(ctl->DriverProgram(), body); }
-
-    bool waitIdle(int ms = 20000)
+    // A stand-in driver that logs its arguments, then runs `body`.
+    bool driver(const QByteArray& body)
     {
-        return QTest::qWaitFor([this] { return !ctl->busy(); }, ms);
+        return WriteScript(ctl->DriverProgram(), "echo \"$@\" >> '" + log.toUtf8() + "'\n" + body);
     }
-
-    QStringList exchangeFiles() const
+    // Report lines from "address:code" entries joined by blanks.
+    QString lines(const QString& spec)
     {
-        QStringList out = QDir(env.programDir).entryList({QStringLiteral("SM*"), QStringLiteral("~tmp*")}, QDir::Files);
-        out.sort();
+        QString out;
+        for (const QString& entry : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            out += line(entry.section(QLatin1Char(':'), 0, -2), entry.section(QLatin1Char(':'), -1).toInt());
         return out;
-    }
-    QString t(const char* section, const char* key) { return env.text(section, key); }
-    QString line(const QString& address, int code)
-    {
-        return address.leftJustified(16, QLatin1Char(' ')) + QLatin1Char(':') +
-               env.ctx.db().GetLangString(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(code)) +
-               QStringLiteral("\r\n");
     }
 };
 
@@ -110,12 +66,9 @@ private slots:
     void popupPlacement();
     void popupReplacedAndClosed();
     void sendRunsThreeTypesAndCleansUp();
-    void sendReportsFailuresPerAddress();
-    void staleResultIsNotReadAgain();
-    void invalidAddressesAreReportedAndSkipped();
-    void driverThatNeverEndsIsKilled();
-    void missingDriver();
-    void failedExportSendsNothing();
+    void sendReports_data();
+    void sendReports();
+    void nothingSentOrDriverStopped();
     void receive_data();
     void receive();
 };
@@ -131,20 +84,18 @@ void TestScaleTransfer::readDriverResult_data()
     QTest::newRow("all success") << QByteArray("192.168.1.5:0;192.168.1.6:0\r\nignored:3") << two << "";
     QTest::newRow("missing file") << QByteArray("<none>") << two
                                   << "192.168.1.5     :text98\r\n192.168.1.6     :text98\r\n";
-    QTest::newRow("empty file") << QByteArray("") << two
-                                << "192.168.1.5     :text99\r\n192.168.1.6     :text99\r\n";
+    QTest::newRow("empty file") << QByteArray("") << two << "192.168.1.5     :text99\r\n192.168.1.6     :text99\r\n";
     QTest::newRow("address not listed") << QByteArray("192.168.1.5:0") << two << "192.168.1.6     :text99\r\n";
     QTest::newRow("code not a number") << QByteArray("192.168.1.5:ok;192.168.1.6: 3") << two
                                        << "192.168.1.5     :text99\r\n192.168.1.6     :text3\r\n";
     QTest::newRow("entries without colon skipped") << QByteArray("junk;192.168.1.5:2;;192.168.1.6:0") << two
                                                    << "192.168.1.5     :text2\r\n";
-    QTest::newRow("negative code") << QByteArray("10.0.0.1:-4") << QStringList{QStringLiteral("10.0.0.1")}
+    QTest::newRow("negative code") << QByteArray("10.0.0.1:-4") << QStringList{"10.0.0.1"}
                                    << "10.0.0.1        :text-4\r\n";
-    QTest::newRow("16 characters, no padding") << QByteArray("100.100.100.100:2")
-                                               << QStringList{QStringLiteral("100.100.100.100")}
+    QTest::newRow("16 characters, no padding") << QByteArray("100.100.100.100:2") << QStringList{"100.100.100.100"}
                                                << "100.100.100.100 :text2\r\n";
     QTest::newRow("repeated address at each place") << QByteArray("10.0.0.1:3;10.0.0.1:3")
-                                                    << QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.1")}
+                                                    << QStringList{"10.0.0.1", "10.0.0.1"}
                                                     << "10.0.0.1        :text3\r\n10.0.0.1        :text3\r\n";
 }
 
@@ -155,9 +106,8 @@ void TestScaleTransfer::readDriverResult()
     QFETCH(QString, report);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("result"));
-    if (content != "<none>")
-        QVERIFY(writeFile(path, content));
-    QCOMPARE(ReadDriverResult(path, addresses, codeText), report);
+    QVERIFY(content == "<none>" || writeAll(path, content));
+    QCOMPARE(ReadDriverResult(path, addresses, [](int code) { return QStringLiteral("text%1").arg(code); }), report);
 }
 
 void TestScaleTransfer::popupPlacement_data()
@@ -189,14 +139,13 @@ void TestScaleTransfer::popupPlacement()
     ResultPopup* p = ShowPopupMsg(&main, programDir, QStringLiteral("line 1\r\nline 2"), title, kind);
     QVERIFY(p && p->isVisible());
     QCOMPARE(ResultPopup::current(), p);
+    // Half the main window, in its lower right corner, never off the screen.
     QCOMPARE(p->size(), QSize(qRound(outer.width() / 2.0), qRound(outer.height() / 2.0)));
     const QRect screen = main.screen()->geometry();
-    const QPoint corner(qMin(outer.right() + 1, screen.right() + 1), qMin(outer.bottom() + 1, screen.bottom() + 1));
-    QCOMPARE(p->geometry().bottomRight() + QPoint(1, 1), corner);
+    QCOMPARE(p->geometry().bottomRight() + QPoint(1, 1),
+             QPoint(qMin(outer.right(), screen.right()) + 1, qMin(outer.bottom(), screen.bottom()) + 1));
     QVERIFY(screen.contains(p->geometry()));
     QCOMPARE(p->titleItem()->text(), shownTitle);
-    QVERIFY(p->titleItem()->font().bold() && p->titleItem()->font().underline());
-    QCOMPARE(p->titleItem()->font().pointSize(), 12);
     QCOMPARE(p->messageItem()->text(), QStringLiteral("line 1\nline 2"));
     QCOMPARE(p->kindItem()->pixmap().isNull(), kindBitmap.isEmpty());
     if (!kindBitmap.isEmpty())
@@ -209,19 +158,14 @@ void TestScaleTransfer::popupPlacement()
 void TestScaleTransfer::popupReplacedAndClosed()
 {
     QTemporaryDir noIcons;
-    QWidget main;
-    main.setGeometry(40, 40, 600, 400);
-    main.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&main));
-    QPointer<ResultPopup> first = ShowPopupMsg(&main, noIcons.path(), QStringLiteral("first"), QString(), 0);
+    QPointer<ResultPopup> first = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("first"), QString(), 0);
     QVERIFY(first);
     // Missing bitmaps leave their items empty; the pop-up shows all the same.
     QVERIFY(first->kindItem()->pixmap().isNull());
     QVERIFY(first->closeItem()->icon().isNull());
-    QPointer<ResultPopup> second = ShowPopupMsg(&main, noIcons.path(), QStringLiteral("second"), QString(), 1);
+    QPointer<ResultPopup> second = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("second"), QString(), 1);
     QVERIFY(!first);
     QVERIFY(second && second->isVisible());
-    QCOMPARE(second->messageItem()->text(), QStringLiteral("second"));
     QTest::mouseClick(second->closeItem(), Qt::LeftButton);
     QTRY_VERIFY(!second);
     QVERIFY(!ResultPopup::current());
@@ -231,12 +175,10 @@ void TestScaleTransfer::sendRunsThreeTypesAndCleansUp()
 {
     Harness h;
     QVERIFY(h.setUp());
-    const QString log = h.env.tmp.path() + QStringLiteral("/driver.log");
-    // Records its arguments, the exchange files it sees, and reports success for every address.
-    QVERIFY(h.driver(QStringLiteral("echo \"$@\" >> '%1'\n"
-                                    "ls SM* ~tmp* 2>/dev/null | tr '\\n' ' ' >> '%1'; echo >> '%1'\n"
+    // Records the exchange files it sees and reports success for every address.
+    QVERIFY(h.driver(QStringLiteral("ls SM* ~tmp* 2>/dev/null | tr '\\n' ' ' >> '%1'; echo >> '%1'\n"
                                     "shift 2; r=; for a; do r=\"$r$a:0;\"; done\n"
-                                    "printf %s \"${r%;}\" > result\n").arg(log).toUtf8()));
+                                    "printf %s \"${r%;}\" > result\n").arg(h.log).toUtf8()));
     h.picks << QStringLiteral("127.0.0.2;127.0.0.3;127.0.0.4");
     QSignalSpy busy(h.ctl.get(), &TransferController::busyChanged);
     QSignalSpy progress(h.ctl.get(), &TransferController::progressChanged);
@@ -245,161 +187,116 @@ void TestScaleTransfer::sendRunsThreeTypesAndCleansUp()
     // A second command while one runs is not started.
     h.ctl->SendToScales();
     h.ctl->ReceiveFromScale();
+    QVERIFY(QTest::qWaitFor([&] { return !h.ctl->busy(); }, 20000));
     QCOMPARE(h.pickModes, QList<bool>{true});
-    QVERIFY(h.waitIdle());
     QCOMPARE(busy.size(), 2);
-    QCOMPARE(progress.last().at(0).toInt(), 9);
-    QCOMPARE(progress.last().at(1).toInt(), 9);
+    QCOMPARE(progress.last().mid(0, 2), (QVariantList{9, 9}));
 
-    const QStringList lines = QString::fromUtf8(readFile(log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 6);
-    const QString nine = QStringLiteral(
-        "SM127.0.0.2F52.DAT SM127.0.0.2F56.DAT SM127.0.0.2F61.DAT SM127.0.0.3F52.DAT SM127.0.0.3F56.DAT "
-        "SM127.0.0.3F61.DAT SM127.0.0.4F52.DAT SM127.0.0.4F56.DAT SM127.0.0.4F61.DAT ~tmpSendFormat.dat "
-        "~tmpSendShopName.dat ~tmpSendText.dat ");
-    for (int k = 0; k < 3; ++k) {
-        QCOMPARE(lines[2 * k], QStringLiteral("WR %1 127.0.0.2 127.0.0.3 127.0.0.4").arg(QList<int>{52, 56, 61}[k]));
-        QCOMPARE(lines[2 * k + 1], nine);
-    }
-    QVERIFY(h.exchangeFiles().isEmpty());
+    QString files;
+    for (const char* a : {"2", "3", "4"})
+        for (const char* t : {"52", "56", "61"})
+            files += QStringLiteral("SM127.0.0.%1F%2.DAT ").arg(QLatin1String(a), QLatin1String(t));
+    files += QStringLiteral("~tmpSendFormat.dat ~tmpSendShopName.dat ~tmpSendText.dat \n");
+    QString expected;
+    for (const char* t : {"52", "56", "61"})
+        expected += QStringLiteral("WR %1 127.0.0.2 127.0.0.3 127.0.0.4\n").arg(QLatin1String(t)) + files;
+    QCOMPARE(QString::fromUtf8(readAll(h.log)), expected);
+    QCOMPARE(h.leftovers(), QStringList());
     QCOMPARE(h.popups.size(), 1);
-    const QString ok = h.t("frmMain", "msgAllSuccessful") + QStringLiteral("\r\n");
-    QCOMPARE(h.popups[0].message, h.t("frmMain", "msgSendFormatToScale") + ok + QStringLiteral("\r\n") +
-                                      h.t("frmMain", "msgSendTextToScale") + ok + QStringLiteral("\r\n") +
-                                      h.t("frmMain", "msgSendShopnameToScale") + ok);
-    QCOMPARE(h.popups[0].title, h.t("frmMain", "msgSendToScaleResult"));
+    QCOMPARE(h.popups[0].message, h.sendReport({}));
+    QCOMPARE(h.popups[0].title, h.text("frmMain", "msgSendToScaleResult"));
     QCOMPARE(h.popups[0].kind, 1);
     QCOMPARE(h.ctl->lastReport(), h.popups[0].message);
 }
 
-void TestScaleTransfer::sendReportsFailuresPerAddress()
+void TestScaleTransfer::sendReports_data()
 {
-    Harness h;
-    QVERIFY(h.setUp());
-    // 56 fails for one scale; 61 leaves one address out of its result.
-    QVERIFY(h.driver("case $2 in\n"
-                     " 52) printf '10.0.0.1:0;10.0.0.2:0' > result;;\n"
-                     " 56) printf '10.0.0.1:0;10.0.0.2:3' > result;;\n"
-                     " 61) printf '10.0.0.2:0' > result;;\n"
-                     "esac\n"));
-    h.picks << QStringLiteral("10.0.0.1;10.0.0.2");
-    h.ctl->SendToScales();
-    QVERIFY(h.waitIdle());
-    QCOMPARE(h.popups.size(), 1);
-    const QString crlf = QStringLiteral("\r\n");
-    QCOMPARE(h.popups[0].message, h.t("frmMain", "msgSendFormatToScale") + h.t("frmMain", "msgAllSuccessful") + crlf +
-                                      crlf + h.t("frmMain", "msgSendTextToScale") + crlf + h.line("10.0.0.2", 3) +
-                                      crlf + h.t("frmMain", "msgSendShopnameToScale") + crlf + h.line("10.0.0.1", 99));
+    QTest::addColumn<QByteArray>("driver");
+    QTest::addColumn<QString>("picks");
+    QTest::addColumn<QString>("valid");        // the addresses the driver is given; "": it never runs
+    QTest::addColumn<QStringList>("failures"); // per type, "address:code" entries
+    QTest::newRow("per address and type")
+        << QByteArray("case $2 in\n"
+                      " 52) printf '10.0.0.1:0;10.0.0.2:0' > result;;\n"
+                      " 56) printf '10.0.0.1:0;10.0.0.2:3' > result;;\n"
+                      " 61) printf '10.0.0.2:0' > result;;\n"   // one address left out
+                      "esac\n")
+        << "10.0.0.1;10.0.0.2" << "10.0.0.1 10.0.0.2" << QStringList{"", "10.0.0.2:3", "10.0.0.1:99"};
+    QTest::newRow("no result: the stale one is not read again")
+        << QByteArray("exit 0\n") << "10.0.0.1" << "10.0.0.1" << QStringList(3, "10.0.0.1:98");
+    QTest::newRow("invalid addresses reported and skipped")
+        << QByteArray("printf '10.0.0.1:0' > result\n") << "../../evil;10.0.0.1;-rf;10.0.0.01" << "10.0.0.1"
+        << QStringList(3, "../../evil:6 -rf:6 10.0.0.01:6");
+    QTest::newRow("only invalid ones") << QByteArray() << "-x" << "" << QStringList(3, "-x:6");
 }
 
-void TestScaleTransfer::staleResultIsNotReadAgain()
+void TestScaleTransfer::sendReports()
 {
+    QFETCH(QByteArray, driver);
+    QFETCH(QString, picks);
+    QFETCH(QString, valid);
+    QFETCH(QStringList, failures);
     Harness h;
     QVERIFY(h.setUp());
-    QVERIFY(h.driver("exit 0\n"));   // leaves no result at all
-    QVERIFY(writeFile(h.ctl->ResultFile(), "10.0.0.1:0"));
-    h.picks << QStringLiteral("10.0.0.1");
-    h.ctl->SendToScales();
-    QVERIFY(h.waitIdle());
+    QVERIFY(h.driver(driver));
+    QVERIFY(writeAll(h.ctl->ResultFile(), "10.0.0.1:0"));
+    h.picks << picks;
+    QVERIFY(h.run(&TransferController::SendToScales));
+    QString expected;
+    for (const char* t : {"52", "56", "61"})
+        expected += valid.isEmpty() ? QString() : QStringLiteral("WR %1 %2\n").arg(QLatin1String(t), valid);
+    QCOMPARE(QString::fromUtf8(readAll(h.log)), expected);
+    for (QString& f : failures)
+        f = h.lines(f);
     QCOMPARE(h.popups.size(), 1);
-    QVERIFY(h.popups[0].message.contains(h.line("10.0.0.1", 98)));
-    QCOMPARE(h.popups[0].message.count(h.line("10.0.0.1", 98)), 3);
-    QVERIFY(!h.popups[0].message.contains(h.t("frmMain", "msgAllSuccessful")));
+    QCOMPARE(h.popups[0].message, h.sendReport(failures));
+    QCOMPARE(h.leftovers(), QStringList());
+    QVERIFY(!QFileInfo::exists(h.tmp.path() + QStringLiteral("/evilF52.DAT")));
 }
 
-void TestScaleTransfer::invalidAddressesAreReportedAndSkipped()
+void TestScaleTransfer::nothingSentOrDriverStopped()
 {
     Harness h;
     QVERIFY(h.setUp());
-    const QString log = h.env.tmp.path() + QStringLiteral("/driver.log");
-    QVERIFY(h.driver(QStringLiteral("echo \"$@\" >> '%1'\n"
-                                    "printf '10.0.0.1:0' > result\n").arg(log).toUtf8()));
-    h.picks << QStringLiteral("../../evil;10.0.0.1;-rf;10.0.0.01");
-    h.ctl->SendToScales();
-    QVERIFY(h.waitIdle());
-    QCOMPARE(QString::fromUtf8(readFile(log)),
-             QStringLiteral("WR 52 10.0.0.1\nWR 56 10.0.0.1\nWR 61 10.0.0.1\n"));
-    const QString expectedBlock = h.line("../../evil", 6) + h.line("-rf", 6) + h.line("10.0.0.01", 6);
-    QCOMPARE(h.popups.size(), 1);
-    QCOMPARE(h.popups[0].message.count(expectedBlock), 3);
-    QVERIFY(h.exchangeFiles().isEmpty());
-    QVERIFY(!QFileInfo::exists(h.env.tmp.path() + QStringLiteral("/evilF52.DAT")));
+    const QString pidFile = h.tmp.path() + QStringLiteral("/pid");
+    QVERIFY(h.driver("echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60\n"));
+    // A failed export sends nothing, a cancelled picker starts nothing.
+    h.exportOk = false;
+    h.picks << QStringLiteral("10.0.0.1") << QString();
+    QVERIFY(h.run(&TransferController::SendToScales));
+    QVERIFY(h.run(&TransferController::SendToScales));
+    QVERIFY(!QFileInfo::exists(h.log));
+    QCOMPARE(h.pickModes.size(), 2);
 
-    // Only invalid ones: the driver never runs, the report still says why.
-    QFile::remove(log);
-    h.picks << QStringLiteral("-x");
-    h.ctl->SendToScales();
-    QVERIFY(h.waitIdle());
-    QVERIFY(!QFileInfo::exists(log));
-    QCOMPARE(h.popups.size(), 2);
-    QCOMPARE(h.popups[1].message.count(h.line("-x", 6)), 3);
-}
-
-void TestScaleTransfer::driverThatNeverEndsIsKilled()
-{
-    Harness h;
-    QVERIFY(h.setUp());
-    const QString log = h.env.tmp.path() + QStringLiteral("/driver.log");
-    QVERIFY(h.driver(QStringLiteral("echo $$ >> '%1'\nexec sleep 60\n").arg(log).toUtf8()));
+    // A driver that never ends is stopped; only the first type ran.
+    h.exportOk = true;
     qputenv("QUILLON_DRIVER_TIMEOUT_MS", "700");
     h.picks << QStringLiteral("10.0.0.1;10.0.0.2");
     QElapsedTimer clock;
     clock.start();
-    h.ctl->SendToScales();
-    QVERIFY(h.waitIdle(10000));
+    QVERIFY(h.run(&TransferController::SendToScales, 10000));
     qunsetenv("QUILLON_DRIVER_TIMEOUT_MS");
     QVERIFY(clock.elapsed() >= 700);
+    QCOMPARE(QString::fromUtf8(readAll(h.log)), QStringLiteral("WR 52 10.0.0.1 10.0.0.2\n"));
     QCOMPARE(h.popups.size(), 1);
-    QCOMPARE(h.popups[0].message, h.t("frmMain", "msgUnknownError"));
+    QCOMPARE(h.popups[0].message, h.text("frmMain", "msgUnknownError"));
     QCOMPARE(h.popups[0].title, QString());
     QCOMPARE(h.popups[0].kind, 0);
-    // Only the first type ran, and it was stopped.
-    const QStringList pids = QString::fromUtf8(readFile(log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(pids.size(), 1);
-    QVERIFY(!QFileInfo::exists(QStringLiteral("/proc/") + pids[0] + QStringLiteral("/cmdline")) ||
-            readFile(QStringLiteral("/proc/") + pids[0] + QStringLiteral("/stat")).contains(") Z"));
-    QVERIFY(h.exchangeFiles().isEmpty());
-}
+    const QString proc = QStringLiteral("/proc/") + QString::fromLatin1(readAll(pidFile).trimmed());
+    QVERIFY(!QFileInfo::exists(proc + QStringLiteral("/cmdline")) || readAll(proc + QStringLiteral("/stat")).contains(") Z"));
+    QCOMPARE(h.leftovers(), QStringList());
 
-void TestScaleTransfer::missingDriver()
-{
-    Harness h;
-    QVERIFY(h.setUp());
+    // A driver that is missing, or there but cannot run.
     QFile::remove(h.ctl->DriverProgram());
     h.picks << QStringLiteral("10.0.0.1");
-    h.ctl->SendToScales();
-    QVERIFY(h.waitIdle());
-    QCOMPARE(h.criticals, QStringList{h.t("frmMain", "msgCreateDriverError")});
-    QVERIFY(h.popups.isEmpty());
-    QVERIFY(h.exchangeFiles().isEmpty());
-
-    // The same when the file is there but cannot run.
-    QVERIFY(writeFile(h.ctl->DriverProgram(), "not a program"));
+    QVERIFY(h.run(&TransferController::SendToScales));
+    QVERIFY(writeAll(h.ctl->DriverProgram(), "not a program"));
     h.picks << QStringLiteral("10.0.0.1");
-    h.ctl->ReceiveFromScale();
-    QVERIFY(h.waitIdle());
-    QCOMPARE(h.criticals.size(), 2);
+    QVERIFY(h.run(&TransferController::ReceiveFromScale));
+    QCOMPARE(h.criticals, QStringList(2, h.text("frmMain", "msgCreateDriverError")));
+    QCOMPARE(h.popups.size(), 1);
     QVERIFY(h.imports.isEmpty());
-}
-
-void TestScaleTransfer::failedExportSendsNothing()
-{
-    Harness h;
-    QVERIFY(h.setUp());
-    const QString log = h.env.tmp.path() + QStringLiteral("/driver.log");
-    QVERIFY(h.driver(QStringLiteral("echo ran >> '%1'\n").arg(log).toUtf8()));
-    h.exportOk = false;
-    h.picks << QStringLiteral("10.0.0.1");
-    h.ctl->SendToScales();
-    QVERIFY(h.waitIdle());
-    QVERIFY(!QFileInfo::exists(log));
-    QVERIFY(h.popups.isEmpty());
-    QVERIFY(h.exchangeFiles().isEmpty());
-    // A cancelled picker starts nothing either.
-    h.exportOk = true;
-    h.ctl->SendToScales();
-    QVERIFY(!h.ctl->busy());
-    QVERIFY(!QFileInfo::exists(log));
+    QCOMPARE(h.leftovers(), QStringList());
 }
 
 void TestScaleTransfer::receive_data()
@@ -408,20 +305,17 @@ void TestScaleTransfer::receive_data()
     QTest::addColumn<bool>("imported");
     QTest::addColumn<bool>("textArrived");
     QTest::addColumn<QStringList>("reportKeys");   // headings expected in the report (kind 0)
-    QTest::newRow("everything arrives")
-        << QByteArray("printf 'DATA%s\\r\\n' $2 > SM$3F$2.DAT; printf \"$3:0\" > result\n") << true << true << QStringList{};
+    const QByteArray arrives = "printf 'DATA%s\\r\\n' $2 > SM$3F$2.DAT; printf \"$3:0\" > result\n";
+    QTest::newRow("everything arrives") << arrives << true << true << QStringList{};
     QTest::newRow("text fails, format imported without it")
-        << QByteArray("[ $2 = 56 ] && { printf 'half' > SM$3F$2.DAT; printf \"$3:7\" > result; exit 0; }\n"
-                      "printf 'DATA%s\\r\\n' $2 > SM$3F$2.DAT; printf \"$3:0\" > result\n")
-        << true << false << QStringList{};
+        << "[ $2 = 56 ] && { printf 'half' > SM$3F$2.DAT; printf \"$3:7\" > result; exit 0; }\n" + arrives << true
+        << false << QStringList{};
     QTest::newRow("format fails: report, nothing imported")
-        << QByteArray("[ $2 = 52 ] && { printf \"$3:2\" > result; exit 0; }\n"
-                      "printf 'DATA%s\\r\\n' $2 > SM$3F$2.DAT; printf \"$3:0\" > result\n")
-        << false << false << QStringList{QStringLiteral("msgRecvFormatFromScale")};
-    QTest::newRow("driver leaves no result") << QByteArray("printf 'DATA%s\\r\\n' $2 > SM$3F$2.DAT\n") << false << false
-                                             << QStringList{QStringLiteral("msgRecvFormatFromScale"),
-                                                            QStringLiteral("msgRecvTextFromScale"),
-                                                            QStringLiteral("msgRecvShopnameFromScale")};
+        << "[ $2 = 52 ] && { printf \"$3:2\" > result; exit 0; }\n" + arrives << false << false
+        << QStringList{"msgRecvFormatFromScale"};
+    QTest::newRow("driver leaves no result")
+        << QByteArray("printf 'DATA%s\\r\\n' $2 > SM$3F$2.DAT\n") << false << false
+        << QStringList{"msgRecvFormatFromScale", "msgRecvTextFromScale", "msgRecvShopnameFromScale"};
 }
 
 void TestScaleTransfer::receive()
@@ -433,28 +327,26 @@ void TestScaleTransfer::receive()
     Harness h;
     QVERIFY(h.setUp());
     QVERIFY(h.driver(script));
-    h.env.addScale(2, QStringLiteral("127.0.0.2"), h.env.ctx.tables.g_arrScaleModel[4].ID);
+    h.addScale(2, QStringLiteral("127.0.0.2"), 4);
     // A stale file from an earlier run must not pass for received data.
-    QVERIFY(writeFile(h.ctl->PerScaleFile(QStringLiteral("127.0.0.2"), 56), "STALE\r\n"));
+    QVERIFY(writeAll(h.ctl->PerScaleFile(QStringLiteral("127.0.0.2"), 56), "STALE\r\n"));
     h.picks << QStringLiteral("127.0.0.2");
-    h.ctl->ReceiveFromScale();
-    QVERIFY(h.waitIdle());
+    QVERIFY(h.run(&TransferController::ReceiveFromScale));
     QCOMPARE(h.pickModes, QList<bool>{false});
     QCOMPARE(h.imports.size(), imported ? 1 : 0);
+    QCOMPARE(h.popups.size(), imported ? 0 : 1);
     if (imported) {
         QCOMPARE(h.imports[0].model, 4);
-        QCOMPARE(h.imports[0].formatBytes, QByteArray("DATA52\r\n"));
+        QCOMPARE(h.imports[0].format, QByteArray("DATA52\r\n"));
         QCOMPARE(h.imports[0].text.isEmpty(), !textArrived);
         QVERIFY(!h.imports[0].shop.isEmpty());
-        QVERIFY(h.popups.isEmpty());
     } else {
-        QCOMPARE(h.popups.size(), 1);
         QCOMPARE(h.popups[0].kind, 0);
-        QCOMPARE(h.popups[0].title, h.t("frmMain", "msgRecvFromScaleResult"));
+        QCOMPARE(h.popups[0].title, h.text("frmMain", "msgRecvFromScaleResult"));
         for (const QString& key : reportKeys)
-            QVERIFY(h.popups[0].message.contains(h.env.ctx.db().GetLangString(QStringLiteral("frmMain"), key)));
+            QVERIFY(h.popups[0].message.contains(h.text("frmMain", qPrintable(key))));
     }
-    QVERIFY(h.exchangeFiles().isEmpty());
+    QCOMPARE(h.leftovers(), QStringList());
 }
 
 QTEST_MAIN(TestScaleTransfer)

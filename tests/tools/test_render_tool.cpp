@@ -5,35 +5,22 @@
 #include "model/qlffile.h"
 #include "common/viewtables.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
+#include "common/simprocess.h"
+
 #include <QtTest>
 #include <cmath>
 
 using namespace quillon;
+using namespace transfertest;
 
 class TestRenderTool : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
-        const QString programDir =
-            qEnvironmentVariable("QUILLON_BUILD_PROGRAM_DIR", QStringLiteral(QUILLON_PROGRAM_DIR_BUILD));
-        m_exe = programDir + QStringLiteral("/quillon-convert");
-        QVERIFY2(QFile::exists(m_exe), qPrintable(m_exe));
         QVERIFY(m_tree.isValid());
-        m_bin = m_tree.filePath(QStringLiteral("bin"));
-        QDir().mkpath(m_bin);
-        for (const QString& f : QDir(programDir).entryList({QStringLiteral("*.dsc")}, QDir::Files))
-            QVERIFY(QFile::copy(programDir + QLatin1Char('/') + f, m_bin + QLatin1Char('/') + f));
-        QFile ini(m_tree.filePath(QStringLiteral("Vexo2005.INI")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Setting]\r\nLanguage=English\r\n");
-        ini.close();
+        m_bin = makeRuntimeTree(m_tree.path());
         QVERIFY(m_ctx.LoadAll(m_bin));
-
         Label lb(m_ctx.tables);
         lb.m_iHoriRulerWidth = 60;
         lb.m_iVertRulerHeight = 40;
@@ -41,82 +28,60 @@ private slots:
             viewtest::place(lb, i, float(i % 40), float(i % 30), 15, 5, (i / 3) % 4);
         m_label = m_tree.filePath(QStringLiteral("sample.QLF"));
         QVERIFY(SaveToFile(lb, m_label).ok);
-        m_expected = new Label(m_ctx.tables);
-        QVERIFY(OpenFromFile(m_label, *m_expected).ok());
-        for (int i = 0; i < m_expected->fieldCount(); ++i)
-            m_expected->NormaliseField(i);
     }
-    void cleanupTestCase() { delete m_expected; }
 
-    void png()
+    void pngAndPdf()
     {
-        const QString out = m_tree.filePath(QStringLiteral("sample.png"));
-        QCOMPARE(run({QStringLiteral("render"), m_label, out, QStringLiteral("--zoom"), QStringLiteral("2")}), 0);
-        const QImage img(out);
+        const QString png = m_tree.filePath(QStringLiteral("sample.png"));
+        QCOMPARE(runConvert(m_bin, {QStringLiteral("render"), m_label, png, QStringLiteral("--zoom"), QStringLiteral("2")}),
+                 0);
+        const QImage img(png);
         QCOMPARE(img.width(), int(std::lround(60 * 2.0 * 96 / 25.4)) + 1);
         QCOMPARE(img.height(), int(std::lround(40 * 2.0 * 96 / 25.4)) + 1);
         // What the tool exports is what the painter draws for the canvas.
-        const QImage here = RenderLabelToImage(*m_expected, 2.0).convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(img.convertToFormat(QImage::Format_RGB32), here);
-    }
+        Label expected(m_ctx.tables);
+        QVERIFY(OpenFromFile(m_label, expected).ok());
+        for (int i = 0; i < expected.fieldCount(); ++i)
+            expected.NormaliseField(i);
+        QCOMPARE(img.convertToFormat(QImage::Format_RGB32),
+                 RenderLabelToImage(expected, 2.0).convertToFormat(QImage::Format_RGB32));
 
-    void pdf()
-    {
-        const QString out = m_tree.filePath(QStringLiteral("sample.pdf"));
-        QCOMPARE(run({QStringLiteral("render"), m_label, out}), 0);
-        QFile f(out);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QVERIFY(f.readAll().startsWith("%PDF"));
+        const QString pdf = m_tree.filePath(QStringLiteral("sample.pdf"));
+        QCOMPARE(runConvert(m_bin, {QStringLiteral("render"), m_label, pdf}), 0);
+        QVERIFY(readAll(pdf).startsWith("%PDF"));
     }
 
     void refusals_data()
     {
-        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("in");   // "": the sample label
+        QTest::addColumn<QString>("zoom");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
-        QTest::newRow("zoom too small") << QStringList{QStringLiteral("--zoom"), QStringLiteral("0.4")} << 2 << "a.png";
-        QTest::newRow("zoom too large") << QStringList{QStringLiteral("--zoom"), QStringLiteral("5.1")} << 2 << "b.png";
-        QTest::newRow("zoom not a number") << QStringList{QStringLiteral("--zoom"), QStringLiteral("x")} << 2 << "c.png";
-        QTest::newRow("other extension") << QStringList{} << 2 << "d.jpg";
-        QTest::newRow("missing label") << QStringList{QStringLiteral("missing")} << 1 << "e.png";
-        QTest::newRow("not a label") << QStringList{QStringLiteral("garbage")} << 1 << "f.png";
+        QTest::newRow("zoom too small") << "" << "0.4" << 2 << "a.png";
+        QTest::newRow("zoom too large") << "" << "5.1" << 2 << "b.png";
+        QTest::newRow("zoom not a number") << "" << "x" << 2 << "c.png";
+        QTest::newRow("other extension") << "" << "" << 2 << "d.jpg";
+        QTest::newRow("missing label") << "nothing.QLF" << "" << 1 << "e.png";
+        QTest::newRow("not a label") << "garbage.QLF" << "" << 1 << "f.png";
     }
     void refusals()
     {
-        QFETCH(QStringList, args);
+        QFETCH(QString, in);
+        QFETCH(QString, zoom);
         QFETCH(int, status);
         QFETCH(QString, out);
-        QString in = m_label;
-        if (args.value(0) == QLatin1String("missing")) {
-            in = m_tree.filePath(QStringLiteral("nothing.QLF"));
-            args.clear();
-        } else if (args.value(0) == QLatin1String("garbage")) {
-            in = m_tree.filePath(QStringLiteral("garbage.QLF"));
-            QFile g(in);
-            QVERIFY(g.open(QIODevice::WriteOnly));
-            g.write("\"Not a label\",0,3\r\n1,2\r\n");
-            g.close();
-            args.clear();
-        }
-        const QString outPath = m_tree.filePath(out);
-        QCOMPARE(run(QStringList{QStringLiteral("render"), in, outPath} + args), status);
-        QVERIFY(!QFile::exists(outPath));
+        QVERIFY(writeAll(m_tree.filePath(QStringLiteral("garbage.QLF")), "\"Not a label\",0,3\r\n1,2\r\n"));
+        QStringList args{QStringLiteral("render"), in.isEmpty() ? m_label : m_tree.filePath(in), m_tree.filePath(out)};
+        if (!zoom.isEmpty())
+            args << QStringLiteral("--zoom") << zoom;
+        QCOMPARE(runConvert(m_bin, args), status);
+        QVERIFY(!QFile::exists(m_tree.filePath(out)));
     }
 
 private:
-    int run(const QStringList& args)
-    {
-        QProcess p;
-        p.start(m_exe, QStringList{QStringLiteral("--program-dir"), m_bin} + args);
-        if (!p.waitForFinished(60000))
-            return -1;
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    }
-
     QTemporaryDir m_tree;
-    QString m_exe, m_bin, m_label;
+    QString m_bin, m_label;
     AppContext m_ctx;
-    Label* m_expected = nullptr;
 };
 
 QTEST_MAIN(TestRenderTool)
