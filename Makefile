@@ -8,7 +8,8 @@ SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins \
             libgl-dev xvfb xauth iputils-ping fonts-dejavu-core fonts-wqy-microhei \
-            postgresql libqt6sql6-psql
+            postgresql libqt6sql6-psql \
+            help2man lintian appstream desktop-file-utils
 
 # Fuzzing needs clang and libFuzzer besides the packages above.
 FUZZ_PACKAGES := clang-15 libfuzzer-15-dev

@@ -1,5 +1,6 @@
 #include "app/aboutbox.h"
 #include "context/texts.h"
+#include "quillonversion.h"
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QProcess>
@@ -9,13 +10,9 @@
 
 namespace quillon {
 
-namespace {
-constexpr int kMajor = 1, kMinor = 0, kRevision = 0;
-}
-
 QString AboutBox::VersionText()
 {
-    return QStringLiteral("Version %1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision);
+    return QStringLiteral("Version %1").arg(QLatin1String(QUILLON_VERSION));
 }
 
 QString AboutBox::SystemInfoTool()

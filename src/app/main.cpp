@@ -5,17 +5,24 @@
 #include "platform/database.h"
 #include "platform/messageboxreporter.h"
 #include "platform/singleinstance.h"
+#include "quillonversion.h"
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
+    // Answered before the window system is needed, so that it works in any terminal.
+    if (argc == 2 && qstrcmp(argv[1], "--version") == 0) {
+        std::printf("quillon %s\n", QUILLON_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setOrganizationName(QStringLiteral("Quillon"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 
     const QString programDir = quillon::ProgramDirectory(QCoreApplication::applicationDirPath());
     const quillon::RuntimePaths paths = quillon::ComputeRuntimePaths(programDir);

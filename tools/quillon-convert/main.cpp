@@ -1,5 +1,6 @@
 // quillon-convert: batch conversion between format files and scale data files.
 #include "commands.h"
+#include "quillonversion.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -35,6 +36,29 @@ int Usage(const QString& why)
     return kUsage;
 }
 
+namespace {
+
+// On standard output with status 0, so that help2man and the shell completion can read it.
+int Help()
+{
+    QTextStream out(stdout);
+    const char* lead = "Usage:";
+    for (const Subcommand& s : Subcommands()) {
+        out << lead << " quillon-convert [--program-dir DIR] " << s.name << " " << s.synopsis << "\n";
+        lead = "  or: ";
+    }
+    out << "Converts label format files (*.QLF) to and from the data files of retail scales.\n"
+           "\nOptions:\n"
+           "  --program-dir DIR  load settings, catalogues and databases from the program\n"
+           "                     folder DIR (default: $QUILLON_PROGRAM_DIR, else the\n"
+           "                     folder of quillon-convert)\n"
+           "  --help             print this help and exit\n"
+           "  --version          print the version and exit\n";
+    return kOk;
+}
+
+} // namespace
+
 } // namespace quillon::convert
 
 int main(int argc, char** argv)
@@ -57,6 +81,12 @@ int main(int argc, char** argv)
     }
     QCoreApplication& app = *application;
     QStringList args = app.arguments().mid(1);
+    if (args.contains(QLatin1String("--version"))) {
+        std::printf("quillon-convert %s\n", QUILLON_VERSION);
+        return kOk;
+    }
+    if (args.contains(QLatin1String("--help")))
+        return Help();
 
     QString programDir;
     QString command;

@@ -535,7 +535,8 @@ int main(int argc, char **argv)
                 return 2;
             }
         } else if (arg == "-h" || arg == "--help") {
-            usage("a store full of simulated scales");
+            usage("simulated scales on loopback addresses, for trying Quillon and for its tests;\n"
+                  "it serves 127.0.0.0/8 only and is not needed to work with real scales");
             return 0;
         } else if (arg.startsWith('-')) {
             usage(("unknown option " + arg).constData());
