@@ -62,7 +62,7 @@ find_program(QUILLON_HELP2MAN help2man)
 if(TARGET quillon-convert AND QUILLON_HELP2MAN)
   add_custom_command(OUTPUT ${package_out}/quillon-convert.1
     # A sanitizer build's leak report would fail the build over a help text.
-    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 SOURCE_DATE_EPOCH=${QUILLON_RELEASE_EPOCH}
             ${QUILLON_HELP2MAN} --no-info --section=1
             "--name=convert label files to and from the data files of retail scales"
             --include=${package_src}/quillon-convert.h2m --output=${package_out}/quillon-convert.1

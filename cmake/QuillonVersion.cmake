@@ -20,7 +20,23 @@ list(FIND months "${month_name}" month)
 if(NOT trailer OR month LESS 0)
   message(FATAL_ERROR "The top entry of ${QUILLON_CHANGELOG} has no trailer line with a valid date.")
 endif()
+set(month_names January February March April May June July August September October November December)
+list(GET month_names ${month} month_name)
+set(QUILLON_RELEASE_MONTH "${month_name} ${year}")
 math(EXPR month "${month} + 1")
+# Seconds since 1970 at the release date, so that generated pages carry that
+# date and not the day of the build (days from the civil date, in years that
+# start in March).
+string(REGEX REPLACE "^0" "" day_number "${day}")
+if(month LESS_EQUAL 2)
+  math(EXPR y "${year} - 1")
+  math(EXPR m "${month} + 9")
+else()
+  set(y ${year})
+  math(EXPR m "${month} - 3")
+endif()
+math(EXPR QUILLON_RELEASE_EPOCH "((${y} / 400) * 146097 + (${y} % 400) * 365 + (${y} % 400) / 4 - (${y} % 400) / 100
+                                  + (153 * ${m} + 2) / 5 + ${day_number} - 1 - 719468) * 86400")
 if(month LESS 10)
   set(month 0${month})
 endif()
