@@ -1,181 +1,284 @@
-// The main window's commands and the document window driven through them.
-#include "shelltestenv.h"
+// The main window driven as its user drives it, offscreen, with scripted answers for
+// every dialog: documents and their files, the editor panes, transfers, printing,
+// picture export, the scale list's CSV buttons, the toolbar pictures and the theme.
 #include "app/aboutbox.h"
-#include "app/mainwindow.h"
+#include "app/commandicons.h"
 #include "app/labeltypedialog.h"
+#include "app/mainwindow.h"
+#include "app/recentfiles.h"
+#include "app/theme.h"
 #include "app/zoom.h"
+#include "context/appcontext.h"
 #include "editor/documentwindow.h"
-#include "editor/propertygrid.h"
 #include "editor/fieldpalette.h"
 #include "editor/labelview.h"
+#include "editor/prompts.h"
+#include "editor/propertygrid.h"
 #include "model/f52data.h"
 #include "model/qlffile.h"
+#include "platform/csv.h"
+#include "platform/database.h"
+#include "platform/errorreport.h"
 #include "platform/ini.h"
+#include "platform/placement.h"
+#include "render/labelpainter.h"
+#include "scale/scaledata.h"
+#include "scale/scalelistdialog.h"
 #include "scale/transfer.h"
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPushButton>
+#include <QQueue>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
-#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
-#include <memory>
+#include <algorithm>
 
 using namespace quillon;
-using namespace quillon::testing;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    f.write(bytes);
+}
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+// Types into the text editor that the next command opens and closes it with OK or Cancel.
+void answerTextEditor(const QString& text, bool ok)
+{
+    QTimer::singleShot(0, [text, ok] {
+        QWidget* dlg = QApplication::activeModalWidget();
+        dlg->findChild<QLineEdit*>("txtContents")->setText(text);
+        dlg->findChild<QPushButton*>(ok ? "cmdOK" : "cmdCancel")->click();
+    });
+}
+
+// Whether a PDF written by Qt has a first page ("/MediaBox [0 0 w h]", points) of this size.
+bool pdfPageIs(const QString& path, double wMM, double hMM)
+{
+    QFile f(path);
+    const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    static const QRegularExpression re(R"(/MediaBox\s*\[\s*0\s+0\s+([\d.]+)\s+([\d.]+)\s*\])");
+    const auto m = re.match(QString::fromLatin1(bytes));
+    const double k = 72.0 / 25.4;
+    return bytes.startsWith("%PDF-") && qAbs(m.captured(1).toDouble() - wMM * k) < 0.5
+           && qAbs(m.captured(2).toDouble() - hMM * k) < 0.5;
+}
+
+template <class Pred> int countPixels(const QImage& img, Pred pred)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += pred(img.pixel(x, y));
+    return n;
+}
+
+struct ClosePromptRow {
+    QString edit;   // palette, resize, delete, none
+    bool byMainWindow;
+    int answer;     // 0: not asked
+    bool giveName, closed, saved;
+};
+
+} // namespace
+Q_DECLARE_METATYPE(ClosePromptRow)
 
 class TestFrmMain : public QObject {
     Q_OBJECT
 
-    ShellTestEnv env;
+    // A runtime tree of the test's own and scripted answers for every dialog.
+    QTemporaryDir tmp;
+    QString programDir = tmp.path() + "/root/bin/";
+    RecordingReporter reporter;   // before ctx: it outlives the context's last report
+    AppContext ctx;
     std::unique_ptr<MainWindow> w;
+    QQueue<std::optional<QString>> fileAnswers;   // nullopt: the user cancels
+    QList<FileRequest> fileRequests;
+    QQueue<QMessageBox::StandardButton> messageAnswers;   // empty: the default button
+    QList<std::pair<QMessageBox::Icon, QString>> messages;
+    static constexpr int kField = 0;   // the catalogue's first field: every label can show it
 
-    MainWindow* makeWindow()
+    QString text(const char* section, const char* key) { return ctx.db().GetLangString(section, key); }
+    QString path(const QString& name) const { return tmp.filePath(name); }
+    bool openWindow()
     {
-        auto win = std::make_unique<MainWindow>(env.ctx);
-        if (!win->Form_Load())
-            return nullptr;
-        win->SetModelChooser([] { return 0; });
-        win->show();
-        w = std::move(win);
-        return w.get();
+        w = std::make_unique<MainWindow>(ctx);
+        w->SetModelChooser([] { return 0; });
+        const bool loaded = w->Form_Load();
+        w->show();
+        return loaded;
     }
-    void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); QCoreApplication::processEvents(); }
-    int placedField() const
+    // Closes the documents without the save prompt and forgets what the dialogs saw.
+    void reset()
     {
-        // A field of a type every label can show; the first one will do.
-        return env.ctx.tables.g_arrFieldDef.isEmpty() ? -1 : 0;
+        for (DocumentWindow* d : w->documents()) {
+            d->label().m_bModified = false;
+            d->close();
+        }
+        settle();
+        fileAnswers.clear();
+        fileRequests.clear();
+        messageAnswers.clear();
+        messages.clear();
+        reporter.clear();
+    }
+    int fieldOfType(int type) const
+    {
+        const auto& defs = ctx.tables.g_arrFieldDef;
+        for (int i = 0; i < defs.size(); ++i)
+            if (defs[i].FieldType == type)
+                return i;
+        return -1;
+    }
+    void expectEnabled(const QList<Cmd>& ids, bool on)
+    {
+        for (Cmd id : ids)
+            QVERIFY2(w->action(id)->isEnabled() == on, qPrintable(QString::number(int(id))));
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(env.setUp());
-        QVERIFY(!env.ctx.tables.g_arrScaleModel.isEmpty());
+        const QString src = QUILLON_SOURCE_DIR "/data/";
+        QDir().mkpath(programDir);
+        for (const QString& f : QDir(src + "program").entryList(QDir::Files))
+            QFile::copy(src + "program/" + f, programDir + f);
+        QFile::copy(src + "root/Vexo2005.INI", path("root/Vexo2005.INI"));
+        QFile::setPermissions(path("root/Vexo2005.INI"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        qputenv("QUILLON_PROGRAM_DIR", programDir.toUtf8());
+        SetPlacementStoreFile(path("placement.ini"));
+        SetRecentFilesStoreFile(path("recent.ini"));
+        SetErrorReporter(&reporter);
+        SetFileNameProvider([this](QWidget*, const FileRequest& r) -> std::optional<QString> {
+            fileRequests << r;
+            return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
+        });
+        SetMessageProvider([this](QWidget*, QMessageBox::Icon icon, const QString&, const QString& text,
+                                  QMessageBox::StandardButtons buttons) {
+            messages << std::pair(icon, text);
+            if (!messageAnswers.isEmpty())
+                return messageAnswers.dequeue();
+            return (buttons & QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::Cancel;
+        });
+        QVERIFY(tmp.isValid() && ctx.InitApplication(programDir) && ctx.tables.g_arrScaleModel.size() >= 2);
+        SetTextLookup([this](const QString& s, const QString& k) { return ctx.db().GetLangString(s, k); });
     }
-    void cleanupTestCase() { env.tearDown(); }
-
-    void init()
+    void init() { QVERIFY(openWindow()); }
+    void cleanup()
     {
-        env.fileAnswers.clear();
-        env.fileRequests.clear();
-        env.messageAnswers.clear();
-        env.messages.clear();
-        env.reporter.clear();
-        QVERIFY(makeWindow());
-    }
-
-    void cleanup() { DiscardWindow(w); }
-
-    void zoomArithmetic_data()
-    {
-        QTest::addColumn<float>("scale");
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<int>("percent");
-        QTest::newRow("out from 100") << 1.0f << -1 << QString() << 90;
-        QTest::newRow("in from 490") << 4.9f << 1 << QString() << 500;
-        QTest::newRow("in at 500 stays") << 5.0f << 1 << QString() << 500;
-        QTest::newRow("out from 60") << 0.6f << -1 << QString() << 50;
-        QTest::newRow("out at 50 stays") << 0.5f << -1 << QString() << 50;
-        QTest::newRow("in from 250") << 2.5f << 1 << QString() << 260;
-        QTest::newRow("box 125 rounds to even") << 1.0f << 0 << QStringLiteral("125") << 120;
-        QTest::newRow("box 135 rounds to even") << 1.0f << 0 << QStringLiteral("135") << 140;
-        QTest::newRow("box 20% below range") << 1.0f << 0 << QStringLiteral("20%") << 50;
-        QTest::newRow("box without number") << 1.0f << 0 << QStringLiteral("abc") << 50;
-        QTest::newRow("box 120%") << 1.0f << 0 << QStringLiteral("120%") << 120;
-        QTest::newRow("box huge") << 1.0f << 0 << QStringLiteral("1e30") << 500;
-        QTest::newRow("box negative") << 1.0f << 0 << QStringLiteral("-300") << 50;
+        reset();
+        w.reset();
     }
 
-    // The commands on a real document: the zoom it ends at and what the box shows.
-    void zoomArithmetic()
+    // Commands on a label are off without one and do nothing from a shortcut; undo
+    // and redo follow the edits; the panes and the status bar toggle.
+    void commandsFollowTheDocument()
     {
-        QFETCH(float, scale);
-        QFETCH(int, direction);
-        QFETCH(QString, box);
-        QFETCH(int, percent);
-        DocumentWindow* doc = w->NewDocument(true);
-        QVERIFY(doc);
-        doc->ApplyLabelScale(scale);
-        if (direction == 0) {
-            w->zoomBox()->setEditText(box);
-            w->Execute(Cmd::tlbZoomComboBox);
-        } else {
-            w->Execute(direction < 0 ? Cmd::tlbZoomOut : Cmd::tlbZoomIn);
-        }
-        QCOMPARE(qRound(doc->m_sngLabelScale() * 100), percent);
-        QCOMPARE(w->zoomBox()->currentText(), QString::number(percent) + QLatin1Char('%'));
-        QCOMPARE(ZoomBoxText(doc->m_sngLabelScale()), QString::number(percent) + QLatin1Char('%'));
-    }
-
-    void updateStates()
-    {
-        const QList<Cmd> needDoc{Cmd::mnuFileClose, Cmd::mnuFileSave, Cmd::mnuFileSaveAs, Cmd::mnuFileExport,
-                                 Cmd::mnuSendToScale, Cmd::mnuEditUndo, Cmd::mnuEditRedo, Cmd::tlbZoomOut,
-                                 Cmd::tlbZoomIn, Cmd::tlbZoomComboBox};
-        const QList<Cmd> always{Cmd::mnuFileNew, Cmd::mnuFileOpen, Cmd::mnuFileImport, Cmd::mnuSendReceive,
-                                Cmd::mnuEditOption, Cmd::mnuHelpAbout};
+        const QList<Cmd> output{Cmd::mnuFilePrintPreview, Cmd::mnuFilePrint, Cmd::mnuFileExportPdf,
+                                Cmd::mnuFileExportPng};
+        const QList<Cmd> needDoc = output + QList<Cmd>{Cmd::mnuFileClose, Cmd::mnuFileSave, Cmd::mnuFileSaveAs,
+                                                       Cmd::mnuFileExport, Cmd::mnuSendToScale, Cmd::tlbZoomOut,
+                                                       Cmd::tlbZoomIn, Cmd::tlbZoomComboBox};
+        const auto undoRedo = [this](bool undo, bool redo) {
+            expectEnabled({Cmd::mnuEditUndo}, undo);
+            expectEnabled({Cmd::mnuEditRedo}, redo);
+        };
         w->Update();
-        for (Cmd id : needDoc)
-            QVERIFY2(!w->action(id)->isEnabled(), qPrintable(QString::number(int(id))));
-        for (Cmd id : always)
-            QVERIFY2(w->action(id)->isEnabled(), qPrintable(QString::number(int(id))));
+        expectEnabled(needDoc, false);
+        undoRedo(false, false);
+        expectEnabled({Cmd::mnuFileNew, Cmd::mnuFileOpen, Cmd::mnuFileImport, Cmd::mnuSendReceive,
+                       Cmd::mnuEditOption, Cmd::mnuHelpAbout}, true);
+        for (Cmd id : output + QList<Cmd>{Cmd::mnuFileImportText, Cmd::mnuFileImportShopname}) {
+            QVERIFY2(!w->action(id)->text().isEmpty(), "caption from the language table");
+            w->Execute(id);
+        }
+        QVERIFY(fileRequests.isEmpty() && reporter.entries.isEmpty() && w->documents().isEmpty());
+        for (Cmd id : {Cmd::mnuViewStatusBar, Cmd::panPLUFields, Cmd::panProperty}) {
+            w->Execute(id);
+            QVERIFY2(!w->action(id)->isChecked(), qPrintable(QString::number(int(id))));
+            w->Execute(id);
+            QVERIFY(w->action(id)->isChecked());
+        }
 
         DocumentWindow* doc = w->NewDocument(true);
-        QVERIFY(doc);
-        for (Cmd id : {Cmd::mnuFileClose, Cmd::mnuFileSave, Cmd::mnuFileSaveAs, Cmd::mnuFileExport,
-                       Cmd::mnuSendToScale, Cmd::tlbZoomOut, Cmd::tlbZoomIn, Cmd::tlbZoomComboBox})
-            QVERIFY2(w->action(id)->isEnabled(), qPrintable(QString::number(int(id))));
-        QVERIFY(!w->action(Cmd::mnuEditUndo)->isEnabled());
-        QVERIFY(!w->action(Cmd::mnuEditRedo)->isEnabled());
-        QCOMPARE(w->zoomBox()->currentText(), QStringLiteral("250%"));
-
-        const int f = placedField();
-        doc->ToggleField(f);
-        QVERIFY(doc->label().m_arrFields[f].bUsed);
-        QVERIFY(w->action(Cmd::mnuEditUndo)->isEnabled());
-        QVERIFY(!w->action(Cmd::mnuEditRedo)->isEnabled());
+        expectEnabled(needDoc, true);
+        undoRedo(false, false);
+        QCOMPARE(w->zoomBox()->currentText(), "250%");
+        doc->ToggleField(kField);
+        undoRedo(true, false);
         w->Execute(Cmd::mnuEditUndo);
-        QVERIFY(!doc->label().m_arrFields[f].bUsed);
-        QVERIFY(!w->action(Cmd::mnuEditUndo)->isEnabled());
-        QVERIFY(w->action(Cmd::mnuEditRedo)->isEnabled());
+        QVERIFY(!doc->label().m_arrFields[kField].bUsed);
+        undoRedo(false, true);
         w->Execute(Cmd::mnuEditRedo);
-        QVERIFY(doc->label().m_arrFields[f].bUsed);
-
-        doc->label().m_bModified = false;
-        w->Execute(Cmd::mnuFileClose);
-        settle();
-        QVERIFY(w->documents().isEmpty());
-        QVERIFY(!w->action(Cmd::mnuFileSave)->isEnabled());
+        QVERIFY(doc->label().m_arrFields[kField].bUsed);
+        reset();
+        w->Update();
+        expectEnabled(needDoc, false);
     }
 
+    // The zoom commands on a real document: the zoom it ends at and what the box shows.
+    void zoom()
+    {
+        const std::tuple<float, const char*, int> rows[] = {   // "+" or "-": the toolbar buttons; else typed
+            {1.0f, "-", 90}, {4.9f, "+", 500}, {5.0f, "+", 500}, {0.6f, "-", 50}, {0.5f, "-", 50},
+            {2.5f, "+", 260}, {1.0f, "125", 120}, {1.0f, "135", 140},   // halves round to even
+            {1.0f, "20%", 50}, {1.0f, "abc", 50}, {1.0f, "120%", 120}, {1.0f, "1e30", 500}, {1.0f, "-300", 50}};
+        for (const auto& [scale, input, percent] : rows) {
+            DocumentWindow* doc = w->NewDocument(true);
+            doc->ApplyLabelScale(scale);
+            if (QString(input) == "+" || QString(input) == "-") {
+                w->Execute(QString(input) == "-" ? Cmd::tlbZoomOut : Cmd::tlbZoomIn);
+            } else {
+                w->zoomBox()->setEditText(input);
+                w->Execute(Cmd::tlbZoomComboBox);
+            }
+            const QString shown = QString::number(percent) + '%';
+            QVERIFY2(qRound(doc->m_sngLabelScale() * 100) == percent, input);
+            QVERIFY2(w->zoomBox()->currentText() == shown && ZoomBoxText(doc->m_sngLabelScale()) == shown, input);
+        }
+    }
+
+    // The choice is stored for the next start; the interface stays on the running language.
     void languageChoice()
     {
-        const QString before = env.ctx.tables.g_strLanguage;
+        const QString before = ctx.tables.g_strLanguage;
         w->Execute(Cmd::mnuID_VIEW_LANGUAGE_CHINESE);
-        QCOMPARE(ReadIniString("Setting", "Language", env.ctx.paths.g_strIniFile), QStringLiteral("Chinese"));
-        QCOMPARE(env.messages.size(), 1);
-        QCOMPARE(env.messages[0].text, env.text("frmMain", "msgAvailableNextStart"));
-        // The interface and its check mark stay on the running language.
-        QCOMPARE(env.ctx.tables.g_strLanguage, before);
-        QCOMPARE(w->action(Cmd::mnuID_VIEW_LANGUAGE_CHINESE)->isChecked(), before == QLatin1String("Chinese"));
-        QCOMPARE(w->action(Cmd::mnuID_VIEW_LANGUAGE_ENGLISH)->isChecked(), before == QLatin1String("English"));
-        WriteIniString("Setting", "Language", before, env.ctx.paths.g_strIniFile);
+        QCOMPARE(ReadIniString("Setting", "Language", ctx.paths.g_strIniFile), "Chinese");
+        QVERIFY(messages.size() == 1 && messages[0].second == text("frmMain", "msgAvailableNextStart"));
+        QCOMPARE(ctx.tables.g_strLanguage, before);
+        QCOMPARE(w->action(Cmd::mnuID_VIEW_LANGUAGE_CHINESE)->isChecked(), before == "Chinese");
+        QCOMPARE(w->action(Cmd::mnuID_VIEW_LANGUAGE_ENGLISH)->isChecked(), before == "English");
+        WriteIniString("Setting", "Language", before, ctx.paths.g_strIniFile);
     }
 
     void placement_data()
     {
         QTest::addColumn<QString>("width");
         QTest::addColumn<int>("expectTwips");
-        QTest::newRow("stored number") << QStringLiteral("15000") << 15000;
-        QTest::newRow("garbage falls back") << QStringLiteral("wide") << 6500;
-        QTest::newRow("empty falls back") << QString() << 6500;
+        QTest::newRow("stored number") << "15000" << 15000;
+        QTest::newRow("garbage falls back") << "wide" << 6500;
+        QTest::newRow("empty falls back") << "" << 6500;
     }
 
     void placement()
@@ -183,19 +286,15 @@ private slots:
         QFETCH(QString, width);
         QFETCH(int, expectTwips);
         w.reset();
-        {
-            QSettings s(env.path("placement.ini"), QSettings::IniFormat);
-            s.setValue("Settings/MainWidth", width);
-        }
-        QVERIFY(makeWindow());
-        const double dpi = w->screen()->logicalDotsPerInch();
+        QSettings(path("placement.ini"), QSettings::IniFormat).setValue("Settings/MainWidth", width);
+        QVERIFY(openWindow());
         // Never narrower than the window's minimum, which keeps the toolbar whole.
+        const double dpi = w->screen()->logicalDotsPerInch();
         QCOMPARE(w->width(), qMax(qRound(expectTwips * dpi / 1440.0), w->minimumWidth()));
         // Closing stores the size and a new window comes back with it.
         w->resize(1000, 700);
         w->close();
-        w.reset();
-        QVERIFY(makeWindow());
+        QVERIFY(openWindow());
         QCOMPARE(w->size(), QSize(1000, 700));
     }
 
@@ -205,632 +304,559 @@ private slots:
         w->SetModelChooser([] { return 1; });
         DocumentWindow* a = w->NewDocument(true);
         // The new window opens inside the visible part of the area.
-        QVERIFY2(w->mdiArea()->viewport()->rect().contains(a->geometry()),
-                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(a->x()).arg(a->y()).arg(a->width()).arg(a->height())));
+        QVERIFY(w->mdiArea()->viewport()->rect().contains(a->geometry()));
         DocumentWindow* b = w->NewDocument(true);
-        QCOMPARE(a->Caption(), QStringLiteral("Quillon %1").arg(start + 1));
-        QCOMPARE(b->Caption(), QStringLiteral("Quillon %1").arg(start + 2));
-        QCOMPARE(int(b->label().m_iScaleModelIndex), qMin(1, int(env.ctx.tables.g_arrScaleModel.size()) - 1));
+        QCOMPARE(a->Caption(), QString("Quillon %1").arg(start + 1));
+        QCOMPARE(b->Caption(), QString("Quillon %1").arg(start + 2));
+        QCOMPARE(int(b->label().m_iScaleModelIndex), 1);
         a->close();
         settle();
-        QCOMPARE(w->NewDocument(true)->Caption(), QStringLiteral("Quillon %1").arg(start + 3));
-
+        QCOMPARE(w->NewDocument(true)->Caption(), QString("Quillon %1").arg(start + 3));
         // Without scale models there is nothing to choose: a message, no window.
-        const auto models = env.ctx.tables.g_arrScaleModel;
-        env.ctx.tables.g_arrScaleModel.clear();
-        const int docs = int(w->documents().size());
+        const auto models = ctx.tables.g_arrScaleModel;
+        ctx.tables.g_arrScaleModel.clear();
         QVERIFY(!w->NewDocument(true));
-        env.ctx.tables.g_arrScaleModel = models;
-        QCOMPARE(int(w->documents().size()), docs);
-        QCOMPARE(env.messages.size(), 1);
-        QCOMPARE(env.messages[0].text, env.text("frmMain", "msgNoScaleModel"));
+        ctx.tables.g_arrScaleModel = models;
+        QCOMPARE(w->documents().size(), 2);
+        QCOMPARE(messages.value(0).second, text("frmMain", "msgNoScaleModel"));
     }
 
-    void saveFlows()
+    // Save, Save As and Open from the menu, a drop of files, and the window list.
+    void filesAndWindows()
     {
-        const QString p1 = env.path("flow1.QLF");
-        const QString p2 = env.path("flow2.QLF");
+        const QString p1 = path("flow1.QLF"), p2 = path("flow2.QLF");
         DocumentWindow* doc = w->NewDocument(true);
-        doc->ToggleField(placedField());
-        QVERIFY(doc->IsModified());
-
-        env.fileAnswers.enqueue(p1);
+        doc->ToggleField(kField);
+        fileAnswers << p1 << std::nullopt << p2;
         w->Execute(Cmd::mnuFileSave);
-        QCOMPARE(env.fileRequests.size(), 1);
-        QCOMPARE(env.fileRequests[0].title, QStringLiteral("Save"));
-        QVERIFY(env.fileRequests[0].save);
-        QVERIFY(QFile::exists(p1));
-        QCOMPARE(doc->Caption(), p1);
-        QVERIFY(!doc->IsModified());
-
+        QVERIFY(fileRequests.size() == 1 && fileRequests[0].title == "Save" && fileRequests[0].save);
+        QVERIFY(QFile::exists(p1) && doc->Caption() == p1 && !doc->IsModified());
         // Titled now: the next save asks nothing.
         QFile::remove(p1);
         w->Execute(Cmd::mnuFileSave);
-        QCOMPARE(env.fileRequests.size(), 1);
-        QVERIFY(QFile::exists(p1));
-
+        QVERIFY(fileRequests.size() == 1 && QFile::exists(p1));
         // Save As cancelled changes nothing.
-        env.fileAnswers.enqueue(std::nullopt);
         w->Execute(Cmd::mnuFileSaveAs);
-        QCOMPARE(env.fileRequests.last().title, QStringLiteral("Save As"));
-        QCOMPARE(doc->Caption(), p1);
-        QVERIFY(!QFile::exists(p2));
-
-        env.fileAnswers.enqueue(p2);
+        QVERIFY(fileRequests.last().title == "Save As" && doc->Caption() == p1 && !QFile::exists(p2));
         w->Execute(Cmd::mnuFileSaveAs);
-        QCOMPARE(doc->Caption(), p2);
-        QVERIFY(QFile::exists(p2));
-        QCOMPARE(RecentFiles().value(0), p2);
+        QVERIFY(doc->Caption() == p2 && QFile::exists(p2) && RecentFiles().value(0) == p2);
 
         // Open with no document makes one; open with one reads into it.
         const Label saved = doc->label();
         doc->close();
         settle();
-        QVERIFY(w->documents().isEmpty());
-        env.fileAnswers.enqueue(p2);
+        fileAnswers << p2 << p1;
         w->Execute(Cmd::mnuFileOpen);
-        QCOMPARE(w->documents().size(), 1);
         DocumentWindow* opened = w->activeDocument();
-        QCOMPARE(opened->Caption(), p2);
-        QVERIFY(!opened->IsModified());
+        QVERIFY(w->documents().size() == 1 && opened->Caption() == p2 && !opened->IsModified());
         QCOMPARE(opened->label().m_arrFields, saved.m_arrFields);
-
-        env.fileAnswers.enqueue(p1);
         w->Execute(Cmd::mnuFileOpen);
-        QCOMPARE(w->documents().size(), 1);
-        QCOMPARE(opened->Caption(), p1);
+        QVERIFY(w->documents().size() == 1 && opened->Caption() == p1);
+
+        // A label file and a data file dropped on the window open beside it.
+        Label l(ctx.tables);
+        l.m_iFormatNo = 7;
+        const QString qlf = path("dropped.qlf"), f52 = path("dropped52.DAT");
+        QVERIFY(quillon::SaveToFile(l, qlf).ok);
+        writeFile(f52, FormatRecord(l).toLatin1() + "\r\n");
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(qlf), QUrl::fromLocalFile(f52)});
+        // The drop goes to the widget that accepted the drag's entry.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &drop);
+        const QList<DocumentWindow*> docs = w->documents();
+        QVERIFY(docs.size() == 3 && docs[1]->Caption() == qlf && docs[2]->label().m_iFormatNo == 7);
+        QCOMPARE(RecentFiles().value(0), qlf);
+
+        // The window menu lists them, refilled and not appended to each time it opens.
+        auto* menu = w->findChild<QMenu*>("mnuWindow");
+        const auto entries = [menu] {
+            QList<QAction*> list;
+            emit menu->aboutToShow();
+            for (QAction* act : menu->actions())
+                if (act->data().toInt() == int(Cmd::mnuWindowList))
+                    list << act;
+            return list;
+        };
+        const QList<QAction*> listed = entries();
+        QVERIFY(listed.size() == 3 && listed[0]->text().endsWith(p1) && listed[2]->isChecked());
+        listed[0]->trigger();
+        QCOMPARE(w->activeDocument(), opened);
+        QCOMPARE(entries().size(), 3);
     }
 
-    void corruptFileKeepsDocument_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("formatError");   // 1 the format message, 0 a reported error, -1 either
-        QTest::newRow("missing file") << QByteArray() << 0;
-        QTest::newRow("another program's file") << QByteArray("\"Other Program\",0,1\r\n") << 1;
-        QTest::newRow("cut off after the header") << QByteArray("HEADER") << 0;
-        QTest::newRow("cut off in the fields") << QByteArray("HALF") << 0;
-        QTest::newRow("binary garbage") << QByteArray("\x01\x02\xff\xfe\x00zz", 7) << -1;
-    }
-
+    // A file that cannot be read leaves the document as it was: reported, or the
+    // format message for another program's file.
     void corruptFileKeepsDocument()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(int, formatError);
-        // A valid file of another label to cut from.
-        Label other(env.ctx.tables);
+        Label other(ctx.tables);   // cut from a valid file of another label
         other.m_iFormatNo = 42;
         for (int i = 0; i < other.fieldCount(); ++i)
             other.m_arrFields[i].bUsed = true;
-        other.m_arrFields[0].sngX += 3;
-        const QByteArray full = FormatFileBytes(other);
-        const QList<QByteArray> lines = full.split('\n');
-        if (content == "HEADER")
-            content = lines.mid(0, 4).join('\n') + '\n';
-        else if (content == "HALF")
-            content = lines.mid(0, 4 + other.fieldCount() / 2).join('\n') + '\n' + lines.value(4 + other.fieldCount() / 2).left(20);
-
-        const QString path = env.path("broken.QLF");
-        QFile::remove(path);
-        if (!content.isEmpty() || QByteArray(QTest::currentDataTag()) != "missing file") {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
-
-        DocumentWindow* doc = w->NewDocument(true);
-        doc->ToggleField(placedField());
-        const Label before = doc->label();
-        const QString caption = doc->Caption();
-        QVERIFY(!doc->OpenFromFile(path));
-        QCOMPARE(doc->label(), before);
-        QCOMPARE(doc->Caption(), caption);
-        QVERIFY(doc->IsModified());
-        if (formatError < 0) {
-            QVERIFY(env.messages.size() + env.reporter.entries.size() == 1);
-        } else if (formatError) {
-            QCOMPARE(env.messages.size(), 1);
-            QCOMPARE(env.messages[0].icon, QMessageBox::Critical);
-            QCOMPARE(env.messages[0].text, env.text("Global", "msgFormatFileError"));
-        } else {
-            QVERIFY(env.reporter.hasSource(QStringLiteral("OpenFromFile")));
+        const QList<QByteArray> lines = FormatFileBytes(other).split('\n');
+        const int half = 4 + other.fieldCount() / 2;
+        const std::pair<QByteArray, int> rows[] = {   // 1 the format message, 0 a reported error, -1 either
+            {{}, 0}, {"\"Other Program\",0,1\r\n", 1}, {lines.mid(0, 4).join('\n') + '\n', 0},
+            {lines.mid(0, half).join('\n') + '\n' + lines.value(half).left(20), 0},
+            {QByteArray("\x01\x02\xff\xfe\x00zz", 7), -1}};
+        const QString file = path("broken.QLF");
+        for (const auto& [content, formatError] : rows) {
+            reset();
+            QFile::remove(file);
+            if (!content.isEmpty())
+                writeFile(file, content);
+            DocumentWindow* doc = w->NewDocument(true);
+            doc->ToggleField(kField);
+            const Label before = doc->label();
+            const QString caption = doc->Caption();
+            QVERIFY2(!doc->OpenFromFile(file), content.left(30));
+            QVERIFY(doc->label() == before && doc->Caption() == caption && doc->IsModified());
+            if (formatError < 0)
+                QCOMPARE(messages.size() + reporter.entries.size(), 1);
+            else if (formatError)
+                QVERIFY(messages.value(0) == std::pair(QMessageBox::Critical, text("Global", "msgFormatFileError")));
+            else
+                QVERIFY2(reporter.hasSource("OpenFromFile"), content.left(30));
         }
     }
 
     void closePrompt_data()
     {
-        QTest::addColumn<QString>("edit");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("giveName");
-        QTest::addColumn<bool>("closed");
-        QTest::addColumn<bool>("saved");
+        QTest::addColumn<ClosePromptRow>("row");
         const int yes = QMessageBox::Yes, no = QMessageBox::No, cancel = QMessageBox::Cancel;
-        QTest::newRow("palette, Yes, named") << "palette" << yes << true << true << true;
-        QTest::newRow("palette, Yes, name dialog cancelled") << "palette" << yes << false << false << false;
-        QTest::newRow("palette, No") << "palette" << no << false << true << false;
-        QTest::newRow("palette, Cancel") << "palette" << cancel << false << false << false;
-        QTest::newRow("handle resize, Cancel") << "resize" << cancel << false << false << false;
-        QTest::newRow("handle resize, No") << "resize" << no << false << true << false;
-        QTest::newRow("Delete key, Cancel") << "delete" << cancel << false << false << false;
-        QTest::newRow("Delete key, Yes") << "delete" << yes << true << true << true;
+        QTest::newRow("unmodified closes silently") << ClosePromptRow{"none", false, 0, false, true, false};
+        QTest::newRow("palette, Yes, named") << ClosePromptRow{"palette", false, yes, true, true, true};
+        QTest::newRow("palette, Yes, name dialog cancelled") << ClosePromptRow{"palette", false, yes, false, false, false};
+        QTest::newRow("palette, No") << ClosePromptRow{"palette", false, no, false, true, false};
+        QTest::newRow("palette, Cancel") << ClosePromptRow{"palette", false, cancel, false, false, false};
+        QTest::newRow("handle resize, Cancel") << ClosePromptRow{"resize", false, cancel, false, false, false};
+        QTest::newRow("handle resize, No") << ClosePromptRow{"resize", false, no, false, true, false};
+        QTest::newRow("Delete key, Cancel") << ClosePromptRow{"delete", false, cancel, false, false, false};
+        QTest::newRow("Delete key, Yes") << ClosePromptRow{"delete", false, yes, true, true, true};
+        QTest::newRow("main window, Cancel keeps running") << ClosePromptRow{"palette", true, cancel, false, false, false};
     }
 
     void closePrompt()
     {
-        QFETCH(QString, edit);
-        QFETCH(int, answer);
-        QFETCH(bool, giveName);
-        QFETCH(bool, closed);
-        QFETCH(bool, saved);
-        const QString path = env.path("prompt.QLF");
-        QFile::remove(path);
+        QFETCH(ClosePromptRow, row);
+        const QString file = path("prompt.QLF");
+        QFile::remove(file);
         DocumentWindow* doc = w->NewDocument(true);
-        doc->label().m_bModified = false;
-        const int f = placedField();
-        if (edit == QLatin1String("palette")) {
-            emit w->m_frmToolbox->itemClicked(f);
-            QVERIFY(doc->label().m_arrFields[f].bUsed);
-        } else if (edit == QLatin1String("delete")) {
-            doc->label().m_arrFields[f].bUsed = true;
-            doc->SelectField(f);
+        FieldRecord& rec = doc->label().m_arrFields[kField];
+        if (row.edit == "palette") {
+            emit w->m_frmToolbox->itemClicked(kField);
+            QVERIFY(rec.bUsed);
+        } else if (row.edit == "delete") {
+            rec.bUsed = true;
+            doc->SelectField(kField);
             doc->label().m_bModified = false;
-            auto* canvas = doc->labelView()->findChild<QWidget*>(QStringLiteral("picCanvas"));
-            QVERIFY(canvas);
-            QTest::keyClick(canvas, Qt::Key_Delete);
-            QVERIFY(!doc->label().m_arrFields[f].bUsed);
-        } else {
-            // What the canvas reports when a handle drag ends.
-            doc->label().m_arrFields[f].bUsed = true;
-            emit doc->labelView()->fieldEdited(f);
+            QTest::keyClick(doc->labelView()->findChild<QWidget*>("picCanvas"), Qt::Key_Delete);
+            QVERIFY(!rec.bUsed);
+        } else if (row.edit == "resize") {
+            rec.bUsed = true;
+            emit doc->labelView()->fieldEdited(kField);   // what the canvas reports when a handle drag ends
         }
-        QVERIFY(doc->IsModified());
+        QCOMPARE(doc->IsModified(), row.edit != "none");
         const QString caption = doc->Caption();
-        env.messageAnswers.enqueue(QMessageBox::StandardButton(answer));
-        if (answer == QMessageBox::Yes)
-            env.fileAnswers.enqueue(giveName ? std::optional<QString>(path) : std::nullopt);
+        if (row.answer)
+            messageAnswers << QMessageBox::StandardButton(row.answer);
+        if (row.answer == QMessageBox::Yes)
+            fileAnswers << (row.giveName ? std::optional<QString>(file) : std::nullopt);
         QPointer<DocumentWindow> guard(doc);
-        w->Execute(Cmd::mnuFileClose);
+        if (row.byMainWindow)
+            QCOMPARE(w->close(), row.closed);
+        else
+            w->Execute(Cmd::mnuFileClose);
         settle();
-        QCOMPARE(env.messages.size(), 1);
-        QCOMPARE(env.messages[0].text,
-                 env.text("frmDocument", "msgWantQuit") + QStringLiteral(" \"") + caption + QStringLiteral("\"?"));
-        QCOMPARE(guard.isNull(), closed);
-        QCOMPARE(QFile::exists(path), saved);
-        if (!closed)
-            QVERIFY(guard->IsModified());
+        QCOMPARE(messages.size(), row.answer ? 1 : 0);
+        if (row.answer)
+            QCOMPARE(messages[0].second, text("frmDocument", "msgWantQuit") + " \"" + caption + "\"?");
+        QVERIFY(guard.isNull() == row.closed && QFile::exists(file) == row.saved);
+        QVERIFY(row.closed || (guard->IsModified() && w->isVisible()));
     }
 
-    void unmodifiedClosesSilently()
-    {
-        DocumentWindow* doc = w->NewDocument(true);
-        QVERIFY(!doc->IsModified());
-        w->Execute(Cmd::mnuFileClose);
-        settle();
-        QVERIFY(env.messages.isEmpty());
-        QVERIFY(w->documents().isEmpty());
-    }
-
-    void mainCloseCancelledKeepsRunning()
-    {
-        DocumentWindow* doc = w->NewDocument(true);
-        doc->ToggleField(placedField());
-        env.messageAnswers.enqueue(QMessageBox::Cancel);
-        QVERIFY(!w->close());
-        QVERIFY(w->isVisible());
-        QCOMPARE(w->documents().size(), 1);
-    }
-
-    void importFormat_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("windows");
-        QTest::addColumn<bool>("reported");
-        QTest::newRow("three records") << "three" << 3 << false;
-        QTest::newRow("E2 reply") << "E2" << 0 << false;
-        QTest::newRow("empty file") << "empty" << 0 << false;
-        QTest::newRow("missing file") << "missing" << 0 << true;
-        QTest::newRow("last record cut off") << "cut" << 2 << true;
-        QTest::newRow("more records than a scale holds") << "many" << 99 << true;
-    }
-
+    // Each record of a received format file opens as a new untitled label; a damaged
+    // or oversized file keeps what could be read and is reported.
     void importFormat()
     {
-        QFETCH(QString, kind);
-        QFETCH(int, windows);
-        QFETCH(bool, reported);
-        QString line;
-        const int count = kind == QLatin1String("many") ? 120 : 3;
-        for (int n = 1; n <= count; ++n) {
-            Label l(env.ctx.tables);
-            l.m_iFormatNo = qint16(10 + n % 80);
-            l.m_arrFields[0].bUsed = true;
-            line += FormatRecord(l);
+        const std::tuple<QString, int, bool> rows[] = {{"three", 3, false}, {"E2", 0, false}, {"", 0, false},
+                                                       {"missing", 0, true}, {"cut", 2, true}, {"many", 99, true}};
+        for (const auto& [kind, windows, reported] : rows) {
+            reset();
+            QString line;
+            for (int n = 1; n <= (kind == "many" ? 120 : 3); ++n) {
+                Label l(ctx.tables);
+                l.m_iFormatNo = qint16(10 + n % 80);
+                l.m_arrFields[0].bUsed = true;
+                line += FormatRecord(l);
+            }
+            if (kind == "cut")
+                line.chop(10);
+            else if (kind.isEmpty() || kind == "E2")
+                line = kind;
+            const QString file = path("F52.DAT");
+            QFile::remove(file);
+            if (kind != "missing")
+                writeFile(file, line.toLatin1() + "\r\n");
+            fileAnswers << file;
+            w->Execute(Cmd::mnuFileImportFormat);
+            QCOMPARE(fileRequests.value(0).title, text("frmMain", "msgImportFormatFrom"));
+            const QList<DocumentWindow*> docs = w->documents();
+            QVERIFY2(docs.size() == windows && reporter.hasSource("ImportReceivedData") == reported, qPrintable(kind));
+            for (int i = 0; i < docs.size(); ++i)
+                QVERIFY(docs[i]->label().m_iFormatNo == 10 + (i + 1) % 80 && docs[i]->IsModified()
+                        && docs[i]->IsUntitled());
         }
-        if (kind == QLatin1String("cut"))
-            line.chop(10);
-        else if (kind == QLatin1String("E2"))
-            line = QStringLiteral("E2");
-        else if (kind == QLatin1String("empty"))
-            line.clear();
-        const QString path = env.path("F52.DAT");
-        QFile::remove(path);
-        if (kind != QLatin1String("missing")) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(line.toLatin1() + "\r\n");
-        }
-        env.fileAnswers.enqueue(path);
-        w->Execute(Cmd::mnuFileImportFormat);
-        QCOMPARE(env.fileRequests.value(0).title, env.text("frmMain", "msgImportFormatFrom"));
-        const QList<DocumentWindow*> docs = w->documents();
-        QCOMPARE(int(docs.size()), windows);
-        for (int i = 0; i < docs.size(); ++i) {
-            QCOMPARE(int(docs[i]->label().m_iFormatNo), 10 + (i + 1) % 80);
-            QVERIFY(docs[i]->IsModified());
-            QVERIFY(docs[i]->IsUntitled());
-        }
-        QCOMPARE(env.reporter.hasSource(QStringLiteral("ImportReceivedData")), reported);
-    }
-
-    void exportAllSkipsCancelled()
-    {
-        DocumentWindow* doc = w->NewDocument(true);
-        doc->ToggleField(placedField());
-        const QString f52 = env.path("x52.DAT"), f56 = env.path("x56.DAT"), f61 = env.path("x61.DAT");
-        for (const QString& p : {f52, f56, f61})
-            QFile::remove(p);
-        env.fileAnswers << std::optional<QString>(f52) << std::nullopt << std::optional<QString>(f61);
-        w->Execute(Cmd::mnuFileExportAll);
-        QCOMPARE(env.fileRequests.size(), 3);
-        QCOMPARE(env.fileRequests[0].title, env.text("frmMain", "msgExportFormatTo"));
-        QCOMPARE(env.fileRequests[1].title, env.text("frmMain", "msgExportTextTo"));
-        QCOMPARE(env.fileRequests[2].title, env.text("frmMain", "msgExportShopNameTo"));
-        QVERIFY(QFile::exists(f52));
-        QVERIFY(!QFile::exists(f56));
-        QVERIFY(QFile::exists(f61));
-    }
-
-    void importTextNeedsDocument()
-    {
-        w->Execute(Cmd::mnuFileImportText);
-        w->Execute(Cmd::mnuFileImportShopname);
-        QVERIFY(env.fileRequests.isEmpty());
-        QVERIFY(w->documents().isEmpty());
-    }
-
-    void dropOpensFiles()
-    {
-        Label l(env.ctx.tables);
-        l.m_iFormatNo = 7;
-        const QString qlf = env.path("dropped.qlf");
-        QVERIFY(quillon::SaveToFile(l, qlf).ok);
-        const QString f52 = env.path("dropped52.DAT");
-        {
-            QFile f(f52);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(FormatRecord(l).toLatin1() + "\r\n");
-        }
-        auto* mime = new QMimeData;
-        mime->setUrls({QUrl::fromLocalFile(qlf), QUrl::fromLocalFile(f52)});
-        // The drop goes to the widget that accepted the drag's entry.
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(w.get(), &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(w.get(), &drop);
-        delete mime;
-        QCOMPARE(w->documents().size(), 2);
-        QCOMPARE(w->documents()[0]->Caption(), qlf);
-        QCOMPARE(int(w->documents()[1]->label().m_iFormatNo), 7);
-        QCOMPARE(RecentFiles().value(0), qlf);
     }
 
     void missingToolsSaySo()
     {
         w->Execute(Cmd::mnuEditMorviBarcode);
-        QCOMPARE(env.messages.size(), 1);
-        QVERIFY(env.messages[0].text.startsWith(env.text("frmMain", "msgToolNotInstalled")));
-
+        QVERIFY(messages.size() == 1 && messages[0].second.startsWith(text("frmMain", "msgToolNotInstalled")));
         AboutBox about(w.get());
         QCOMPARE(about.cmdSysInfo->isEnabled(), !AboutBox::SystemInfoTool().isEmpty());
-        QCOMPARE(AboutBox::VersionText(), QStringLiteral("Version 1.0.0"));
+        QCOMPARE(AboutBox::VersionText(), "Version 1.0.0");
     }
 
     // While the driver runs, nothing may start a second transfer or close the label
     // being sent; everything comes back when it has ended, and no exchange file stays.
     void transferLocksTheWindow()
     {
-        const QString driver = env.programDir + QStringLiteral("vexowtcp");
-        QFile f(driver);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nsleep 0.4\nshift 2\nout=\"\"\nfor a in \"$@\"; do out=\"$out$a:0;\"; done\n"
-                "printf '%s' \"${out%;}\" > result\n");
-        f.close();
+        const QString driver = programDir + "vexowtcp";
+        writeFile(driver, "#!/bin/sh\nsleep 0.4\nshift 2\nout=\"\"\nfor a in \"$@\"; do out=\"$out$a:0;\"; done\n"
+                          "printf '%s' \"${out%;}\" > result\n");
         QFile::setPermissions(driver, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
         w->SetScalePicker([](bool multi) { return std::make_pair(!multi, QStringLiteral("127.0.0.2;127.0.0.3")); });
         w->Execute(Cmd::mnuFileNew);
         DocumentWindow* doc = w->activeDocument();
-        QVERIFY(doc);
         w->Execute(Cmd::mnuSendToScale);
         QVERIFY(w->transfer()->busy());
-        QVERIFY(!w->action(Cmd::mnuSendToScale)->isEnabled());
-        QVERIFY(!w->action(Cmd::mnuSendReceive)->isEnabled());
-        QVERIFY(!doc->close());
-        QVERIFY(!w->close());
-        QCOMPARE(w->documents().size(), 1);
+        expectEnabled({Cmd::mnuSendToScale, Cmd::mnuSendReceive}, false);
+        QVERIFY(!doc->close() && !w->close() && w->documents().size() == 1);
 
         QTRY_VERIFY_WITH_TIMEOUT(!w->transfer()->busy(), 20000);
-        QVERIFY(w->action(Cmd::mnuSendToScale)->isEnabled());
-        QVERIFY(w->action(Cmd::mnuSendReceive)->isEnabled());
-        QVERIFY(w->transfer()->lastReport().contains(env.text("frmMain", "msgAllSuccessful")));
-        const QStringList left = QDir(env.programDir).entryList({QStringLiteral("SM*"), QStringLiteral("~tmp*")});
+        expectEnabled({Cmd::mnuSendToScale, Cmd::mnuSendReceive}, true);
+        QVERIFY(w->transfer()->lastReport().contains(text("frmMain", "msgAllSuccessful")));
+        const QStringList left = QDir(programDir).entryList({"SM*", "~tmp*"});
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u',')));
         QFile::remove(driver);
-    }
-
-    void unstorableTextWarns_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("asked");
-        QTest::addColumn<bool>("written");
-        const int yes = QMessageBox::Yes, no = QMessageBox::No;
-        const QString foreign = QStringLiteral("Price \u6F22\u5B57");   // no single-byte page holds these
-        QTest::newRow("plain text saves silently") << QStringLiteral("Fresh bread") << "save" << yes << false << true;
-        QTest::newRow("save declined") << foreign << "save" << no << true << false;
-        QTest::newRow("save confirmed") << foreign << "save" << yes << true << true;
-        QTest::newRow("text export declined") << foreign << "export" << no << true << false;
-        QTest::newRow("text export confirmed") << foreign << "export" << yes << true << true;
     }
 
     // Characters the code page cannot hold become "?" in the file: the user is asked first.
     void unstorableTextWarns()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, command);
-        QFETCH(int, answer);
-        QFETCH(bool, asked);
-        QFETCH(bool, written);
-        const Tables& t = env.ctx.tables;
-        if (t.m_iAnsiCodepage == 936)
+        if (ctx.tables.m_iAnsiCodepage == 936)
             QSKIP("the workstation code page holds these characters");
-        int textField = -1;
-        for (int i = 0; i < t.g_arrFieldDef.size() && textField < 0; ++i)
-            if (t.g_arrFieldDef[i].FieldType == FT_TEXT)
-                textField = i;
-        QVERIFY(textField >= 0);
-        DocumentWindow* doc = w->NewDocument(true);
-        FieldRecord& rec = doc->label().m_arrFields[textField];
-        rec.bUsed = true;
-        rec.iTextLine = 1;
-        rec.strText[1] = text;
-        const QString path = env.path(command == QLatin1String("save") ? "warn.QLF" : "warn56.DAT");
-        QFile::remove(path);
-        env.fileAnswers.enqueue(path);
-        if (asked)
-            env.messageAnswers.enqueue(QMessageBox::StandardButton(answer));
-        w->Execute(command == QLatin1String("save") ? Cmd::mnuFileSave : Cmd::mnuFileExportText);
-        QCOMPARE(env.messages.size(), asked ? 1 : 0);
-        if (asked) {
-            QCOMPARE(env.messages[0].icon, QMessageBox::Warning);
-            QVERIFY(env.messages[0].text.contains(QChar(0x6F22)));
+        const QString foreign = "Price \u6F22\u5B57";   // no single-byte page holds these
+        const int no = QMessageBox::No, yes = QMessageBox::Yes;
+        const std::tuple<QString, bool, int> rows[] = {   // text, save (else the text export), answer (0: not asked)
+            {"Fresh bread", true, 0}, {foreign, true, no}, {foreign, true, yes}, {foreign, false, no}, {foreign, false, yes}};
+        for (const auto& [content, save, answer] : rows) {
+            reset();
+            DocumentWindow* doc = w->NewDocument(true);
+            FieldRecord& rec = doc->label().m_arrFields[fieldOfType(FT_TEXT)];
+            rec.bUsed = true;
+            rec.iTextLine = 1;
+            rec.strText[1] = content;
+            const QString file = path(QString("warn%1%2.%3").arg(answer).arg(save).arg(save ? "QLF" : "DAT"));
+            fileAnswers << file;
+            if (answer)
+                messageAnswers << QMessageBox::StandardButton(answer);
+            w->Execute(save ? Cmd::mnuFileSave : Cmd::mnuFileExportText);
+            QCOMPARE(messages.size(), answer ? 1 : 0);
+            QVERIFY(!answer || (messages[0].first == QMessageBox::Warning && messages[0].second.contains(QChar(0x6F22))));
+            const bool written = answer != QMessageBox::No;
+            QVERIFY2(QFile::exists(file) == written && (doc->Caption() == file) == (written && save), qPrintable(file));
         }
-        QCOMPARE(QFile::exists(path), written);
-        QCOMPARE(doc->Caption() == path, written && command == QLatin1String("save"));
-    }
-
-    void loadEndsOnMissingFiles_data()
-    {
-        QTest::addColumn<QString>("remove");
-        QTest::addColumn<QByteArray>("replacement");
-        QTest::newRow("character sizes missing") << "FieldFont.dsc" << QByteArray();
-        QTest::newRow("catalogue missing") << "FormatField.*.dsc" << QByteArray();
-        QTest::newRow("character sizes unreadable") << "FieldFont.dsc" << QByteArray("DIR");
     }
 
     // Without the character sizes or the catalogue no label can be drawn: the
     // window reports the file and the program ends.
     void loadEndsOnMissingFiles()
     {
-        QFETCH(QString, remove);
-        QFETCH(QByteArray, replacement);
-        QTemporaryDir dir;
-        const QString bin = dir.path() + QStringLiteral("/bin/");
-        QDir().mkpath(bin);
-        const QDir program(env.programDir);
-        for (const QString& f : program.entryList(QDir::Files))
-            QFile::copy(program.filePath(f), bin + f);
-        QFile::copy(env.rootDir + QStringLiteral("Vexo2005.INI"), dir.path() + QStringLiteral("/Vexo2005.INI"));
-        for (const QString& f : QDir(bin).entryList({remove}, QDir::Files))
-            QVERIFY(QFile::remove(bin + f));
-        if (replacement == "DIR")
-            QVERIFY(QDir().mkpath(bin + remove));
-        AppContext ctx;
-        QVERIFY(ctx.InitApplication(bin));
-        env.reporter.clear();
-        MainWindow win(ctx);
-        QVERIFY(!win.Form_Load());
-        QVERIFY(!env.reporter.entries.isEmpty());
-        const QString reported = env.reporter.entries[0].source + env.reporter.entries[0].description;
-        QVERIFY2(reported.contains(remove.startsWith(QLatin1String("FieldFont")) ? QStringLiteral("FieldFont.dsc")
-                                                                                : QStringLiteral("FormatField.")),
-                 qPrintable(reported));
+        for (const auto& [remove, folderInstead] : {std::pair("FieldFont.dsc", false), {"FormatField.*.dsc", false},
+                                                    {"FieldFont.dsc", true}}) {
+            QTemporaryDir dir;
+            const QString bin = dir.filePath("bin/");
+            QDir().mkpath(folderInstead ? bin + remove : bin);
+            for (const QString& f : QDir(programDir).entryList(QDir::Files))
+                if (!QDir::match(remove, f))
+                    QFile::copy(programDir + f, bin + f);
+            QFile::copy(path("root/Vexo2005.INI"), dir.filePath("Vexo2005.INI"));
+            AppContext other;
+            QVERIFY(other.InitApplication(bin));
+            reporter.clear();
+            QVERIFY(!MainWindow(other).Form_Load());
+            const QString reported = reporter.entries.value(0).source + reporter.entries.value(0).description;
+            QVERIFY2(reported.contains(QString(remove).section(u'*', 0, 0)), qPrintable(reported));
+        }
     }
 
     // A label with every field type, built only through the palette, the grid and the
     // text editor, saved and exported, opens again as the same label.
     void labelFromPanesRoundTrips()
     {
-        const Tables& t = env.ctx.tables;
+        const Tables& t = ctx.tables;
         DocumentWindow* doc = w->NewDocument(true);
-        QVERIFY(doc);
         QSet<int> types;
         for (int i = 0; i < t.g_arrFieldDef.size(); ++i) {
             emit w->m_frmToolbox->itemClicked(i);
-            QVERIFY(doc->label().m_arrFields[i].bUsed);
-            QCOMPARE(int(doc->label().m_iSelected), i);
+            QVERIFY(doc->label().m_arrFields[i].bUsed && doc->label().m_iSelected == i);
             types.insert(t.g_arrFieldDef[i].FieldType);
             // Through the grid, as the user types: a position in mm and a size in dots.
-            emit w->m_frmProperty->propertyChanged(PROP_X, QStringLiteral("2.5"));
-            emit w->m_frmProperty->propertyChanged(PROP_HEIGHT_DOT, QStringLiteral("40"));
+            emit w->m_frmProperty->propertyChanged(PROP_X, "2.5");
+            emit w->m_frmProperty->propertyChanged(PROP_HEIGHT_DOT, "40");
             QCoreApplication::processEvents();
             if (t.g_arrFieldDef[i].FieldType == FT_TEXT || t.g_arrFieldDef[i].FieldType == FT_SHOPNAME) {
-                QTimer::singleShot(0, this, [] {
-                    QWidget* dlg = QApplication::activeModalWidget();
-                    if (!dlg)
-                        return;
-                    if (auto* line = dlg->findChild<QLineEdit*>(QStringLiteral("txtContents")))
-                        line->setText(QStringLiteral("Cr\u00e8me br\u00fbl\u00e9e, 100 g"));
-                    if (auto* ok = dlg->findChild<QPushButton*>(QStringLiteral("cmdOK")))
-                        ok->click();
-                });
+                answerTextEditor("Cr\u00e8me br\u00fbl\u00e9e, 100 g", true);
                 emit doc->labelView()->editTextRequested(i);
                 QCOMPARE(int(doc->label().m_arrFields[i].iTextLine), 1);
             }
         }
-        QCOMPARE(types.size(), 12);
-        QCOMPARE(doc->label().m_arrFields[0].sngX, 2.5f);
+        QVERIFY(types.size() == 12 && doc->label().m_arrFields[0].sngX == 2.5f);
 
-        const QString qlf = env.path("panes.QLF");
-        env.fileAnswers.enqueue(qlf);
-        env.fileAnswers.enqueue(env.path("panes52.DAT"));
-        env.fileAnswers.enqueue(env.path("panes56.DAT"));
-        env.fileAnswers.enqueue(env.path("panes61.DAT"));
+        fileAnswers << path("panes.QLF") << path("panes52.DAT") << path("panes56.DAT") << path("panes61.DAT");
         w->Execute(Cmd::mnuFileSave);
         w->Execute(Cmd::mnuFileExportAll);
         for (const char* f : {"panes.QLF", "panes52.DAT", "panes56.DAT", "panes61.DAT"})
-            QVERIFY2(QFileInfo(env.path(f)).size() > 2, f);
-
+            QVERIFY2(QFileInfo(path(f)).size() > 2, f);
         DocumentWindow* again = w->NewDocument(false);
-        QVERIFY(again->OpenFromFile(qlf));
+        QVERIFY(again->OpenFromFile(path("panes.QLF")) && !again->IsModified());
         QCOMPARE(again->label().m_arrFields, doc->label().m_arrFields);
         QCOMPARE(again->label().m_iHoriRulerWidth, doc->label().m_iHoriRulerWidth);
-        QVERIFY(!again->IsModified());
-    }
 
-    void doubleClickEditsText_data()
-    {
-        QTest::addColumn<bool>("confirm");
-        QTest::newRow("OK") << true;
-        QTest::newRow("Cancel") << false;
-    }
-
-    // The text editor's lines become one undoable edit; cancelling changes nothing.
-    void doubleClickEditsText()
-    {
-        QFETCH(bool, confirm);
-        int textField = -1;
-        const Tables& t = env.ctx.tables;
-        for (int i = 0; i < t.g_arrFieldDef.size() && textField < 0; ++i)
-            if (t.g_arrFieldDef[i].FieldType == FT_SHOPNAME)
-                textField = i;
-        QVERIFY(textField >= 0);
-        DocumentWindow* doc = w->NewDocument(true);
-        emit w->m_frmToolbox->itemClicked(textField);
-        doc->label().m_bModified = false;
-        const FieldRecord before = doc->label().m_arrFields[textField];
-        bool seen = false;
-        QTimer::singleShot(0, this, [&] {
-            QWidget* dlg = QApplication::activeModalWidget();
-            if (!dlg || dlg->objectName() != QLatin1String("frmEditText"))
-                return;
-            seen = true;
-            auto* line = dlg->findChild<QLineEdit*>(QStringLiteral("txtContents"));
-            if (line)
-                line->setText(QStringLiteral("Corner Deli"));
-            auto* button = dlg->findChild<QPushButton*>(confirm ? QStringLiteral("cmdOK") : QStringLiteral("cmdCancel"));
-            if (button)
-                button->click();
-            else
-                static_cast<QDialog*>(dlg)->reject();
-        });
-        emit doc->labelView()->editTextRequested(textField);
-        QVERIFY(seen);
-        const FieldRecord& rec = doc->label().m_arrFields[textField];
-        if (!confirm) {
-            QCOMPARE(rec, before);
-            QVERIFY(!doc->IsModified());
-            return;
-        }
-        QCOMPARE(int(rec.iTextLine), 1);
-        QCOMPARE(rec.strText[1], QStringLiteral("Corner Deli"));
-        QVERIFY(doc->IsModified());
+        // Cancel in the text editor changes nothing; OK is one undoable edit.
+        const int shop = fieldOfType(FT_SHOPNAME);
+        const FieldRecord before = again->label().m_arrFields[shop];
+        answerTextEditor("Corner Deli", false);
+        emit again->labelView()->editTextRequested(shop);
+        QVERIFY(again->label().m_arrFields[shop] == before && !again->IsModified());
+        answerTextEditor("Corner Deli", true);
+        emit again->labelView()->editTextRequested(shop);
+        QVERIFY(again->label().m_arrFields[shop].strText[1] == "Corner Deli" && again->IsModified());
         w->Execute(Cmd::mnuEditUndo);
-        QCOMPARE(doc->label().m_arrFields[textField], before);
+        QCOMPARE(again->label().m_arrFields[shop], before);
+
+        // Export All asks for the three files in turn; a cancelled one is only skipped.
+        fileRequests.clear();
+        fileAnswers << path("x52.DAT") << std::nullopt << path("x61.DAT");
+        w->Execute(Cmd::mnuFileExportAll);
+        QCOMPARE(fileRequests.size(), 3);
+        QCOMPARE(fileRequests[0].title, text("frmMain", "msgExportFormatTo"));
+        QCOMPARE(fileRequests[1].title, text("frmMain", "msgExportTextTo"));
+        QCOMPARE(fileRequests[2].title, text("frmMain", "msgExportShopNameTo"));
+        QVERIFY(QFile::exists(path("x52.DAT")) && QFile::exists(path("x61.DAT")));
     }
 
-    void windowList()
+    void fileFiltersAndModelChooser()
     {
-        DocumentWindow* a = w->NewDocument(true);
-        DocumentWindow* b = w->NewDocument(true);
-        auto* menu = w->findChild<QMenu*>(QStringLiteral("mnuWindow"));
-        QVERIFY(menu);
-        emit menu->aboutToShow();
-        QList<QAction*> entries;
-        for (QAction* act : menu->actions())
-            if (act->data().toInt() == int(Cmd::mnuWindowList))
-                entries << act;
-        QCOMPARE(entries.size(), 2);
-        QVERIFY(entries[0]->text().endsWith(a->Caption()));
-        QVERIFY(entries[1]->isChecked());
-        entries[0]->trigger();
-        QCOMPARE(w->activeDocument(), a);
-        // Refilled, not appended to, each time the menu opens.
-        emit menu->aboutToShow();
-        int count = 0;
-        for (QAction* act : menu->actions())
-            count += act->data().toInt() == int(Cmd::mnuWindowList);
-        QCOMPARE(count, 2);
-        Q_UNUSED(b);
-    }
+        QCOMPARE(QtFileFilter(kFormatFileFilter), "Quillon File(*.QLF);;All Files (*.*)");
+        QCOMPARE(QtFileFilter(kDataFileFilter), "Data Files (*.DAT);;All Files (*.*)");   // trailing bars
+        QCOMPARE(QtFileFilter("Labels|*.QLF;*.qlf"), "Labels (*.QLF *.qlf)");   // a list without parentheses
+        QCOMPARE(QtFileFilter("Labels|*.QLF|Other"), "Labels (*.QLF)");   // an odd count drops the last
 
-    void fileFilters_data()
-    {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QString>("qt");
-        QTest::newRow("format files") << kFormatFileFilter << QStringLiteral("Quillon File(*.QLF);;All Files (*.*)");
-        QTest::newRow("data files, trailing bars") << kDataFileFilter << QStringLiteral("Data Files (*.DAT);;All Files (*.*)");
-        QTest::newRow("pattern list without parentheses") << QStringLiteral("Labels|*.QLF;*.qlf")
-                                                            << QStringLiteral("Labels (*.QLF *.qlf)");
-        QTest::newRow("odd count drops the last") << QStringLiteral("Labels|*.QLF|Other") << QStringLiteral("Labels (*.QLF)");
-    }
-
-    void fileFilters()
-    {
-        QFETCH(QString, filter);
-        QFETCH(QString, qt);
-        QCOMPARE(QtFileFilter(filter), qt);
-    }
-
-    void modelChooser()
-    {
-        const Tables& t = env.ctx.tables;
-        QVERIFY(t.g_arrScaleModel.size() >= 2);
+        const Tables& t = ctx.tables;
         LabelTypeDialog chooser(t);
         QCOMPARE(chooser.cboScaleModal->count(), int(t.g_arrScaleModel.size()));
         for (int i = 0; i < t.g_arrScaleModel.size(); ++i)
             QCOMPARE(chooser.cboScaleModal->itemText(i), t.g_arrScaleModel[i].SCALE_NAME);
-        QCOMPARE(chooser.cboScaleModal->currentIndex(), 0);
         chooser.cboScaleModal->setCurrentIndex(1);
-        // Closed without OK: the first model stays chosen.
-        chooser.reject();
+        chooser.reject();   // closed without OK: the first model stays chosen
         QCOMPARE(int(chooser.m_iScaleModelIndex), 0);
-        auto* ok = chooser.findChild<QPushButton*>();
-        QVERIFY(ok);
-        ok->click();
+        chooser.findChild<QPushButton*>()->click();
         QCOMPARE(int(chooser.m_iScaleModelIndex), 1);
     }
 
-    void panesAndStatusBarToggle()
+    void labelOutput_data()
     {
-        for (Cmd id : {Cmd::mnuViewStatusBar, Cmd::panPLUFields, Cmd::panProperty}) {
-            QVERIFY(w->action(id)->isChecked());
-            w->Execute(id);
-            QVERIFY2(!w->action(id)->isChecked(), qPrintable(QString::number(int(id))));
-            w->Execute(id);
-            QVERIFY(w->action(id)->isChecked());
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<QString>("name");   // empty: the user cancels the file or print dialog
+        QTest::addColumn<float>("zoom");
+        QTest::addColumn<int>("hMM");        // of a label 58 mm wide
+        QTest::addColumn<bool>("written");
+        const int pdf = int(Cmd::mnuFileExportPdf), png = int(Cmd::mnuFileExportPng);
+        const int print = int(Cmd::mnuFilePrint), preview = int(Cmd::mnuFilePrintPreview);
+        QTest::newRow("pdf") << pdf << "label.pdf" << 1.0f << 40 << true;
+        QTest::newRow("pdf at zoom keeps true size") << pdf << "z.pdf" << 3.0f << 40 << true;
+        QTest::newRow("png at 100%") << png << "label.png" << 1.0f << 40 << true;
+        QTest::newRow("png at 250%") << png << "big.png" << 2.5f << 40 << true;
+        QTest::newRow("pdf cancelled") << pdf << "" << 1.0f << 40 << false;
+        QTest::newRow("png cancelled") << png << "" << 1.0f << 40 << false;
+        QTest::newRow("pdf into a missing folder") << pdf << "no/such/x.pdf" << 1.0f << 40 << false;
+        QTest::newRow("png into a missing folder") << png << "no/such/x.png" << 1.0f << 40 << false;
+        QTest::newRow("preview") << preview << "preview.pdf" << 1.0f << 40 << true;
+        QTest::newRow("preview taller than wide") << preview << "tall.pdf" << 1.0f << 90 << true;
+        QTest::newRow("print") << print << "print.pdf" << 1.0f << 40 << true;
+        QTest::newRow("print taller than wide, zoomed") << print << "print100.pdf" << 2.0f << 100 << true;
+        QTest::newRow("print cancelled") << print << "" << 1.0f << 40 << false;
+        QTest::newRow("print without a label size") << print << "nosize.pdf" << 1.0f << -5 << false;
+    }
+
+    // Printed and exported at the label's own size, one page, whatever the zoom; the
+    // picture as the canvas shows it. A failure is said once; a cancel says nothing.
+    void labelOutput()
+    {
+        QFETCH(int, cmd);
+        QFETCH(QString, name);
+        QFETCH(float, zoom);
+        QFETCH(int, hMM);
+        QFETCH(bool, written);
+        DocumentWindow* doc = w->NewDocument(true);
+        doc->label().m_iHoriRulerWidth = 58;
+        doc->label().m_iVertRulerHeight = qint16(hMM);
+        for (int f = 0; f < 3; ++f)
+            doc->ToggleField(f);
+        doc->ApplyLabelScale(zoom);
+        const bool modified = doc->IsModified();
+        const bool printing = Cmd(cmd) == Cmd::mnuFilePrint || Cmd(cmd) == Cmd::mnuFilePrintPreview;
+        const QString file = path(name.isEmpty() ? "cancelled.pdf" : name);
+        fileAnswers << (name.isEmpty() ? std::nullopt : std::optional(file));
+        int pages = -1;
+        const auto toPdf = [&](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(file);
+        };
+        w->SetPreviewRunner([&](QPrintPreviewDialog& dlg) {
+            auto* view = dlg.findChild<QPrintPreviewWidget*>();
+            view->updatePreview();
+            pages = view->pageCount();
+            toPdf(*dlg.printer());
+            emit dlg.paintRequested(dlg.printer());
+        });
+        w->SetPrintDialogRunner([&](QPrinter& printer) {
+            printer.setPageSize(QPageSize(QPageSize::A4));   // the user picks another paper
+            toPdf(printer);
+            return !name.isEmpty();
+        });
+        w->Execute(Cmd(cmd));
+        QCOMPARE(fileRequests.size(), printing ? 0 : 1);
+        QCOMPARE(pages, Cmd(cmd) == Cmd::mnuFilePrintPreview ? 1 : -1);
+        QCOMPARE(reporter.entries.size(), !written && !name.isEmpty() ? 1 : 0);
+        QVERIFY(doc->IsModified() == modified && QFileInfo::exists(file) == written);
+        if (written && Cmd(cmd) == Cmd::mnuFileExportPng) {
+            const QImage img(file);
+            QCOMPARE(img.size(), RenderLabelToImage(doc->label(), doc->m_sngLabelScale()).size());
+            QVERIFY(qAbs(img.width() - 1 - 58 * zoom * RenderScreenDpi() / 25.4) <= 1.0);
+            QVERIFY(countPixels(img, [](QRgb p) { return qGray(p) < 128; }) > 0);
+        } else if (written) {
+            QVERIFY(pdfPageIs(file, 58, hMM));
         }
+        // Nothing beside the file is left behind by the atomic save.
+        QVERIFY(!written || QDir(tmp.path()).entryList({name + "*"}, QDir::Files).size() == 1);
+    }
+
+    void csvButtons_data()
+    {
+        QTest::addColumn<QString>("csv");      // "{m}": a model name of the tables
+        QTest::addColumn<int>("added");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<int>("icon");         // of the import's message
+        QTest::addColumn<QString>("exportTo");
+        const int warn = QMessageBox::Warning, info = QMessageBox::Information, crit = QMessageBox::Critical;
+        QTest::newRow("valid, duplicate, invalid")
+            << "Number,Address,Model\r\n11,127.0.0.11,{m}\r\n12,127.0.0.12,{m}\r\n11,127.0.0.11,{m}\r\n"
+               "5,300.1.2.5,{m}\r\n6,127.0.0.0,{m}\r\n" << 2 << 3 << warn << "out.csv";
+        QTest::newRow("all valid") << "Number,Address,Model\n21,127.0.0.21,{m}\n" << 1 << 0 << info << "out.csv";
+        QTest::newRow("unknown model changes nothing")
+            << "Number,Address,Model\n31,127.0.0.31,{m}\n32,127.0.0.32,No Such Model\n" << 0 << 0 << crit << "out.csv";
+        QTest::newRow("not csv changes nothing")
+            << "Number,Address,Model\n41,\"127.0.0.41,{m}\n" << 0 << 0 << crit << "out.csv";
+        QTest::newRow("no header") << "51,127.0.0.51,{m}\n" << 0 << 0 << crit << "out.csv";
+        QTest::newRow("export into a missing folder")
+            << "Number,Address,Model\n61,127.0.0.61,{m}\n" << 1 << 0 << info << "no/such/out.csv";
+    }
+
+    // The user's path: scale list from the menu, Import CSV, then Export CSV.
+    void csvButtons()
+    {
+        QFETCH(QString, csv);
+        QFETCH(int, added);
+        QFETCH(int, skipped);
+        QFETCH(int, icon);
+        QFETCH(QString, exportTo);
+        const QString in = path("scales-in.csv"), out = path(exportTo);
+        writeFile(in, csv.replace("{m}", ctx.tables.g_arrScaleModel.first().SCALE_NAME).toUtf8());
+        QFile::remove(out);
+        const QList<ScaleRow> before = ListScales(ctx.db());
+        fileAnswers << in << out;
+        int rowsBefore = -1, rowsAfter = -1;
+        QTimer::singleShot(0, [&] {
+            auto* dlg = qobject_cast<ScaleListDialog*>(QApplication::activeModalWidget());
+            rowsBefore = dlg->lvwScale->topLevelItemCount();
+            QTest::mouseClick(dlg->cmdImportCsv, Qt::LeftButton);
+            rowsAfter = dlg->lvwScale->topLevelItemCount();
+            QTest::mouseClick(dlg->cmdExportCsv, Qt::LeftButton);
+            dlg->accept();
+        });
+        w->Execute(Cmd::mnuEditOption);
+        const QList<ScaleRow> now = ListScales(ctx.db());
+        QVERIFY(rowsBefore == before.size() && rowsAfter == now.size() && now.size() == before.size() + added);
+        QVERIFY(fileRequests.size() == 2 && fileRequests[0].filter.contains("*.csv") && fileRequests[1].save);
+        // One message for the import, one for the export.
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(int(messages[0].first), icon);
+        QVERIFY(messages[0].second.startsWith(icon == QMessageBox::Critical
+                                                  ? text("frmScaleConfig", "msgCsvImportFailed")
+                                                  : text("frmScaleConfig", "msgCsvImported").arg(added).arg(skipped)));
+        const bool exported = !exportTo.contains(u'/');
+        QCOMPARE(messages[1].first, exported ? QMessageBox::Information : QMessageBox::Critical);
+        // The exported file holds the list as it now stands, and reads back.
+        QFile f(out);
+        QCOMPARE(f.open(QIODevice::ReadOnly), exported);
+        if (exported) {
+            QString why;
+            const auto records = ParseCsv(f.readAll(), &why);
+            QVERIFY2(records && records->size() == now.size() + 1, qPrintable(why));
+            for (const ScaleRow& r : now)
+                QVERIFY(std::any_of(records->begin(), records->end(), [&](auto& rec) { return rec.value(1) == r.SC_IP; }));
+        }
+        // Leave the list as it was for the next row.
+        for (const ScaleRow& r : now)
+            if (std::none_of(before.begin(), before.end(), [&](const ScaleRow& b) { return b.SC_IP == r.SC_IP; }))
+                DeleteScale(ctx.db(), r.SC_IP);
+    }
+
+    // Drawn at the device's pixels: a 2x picture has four times the pixels, is not blank,
+    // and differs from the other pictures and from its disabled look; the toolbar carries them.
+    void icons()
+    {
+        for (qreal dpr : {1.0, 2.0}) {
+            QList<QImage> seen;
+            for (CommandIcon kind : {CommandIcon::ZoomIn, CommandIcon::ZoomOut, CommandIcon::SendToScale,
+                                     CommandIcon::ReceiveFromScale, CommandIcon::ScaleList}) {
+                const QIcon icon = MakeCommandIcon(kind);
+                const QPixmap pm = icon.pixmap(QSize(24, 24), dpr);
+                const QImage img = pm.toImage();
+                const int painted = countPixels(img, [](QRgb p) { return qAlpha(p) > 0; });
+                QVERIFY(pm.devicePixelRatio() == dpr && pm.size() == QSize(24, 24) * dpr);
+                QVERIFY2(painted > img.width() * img.height() / 10 && painted < img.width() * img.height(),
+                         qPrintable(QString::number(painted)));
+                QVERIFY(icon.pixmap(QSize(24, 24), dpr, QIcon::Disabled).toImage() != img && !seen.contains(img));
+                seen << img;
+            }
+            QCOMPARE(w->action(Cmd::tlbZoomIn)->icon().pixmap(QSize(24, 24), dpr).toImage(), seen[0]);
+        }
+    }
+
+    // The choice, and text that stays readable on the dark palette's backgrounds.
+    void themeChoice()
+    {
+        const QByteArray oldQ = qgetenv("QUILLON_THEME"), oldG = qgetenv("GTK_THEME");
+        for (const auto& [quillon, gtk, dark] : {std::tuple("dark", "", true), {"light", "Adwaita:dark", false},
+                                                 {"", "Adwaita:dark", true}, {"", "Adwaita", false}}) {
+            qputenv("QUILLON_THEME", quillon);
+            qputenv("GTK_THEME", gtk);
+            QVERIFY2(WantsDarkTheme() == dark, gtk);
+        }
+        qputenv("QUILLON_THEME", oldQ);
+        qputenv("GTK_THEME", oldG);
+        const QPalette p = DarkPalette();
+        QVERIFY(p.color(QPalette::Window).lightness() < 100);
+        QVERIFY(p.color(QPalette::WindowText).lightness() - p.color(QPalette::Window).lightness() > 120);
+        QVERIFY(p.color(QPalette::Text).lightness() - p.color(QPalette::Base).lightness() > 120);
     }
 };
 

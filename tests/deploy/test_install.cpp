@@ -3,14 +3,8 @@
 // Also where the root folder goes for writable and read-only trees.
 #include "context/appcontext.h"
 #include "platform/errorreport.h"
-
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QProcess>
-#include <QHash>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <algorithm>
 
 using namespace quillon;
 
@@ -30,264 +24,179 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Adds or drops the write bits of a whole tree.
-void setTreeWritable(const QString& top, bool writable)
+// Adds or drops the write bits of a folder, or of a whole tree.
+void setWritable(const QString& top, bool writable, bool tree = true)
 {
     const QFileDevice::Permissions w = QFileDevice::WriteOwner | QFileDevice::WriteUser;
-    QDirIterator it(top, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
     QStringList paths{top};
-    while (it.hasNext())
+    for (QDirIterator it(top, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+         tree && it.hasNext();)
         paths << it.next();
-    for (const QString& p : paths) {
-        const QFileDevice::Permissions perms = QFile::permissions(p);
-        QFile::setPermissions(p, writable ? perms | w
-                                          : perms & ~(w | QFileDevice::WriteGroup | QFileDevice::WriteOther));
-    }
+    for (const QString& p : paths)
+        QFile::setPermissions(p, writable ? QFile::permissions(p) | w
+                                          : QFile::permissions(p) & ~(w | QFileDevice::WriteGroup | QFileDevice::WriteOther));
 }
-
-const QFileDevice::Permissions kReadOnlyDir = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                                              | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
-const QFileDevice::Permissions kWritableDir = kReadOnlyDir | QFileDevice::WriteOwner;
 
 } // namespace
 
 class TestInstall : public QObject {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-
-    void resolvePaths_data();
-    void resolvePaths();
-    void perUserRootFromTemplates();
-
-    void installedLayout_data();
-    void installedLayout();
-    void desktopEntry();
-    void readOnlyInstallRunsFromUserRoot();
-
-private:
-    // Runs an installed program with a home of its own; exit code, -1 on a crash or hang.
-    int runInstalled(const QString& program, const QStringList& args, QByteArray* output);
 
     QTemporaryDir m_tmp;
-    QString m_prefix;
-    QString m_home;
-};
+    const QString m_home = m_tmp.filePath("home"), m_prefix = m_tmp.filePath("prefix");
+    const QString m_user = m_home + "/data/Quillon/Quillon/";   // the per-user root folder
 
-void TestInstall::initTestCase()
-{
-    QVERIFY(m_tmp.isValid());
-    m_home = m_tmp.filePath("home");
-    QDir().mkpath(m_home + "/runtime");
-    QFile::setPermissions(m_home + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_DATA_HOME", (m_home + "/data").toUtf8());
-
-    m_prefix = m_tmp.filePath("prefix");
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral(QUILLON_CMAKE_COMMAND),
-            {QStringLiteral("--install"), QStringLiteral(QUILLON_BINARY_DIR), QStringLiteral("--prefix"), m_prefix});
-    QVERIFY(p.waitForFinished(120000));
-    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, p.readAll().constData());
-}
-
-void TestInstall::cleanupTestCase()
-{
-    // So that the temporary folder can go, also for a user who is not root.
-    if (!m_prefix.isEmpty() && QFileInfo::exists(m_prefix))
-        setTreeWritable(m_prefix, true);
-}
-
-void TestInstall::resolvePaths_data()
-{
-    QTest::addColumn<bool>("programWritable");
-    QTest::addColumn<bool>("rootWritable");
-    QTest::addColumn<bool>("perUser");
-    QTest::newRow("writable tree") << true << true << false;
-    QTest::newRow("program folder read-only") << false << true << true;
-    QTest::newRow("root folder read-only") << true << false << true;
-    QTest::newRow("both read-only") << false << false << true;
-}
-
-void TestInstall::resolvePaths()
-{
-    QFETCH(bool, programWritable);
-    QFETCH(bool, rootWritable);
-    QFETCH(bool, perUser);
-    QTemporaryDir dir;
-    const QString root = dir.filePath("root");
-    const QString bin = root + "/bin";
-    QDir().mkpath(bin);
-    QFile::setPermissions(bin, programWritable ? kWritableDir : kReadOnlyDir);
-    QFile::setPermissions(root, rootWritable ? kWritableDir : kReadOnlyDir);
-
-    const RuntimePaths p = ResolveRuntimePaths(bin);
-    QFile::setPermissions(root, kWritableDir);
-    QFile::setPermissions(bin, kWritableDir);
-
-    QCOMPARE(p.bPerUserRoot, perUser);
-    // The program's own files are always read where they were installed.
-    QCOMPARE(p.g_strAppPath, bin + "/");
-    const QString user = m_home + "/data/Quillon/Quillon/";
-    QCOMPARE(p.g_strRootPath, perUser ? user : root + "/");
-    QCOMPARE(p.g_strIniFile, p.g_strRootPath + "Vexo2005.INI");
-    QCOMPARE(p.g_strWorkPath, perUser ? user + "bin/" : bin + "/");
-}
-
-void TestInstall::perUserRootFromTemplates()
-{
-    QTemporaryDir dir;
-    const QString installed = dir.filePath("opt/");
-    writeAll(installed + "Vexo2005.INI", "[Setting]\r\nLanguage=Chinese\r\n");
-    writeAll(installed + "Database/language.sqlite", "shipped texts");
-    setTreeWritable(installed, false);
-
-    RuntimePaths p;
-    p.g_strRootPath = dir.filePath("user/");
-    p.g_strIniFile = p.g_strRootPath + "Vexo2005.INI";
-    p.g_strWorkPath = p.g_strRootPath + "bin/";
-    p.bPerUserRoot = true;
-    RecordingReporter reporter;
-    ScopedErrorReporter scoped(&reporter);
-    QVERIFY(PreparePerUserRoot(p, installed));
-    QVERIFY(QFileInfo(p.g_strWorkPath).isDir());
-    QCOMPARE(readAll(p.g_strIniFile), QByteArray("[Setting]\r\nLanguage=Chinese\r\n"));
-    QCOMPARE(readAll(p.g_strRootPath + "Database/language.sqlite"), QByteArray("shipped texts"));
-    QVERIFY(!QFileInfo::exists(p.g_strRootPath + "Database/VEXO2005.sqlite")); // made from the seeds later
-    // The copies can be written: the language menu writes the INI file.
-    QVERIFY(QFile::permissions(p.g_strIniFile) & QFileDevice::WriteOwner);
-    QVERIFY(QFile::permissions(p.g_strRootPath + "Database/language.sqlite") & QFileDevice::WriteOwner);
-
-    // The user's own settings are never replaced by the template.
-    writeAll(p.g_strIniFile, "[Setting]\r\nLanguage=Other\r\n");
-    QVERIFY(PreparePerUserRoot(p, installed));
-    QCOMPARE(readAll(p.g_strIniFile), QByteArray("[Setting]\r\nLanguage=Other\r\n"));
-    QVERIFY(reporter.entries.isEmpty());
-    setTreeWritable(installed, true);
-
-    // A root folder that cannot be made is reported and stops the start.
-    writeAll(dir.filePath("blocked"), "a file");
-    p.g_strRootPath = dir.filePath("blocked/user/");
-    p.g_strWorkPath = p.g_strRootPath + "bin/";
-    p.g_strIniFile = p.g_strRootPath + "Vexo2005.INI";
-    QVERIFY(!PreparePerUserRoot(p, installed));
-    QVERIFY(reporter.hasSource(QStringLiteral("MakeDir")));
-}
-
-void TestInstall::installedLayout_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("executable");
-    const QString program = QStringLiteral(QUILLON_PROGRAM_DIR_BUILD) + "/";
-    for (const char* exe : {"quillon", "quillon-convert", "vexowtcp", "scale-sim"})
-        if (QFile::exists(program + exe))
-            QTest::newRow(exe) << QStringLiteral("opt/quillon/bin/") + exe << true;
-    const QDir data(QStringLiteral(QUILLON_SOURCE_DIR) + "/data/program");
-    QDirIterator it(data.path(), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString rel = data.relativeFilePath(it.next());
-        QTest::newRow(qPrintable(rel)) << "opt/quillon/bin/" + rel << false;
-    }
-    QTest::newRow("INI template") << "opt/quillon/Vexo2005.INI" << false;
-    QTest::newRow("menu entry") << "usr/share/applications/quillon.desktop" << false;
-    QTest::newRow("icon 64") << "usr/share/icons/hicolor/64x64/apps/quillon.png" << false;
-    QTest::newRow("icon 256") << "usr/share/icons/hicolor/256x256/apps/quillon.png" << false;
-}
-
-void TestInstall::installedLayout()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, executable);
-    const QFileInfo f(m_prefix + "/" + path);
-    QVERIFY2(f.isFile(), qPrintable(f.filePath()));
-    QCOMPARE(f.isExecutable(), executable);
-    if (path.endsWith(".png")) {
-        const QByteArray png = readAll(f.filePath());
-        QVERIFY(png.startsWith("\x89PNG"));
-        // Width in the header: the folder names the size.
-        const int size = path.contains("256x256") ? 256 : 64;
-        QCOMPARE(int(quint8(png[18])) * 256 + quint8(png[19]), size);
-    }
-}
-
-void TestInstall::desktopEntry()
-{
-    // Read as the desktop does: "key=value" lines, where ";" is part of the value.
-    QHash<QString, QString> entry;
-    QString group;
-    for (const QByteArray& raw : readAll(m_prefix + "/usr/share/applications/quillon.desktop").split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(u'['))
-            group = line;
-        else if (group == "[Desktop Entry]" && line.contains(u'='))
-            entry.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
-    }
-    QCOMPARE(entry.value("Type"), QStringLiteral("Application"));
-    QCOMPARE(entry.value("Exec"), QStringLiteral("/opt/quillon/bin/quillon %F"));
-    QCOMPARE(entry.value("Icon"), QStringLiteral("quillon"));
-    QCOMPARE(entry.value("Terminal"), QStringLiteral("false"));
-    QVERIFY(!entry.value("Name").isEmpty());
-    QVERIFY(entry.value("Categories").endsWith(u';'));
-}
-
-int TestInstall::runInstalled(const QString& program, const QStringList& args, QByteArray* output)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("QUILLON_PROGRAM_DIR");
-    env.insert("HOME", m_home);
-    env.insert("XDG_DATA_HOME", m_home + "/data");
-    env.insert("XDG_CONFIG_HOME", m_home + "/config");
-    env.insert("XDG_RUNTIME_DIR", m_home + "/runtime");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert(kQuitAfterStartVariable, "200");
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.setWorkingDirectory(m_home);
-    p.start(m_prefix + "/opt/quillon/bin/" + program, args);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
+    // Runs an installed program with a home of its own; its exit code, -1 on a crash or hang.
+    int runInstalled(const QString& program, const QStringList& args = {})
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QUILLON_PROGRAM_DIR");
+        for (const auto& [name, value] : {std::pair<QString, QString>{"HOME", m_home}, {"XDG_DATA_HOME", m_home + "/data"},
+                                          {"XDG_CONFIG_HOME", m_home + "/config"}, {"XDG_RUNTIME_DIR", m_home + "/runtime"},
+                                          {"QT_QPA_PLATFORM", "offscreen"}, {kQuitAfterStartVariable, "200"}})
+            env.insert(name, value);
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.setWorkingDirectory(m_home);
+        p.start(m_prefix + "/opt/quillon/bin/" + program, args);
+        const bool finished = p.waitForFinished(60000);
+        if (!finished)
+            p.kill();
         p.waitForFinished();
-        *output = p.readAll();
-        return -1;
+        const int code = finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        if (code != 0)
+            qWarning().noquote() << program << "failed:" << p.readAll();
+        return code;
     }
-    *output = p.readAll();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
 
-void TestInstall::readOnlyInstallRunsFromUserRoot()
-{
-    const QString opt = m_prefix + "/opt/quillon";
-    if (!QFile::exists(opt + "/bin/quillon"))
-        QSKIP("The program is not built in this tree.");
-    setTreeWritable(opt, false);
-
-    QByteArray out;
-    QCOMPARE(runInstalled("quillon", {}, &out), 0);
-    const QString user = m_home + "/data/Quillon/Quillon/";
-    QVERIFY2(QFile::exists(user + "Vexo2005.INI"), out.constData());
-    QCOMPARE(readAll(user + "Vexo2005.INI"), readAll(opt + "/Vexo2005.INI"));
-    QVERIFY(QFile::exists(user + "Database/VEXO2005.sqlite"));
-    QVERIFY(QFile::exists(user + "Database/language.sqlite"));
-    QVERIFY(!QDir(user + "bin/log").entryList({"QLN2005_*.log"}, QDir::Files).isEmpty());
-    // Nothing was written into the installed tree.
-    QVERIFY(!QFileInfo::exists(opt + "/Database"));
-    QVERIFY(!QFileInfo::exists(opt + "/bin/log"));
-
-    // The user's settings survive the next start; the tools share the same root.
-    writeAll(user + "Vexo2005.INI", readAll(user + "Vexo2005.INI") + "\r\n; mine\r\n");
-    const QByteArray ini = readAll(user + "Vexo2005.INI");
-    QCOMPARE(runInstalled("quillon", {}, &out), 0);
-    QCOMPARE(readAll(user + "Vexo2005.INI"), ini);
-    if (QFile::exists(opt + "/bin/quillon-convert")) {
-        writeAll(m_home + "/in.csv", "Number,Address,Model\r\n7,10.0.0.7,QC-20 Counter\r\n");
-        QCOMPARE(runInstalled("quillon-convert", {"import-scales", m_home + "/in.csv"}, &out), 0);
-        QCOMPARE(runInstalled("quillon-convert", {"export-scales", m_home + "/out.csv"}, &out), 0);
-        QCOMPARE(readAll(m_home + "/out.csv"), readAll(m_home + "/in.csv"));
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tmp.isValid());
+        QDir().mkpath(m_home + "/runtime");
+        QFile::setPermissions(m_home + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_DATA_HOME", (m_home + "/data").toUtf8());
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(QUILLON_CMAKE_COMMAND, {"--install", QUILLON_BINARY_DIR, "--prefix", m_prefix});
+        QVERIFY(p.waitForFinished(120000));
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, p.readAll().constData());
     }
-    setTreeWritable(opt, true);
-}
+    // So that the temporary folder can go, also for a user who is not root.
+    void cleanupTestCase() { setWritable(m_prefix, true); }
+
+    // A program or root folder that cannot be written sends the root folder to the user's
+    // data folder; the program's own files are always read where they were installed.
+    void resolvePaths()
+    {
+        for (const bool programWritable : {true, false}) {
+            for (const bool rootWritable : {true, false}) {
+                QTemporaryDir dir;
+                const QString root = dir.filePath("root"), bin = root + "/bin";
+                QDir().mkpath(bin);
+                setWritable(bin, programWritable, false);
+                setWritable(root, rootWritable, false);
+                const RuntimePaths p = ResolveRuntimePaths(bin);
+                setWritable(root, true);
+                const bool perUser = !programWritable || !rootWritable;
+                QCOMPARE(p.bPerUserRoot, perUser);
+                QCOMPARE(p.g_strAppPath, bin + "/");
+                QCOMPARE(p.g_strRootPath, perUser ? m_user : root + "/");
+                QCOMPARE(p.g_strIniFile, p.g_strRootPath + "Vexo2005.INI");
+                QCOMPARE(p.g_strWorkPath, perUser ? m_user + "bin/" : bin + "/");
+            }
+        }
+    }
+
+    void perUserRootFromTemplates()
+    {
+        QTemporaryDir dir;
+        const QString installed = dir.filePath("opt/");
+        writeAll(installed + "Vexo2005.INI", "[Setting]\r\nLanguage=Chinese\r\n");
+        writeAll(installed + "Database/language.sqlite", "shipped texts");
+        setWritable(installed, false);
+        RuntimePaths p;
+        const auto userRootAt = [&](const QString& root) {
+            p = {{}, root, root + "Vexo2005.INI", root + "bin/", true};
+        };
+        userRootAt(dir.filePath("user/"));
+        RecordingReporter reporter;
+        ScopedErrorReporter scoped(&reporter);
+        QVERIFY(PreparePerUserRoot(p, installed) && QFileInfo(p.g_strWorkPath).isDir());
+        QCOMPARE(readAll(p.g_strRootPath + "Database/language.sqlite"), QByteArray("shipped texts"));
+        QVERIFY(!QFileInfo::exists(p.g_strRootPath + "Database/VEXO2005.sqlite"));   // made from the seeds later
+        // The copies can be written: the language menu writes the INI file.
+        QVERIFY(QFile::permissions(p.g_strIniFile) & QFileDevice::WriteOwner);
+        QVERIFY(QFile::permissions(p.g_strRootPath + "Database/language.sqlite") & QFileDevice::WriteOwner);
+        // The user's own settings are never replaced by the template.
+        writeAll(p.g_strIniFile, "[Setting]\r\nLanguage=Other\r\n");
+        QVERIFY(PreparePerUserRoot(p, installed) && reporter.entries.isEmpty());
+        QCOMPARE(readAll(p.g_strIniFile), QByteArray("[Setting]\r\nLanguage=Other\r\n"));
+        setWritable(installed, true);
+        // A root folder that cannot be made is reported and stops the start.
+        writeAll(dir.filePath("blocked"), "a file");
+        userRootAt(dir.filePath("blocked/user/"));
+        QVERIFY(!PreparePerUserRoot(p, installed) && reporter.hasSource("MakeDir"));
+    }
+
+    // Programs, data files, INI template, menu entry and icons land where the desktop looks.
+    void installedLayout()
+    {
+        QHash<QString, bool> expected;   // path under the prefix, executable
+        for (const QString exe : {"quillon", "quillon-convert", "vexowtcp", "scale-sim"})
+            if (QFile::exists(QUILLON_PROGRAM_DIR_BUILD "/" + exe))
+                expected.insert("opt/quillon/bin/" + exe, true);
+        const QDir data(QUILLON_SOURCE_DIR "/data/program");
+        for (QDirIterator it(data.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            expected.insert("opt/quillon/bin/" + data.relativeFilePath(it.next()), false);
+        for (const QString f : {"opt/quillon/Vexo2005.INI", "usr/share/applications/quillon.desktop",
+                                "usr/share/icons/hicolor/64x64/apps/quillon.png",
+                                "usr/share/icons/hicolor/256x256/apps/quillon.png"})
+            expected.insert(f, false);
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            const QFileInfo f(m_prefix + "/" + it.key());
+            QVERIFY2(f.isFile() && f.isExecutable() == it.value(), qPrintable(f.filePath()));
+        }
+        // The icon's width in its header is the size its folder names.
+        for (int size : {64, 256}) {
+            const QByteArray png = readAll(m_prefix + QString("/usr/share/icons/hicolor/%1x%1/apps/quillon.png").arg(size));
+            QVERIFY(png.startsWith("\x89PNG") && quint8(png[18]) * 256 + quint8(png[19]) == size);
+        }
+        // Read as the desktop does: "key=value" lines, where ";" is part of the value.
+        const QByteArrayList entry = readAll(m_prefix + "/usr/share/applications/quillon.desktop").split('\n');
+        for (const char* line : {"[Desktop Entry]", "Type=Application", "Exec=/opt/quillon/bin/quillon %F",
+                                 "Icon=quillon", "Terminal=false"})
+            QVERIFY2(entry.contains(line), line);
+        QVERIFY(std::any_of(entry.begin(), entry.end(), [](auto& l) { return l.startsWith("Categories=") && l.endsWith(';'); }));
+    }
+
+    void readOnlyInstallRunsFromUserRoot()
+    {
+        const QString opt = m_prefix + "/opt/quillon";
+        if (!QFile::exists(opt + "/bin/quillon"))
+            QSKIP("The program is not built in this tree.");
+        setWritable(opt, false);
+        QCOMPARE(runInstalled("quillon"), 0);
+        QCOMPARE(readAll(m_user + "Vexo2005.INI"), readAll(opt + "/Vexo2005.INI"));
+        QVERIFY(QFile::exists(m_user + "Database/VEXO2005.sqlite") && QFile::exists(m_user + "Database/language.sqlite"));
+        QVERIFY(!QDir(m_user + "bin/log").entryList({"QLN2005_*.log"}, QDir::Files).isEmpty());
+        // Nothing was written into the installed tree.
+        QVERIFY(!QFileInfo::exists(opt + "/Database") && !QFileInfo::exists(opt + "/bin/log"));
+        // The user's settings survive the next start; the tools share the same root.
+        writeAll(m_user + "Vexo2005.INI", readAll(m_user + "Vexo2005.INI") + "\r\n; mine\r\n");
+        const QByteArray ini = readAll(m_user + "Vexo2005.INI");
+        QCOMPARE(runInstalled("quillon"), 0);
+        QCOMPARE(readAll(m_user + "Vexo2005.INI"), ini);
+        if (QFile::exists(opt + "/bin/quillon-convert")) {
+            writeAll(m_home + "/in.csv", "Number,Address,Model\r\n7,10.0.0.7,QC-20 Counter\r\n");
+            QCOMPARE(runInstalled("quillon-convert", {"import-scales", m_home + "/in.csv"}), 0);
+            QCOMPARE(runInstalled("quillon-convert", {"export-scales", m_home + "/out.csv"}), 0);
+            QCOMPARE(readAll(m_home + "/out.csv"), readAll(m_home + "/in.csv"));
+        }
+        setWritable(opt, true);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestInstall)
 #include "test_install.moc"
