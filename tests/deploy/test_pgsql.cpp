@@ -84,7 +84,8 @@ class TestPgsql : public QObject {
                 continue;
             const int port = probe.serverPort();
             probe.close();
-            const QString options = QString("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(port).arg(m_pg.path());
+            const QString options =
+                QString("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(port).arg(m_pg.path());
             const QString failed = pg("pg_ctl", {"-D", m_pg.filePath("data"), "-l", m_pg.filePath("server.log"), "-w",
                                                  "-t", "60", "-o", options, "start"});
             if (failed.isEmpty())
