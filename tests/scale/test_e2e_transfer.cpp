@@ -9,6 +9,7 @@
 #include "model/label.h"
 #include "scale/scalepickerdialog.h"
 
+#include <QSignalSpy>
 #include <QTreeWidget>
 
 using namespace quillon;
@@ -31,16 +32,14 @@ struct E2E : TransferHarness {
         if (!ctx.LoadFieldCatalogue() || !QFile::copy(transfertest::driverPath(), programDir + QStringLiteral("vexowtcp")))
             return false;
         label = std::make_unique<Label>(ctx.tables);
+        label->m_iFormatNo = 7;
         for (int i = 0; i < label->fieldCount(); ++i) {
             FieldRecord& r = label->m_arrFields[i];
             r.bUsed = i < 4 || label->fieldType(i) == FT_TEXT || label->fieldType(i) == FT_SHOPNAME;
-            if (r.bUsed && i >= 4) {
-                r.iTextLine = 2;
-                r.strText[1] = QStringLiteral("Fresh bread %1").arg(i);
-                r.strText[2] = QStringLiteral("Line two");
-            }
+            r.iTextLine = 2;
+            r.strText[1] = QStringLiteral("Fresh bread %1").arg(i);
+            r.strText[2] = QStringLiteral("Line two");
         }
-        label->m_iFormatNo = 7;
         cb.exportFormatData = [this](const QString& path) { return bool(ExportFormatData(*label, path)); };
         cb.exportTextData = [this](const QString& path, int type) { return bool(ExportTextData(*label, path, type)); };
         cb.importReceivedData = [this](const QString& f, const QString& t, const QString& s, int model) {
@@ -109,8 +108,17 @@ void TestE2ETransfer::sendToScales()
         t.addScale(i + 1, list[i], 1);
     // A result left over from before must not count.
     QVERIFY(transfertest::writeAll(t.ctl->ResultFile(), "127.0.3.3:0"));
+    QSignalSpy busy(t.ctl.get(), &TransferController::busyChanged);
+    QSignalSpy progress(t.ctl.get(), &TransferController::progressChanged);
     t.acceptPicker();
-    QVERIFY(t.run(&TransferController::SendToScales));
+    t.ctl->SendToScales();
+    QVERIFY(t.ctl->busy());
+    // A second command while one runs is not started.
+    t.ctl->SendToScales();
+    t.ctl->ReceiveFromScale();
+    QVERIFY(QTest::qWaitFor([&] { return !t.ctl->busy(); }, 40000));
+    QCOMPARE(busy.size(), 2);
+    QCOMPARE(progress.last().mid(0, 2), (QVariantList{9, 9}));
     const QString failures = t.line(list[3], 2) + t.line(list[0], 6) + t.line(list[4], 6);
     QCOMPARE(t.popups.size(), 1);
     QCOMPARE(t.popups[0].message, t.sendReport(QStringList(3, failures)));

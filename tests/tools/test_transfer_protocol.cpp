@@ -8,44 +8,39 @@ class TransferProtocolTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void frameRoundTrip_data();
     void frameRoundTrip();
     void malformedHeader();
     void dottedAddress();
     void iniPort();
 };
 
-void TransferProtocolTest::frameRoundTrip_data()
-{
-    QTest::addColumn<bool>("request");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QByteArray>("payload");
-    QTest::newRow("write format") << true << int(Op::Write) << 52 << QByteArray("0102ABCD\r\n");
-    QTest::newRow("read, empty") << true << int(Op::Read) << 61 << QByteArray();
-    QTest::newRow("reply with binary bytes") << false << int(Status::Ok) << 56 << QByteArray("\0\xff\r\nQSCL\x01", 10);
-    QTest::newRow("no data") << false << int(Status::NoData) << 56 << QByteArray();
-    QTest::newRow("length needs all four bytes") << false << int(Status::Ok) << 52 << QByteArray(0x01020304 & 0x3FFFF, 'A');
-}
-
 void TransferProtocolTest::frameRoundTrip()
 {
-    QFETCH(bool, request);
-    QFETCH(int, code);
-    QFETCH(int, type);
-    QFETCH(QByteArray, payload);
-    const QByteArray frame = request ? encodeRequest(Op(code), std::uint8_t(type), payload)
-                                     : encodeReply(Status(code), std::uint8_t(type), payload);
-    QCOMPARE(frame.size(), kHeaderSize + payload.size());
-    Header h;
-    // Every prefix of the header asks for more, never misreads.
-    for (int n = 0; n < kHeaderSize; ++n)
-        QCOMPARE(parseHeader(frame.left(n), &h), ParseResult::NeedMore);
-    QCOMPARE(parseHeader(frame, &h), ParseResult::Ok);
-    QCOMPARE(int(h.code), code);
-    QCOMPARE(int(h.type), type);
-    QCOMPARE(qsizetype(h.length), payload.size());
-    QCOMPARE(frame.mid(kHeaderSize), payload);
+    const struct {
+        bool request;
+        int code, type;
+        QByteArray payload;
+    } cases[] = {
+        {true, int(Op::Write), 52, "0102ABCD\r\n"},
+        {true, int(Op::Read), 61, {}},
+        {false, int(Status::Ok), 56, QByteArray("\0\xff\r\nQSCL\x01", 10)}, // binary bytes
+        {false, int(Status::NoData), 56, {}},
+        {false, int(Status::Ok), 52, QByteArray(0x01020304 & 0x3FFFF, 'A')}, // length needs all four bytes
+    };
+    for (const auto &c : cases) {
+        const QByteArray frame = c.request ? encodeRequest(Op(c.code), std::uint8_t(c.type), c.payload)
+                                           : encodeReply(Status(c.code), std::uint8_t(c.type), c.payload);
+        QCOMPARE(frame.size(), kHeaderSize + c.payload.size());
+        Header h;
+        // Every prefix of the header asks for more, never misreads.
+        for (int n = 0; n < kHeaderSize; ++n)
+            QCOMPARE(parseHeader(frame.left(n), &h), ParseResult::NeedMore);
+        QCOMPARE(parseHeader(frame, &h), ParseResult::Ok);
+        QCOMPARE(int(h.code), c.code);
+        QCOMPARE(int(h.type), c.type);
+        QCOMPARE(qsizetype(h.length), c.payload.size());
+        QCOMPARE(frame.mid(kHeaderSize), c.payload);
+    }
 }
 
 static QByteArray header(const char *magic, int version, quint32 length)
