@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 
 using namespace quillon;
 
@@ -28,9 +29,6 @@ INSERT INTO tbl_LANGUAGE VALUES ('quillon.exe', 'frmMain.Caption', 'Designer', N
 INSERT INTO tbl_LANGUAGE VALUES ('OTHER.EXE', 'Global.OnlyElsewhere', 'x', 'x', 'x');
 )";
 
-const char* kLanguageSeed2 = R"(INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'Global.Second', 'From the second seed', 'b', 'c');
-)";
-
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
@@ -44,23 +42,31 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Runs statements on a database file through a connection of its own.
-bool runOn(const QString& path, const QStringList& statements)
+// Runs statements on a database file through a connection of its own; `held`
+// runs while the connection is still open.
+bool runOn(const QString& path, const QStringList& statements, const std::function<void()>& held = {})
 {
-    const QString conn = QStringLiteral("test-helper");
     bool ok = true;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-helper"));
         db.setDatabaseName(path);
         ok = db.open();
         QSqlQuery q(db);
         for (const QString& s : statements)
             ok = ok && q.exec(s);
+        if (held)
+            held();
         q.finish();
         db.close();
     }
-    QSqlDatabase::removeDatabase(conn);
+    QSqlDatabase::removeDatabase(QStringLiteral("test-helper"));
     return ok;
+}
+
+int count(Database& db, const QString& sql, const QVariantList& values = {})
+{
+    auto q = db.QueryVexoDB(sql, values);
+    return q && q->next() ? q->value(0).toInt() : -1;
 }
 
 } // namespace
@@ -79,9 +85,13 @@ private:
             lines << e.source + QStringLiteral(":    ") + e.description;
         return lines.join(QLatin1Char('\n')).toUtf8();
     }
-
-    // A root folder whose Database folder does not exist yet.
-    QString freshRoot(QTemporaryDir& dir) { return dir.path() + QLatin1Char('/'); }
+    // Opens the databases below `dir` (a root whose Database folder need not exist) from the test seeds.
+    bool open(Database& db, const QTemporaryDir& dir, const QString& language = QStringLiteral("English"))
+    {
+        db.setSeedFolder(m_seeds.path());
+        db.setLanguage(language);
+        return db.OpenDatabases(dir.path() + QLatin1Char('/'));
+    }
 
 private slots:
     void initTestCase()
@@ -89,7 +99,8 @@ private slots:
         SetErrorReporter(&m_reporter);
         writeFile(m_seeds.filePath(QStringLiteral("vexo2005.sql")), kMainSeed);
         writeFile(m_seeds.filePath(QStringLiteral("language.sql")), kLanguageSeed);
-        writeFile(m_seeds.filePath(QStringLiteral("language-2.sql")), kLanguageSeed2);
+        writeFile(m_seeds.filePath(QStringLiteral("language-2.sql")),
+                  "INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'Global.Second', 'From the second seed', 'b', 'c');\n");
     }
     void cleanupTestCase() { SetErrorReporter(nullptr); }
     void init() { m_reporter.clear(); }
@@ -97,208 +108,133 @@ private slots:
     void seedsCreateBothFilesOnce()
     {
         QTemporaryDir dir;
-        const QString root = freshRoot(dir);
-        Database db;
+        const QString folder = dir.filePath(QStringLiteral("Database/"));
         {
-            db.setSeedFolder(m_seeds.path());
-            QVERIFY(db.OpenDatabases(root));
-            QVERIFY(QFileInfo(root + QStringLiteral("Database/VEXO2005.sqlite")).isFile());
-            QVERIFY(QFileInfo(root + QStringLiteral("Database/language.sqlite")).isFile());
-            QVERIFY(!QFileInfo::exists(root + QStringLiteral("Database/VEXO2005.sqlite.new")));
+            Database db;
+            QVERIFY(open(db, dir));
+            QVERIFY(QFileInfo(folder + QStringLiteral("VEXO2005.sqlite")).isFile());
+            QVERIFY(QFileInfo(folder + QStringLiteral("language.sqlite")).isFile());
+            QVERIFY(!QFileInfo::exists(folder + QStringLiteral("VEXO2005.sqlite.new")));
             auto q = db.QueryVexoDB(QStringLiteral("select SCALE_NAME from SCALE_MODEL order by SCALE_NAME"));
             QVERIFY(q && q->next());
             QCOMPARE(q->value(0).toString(), QStringLiteral("Alpha; with semicolon"));
-            QCOMPARE(db.GetLangString(QStringLiteral("Global"), QStringLiteral("Second")), QStringLiteral("From the second seed"));
+            QCOMPARE(db.GetLangString(QStringLiteral("Global"), QStringLiteral("Second")), "From the second seed");
             QVERIFY(db.QueryVexoDB(QStringLiteral("insert into SCALE_MODEL values (3, 'Added', 1, 1, 1, 1, 1)")));
+            // A second start keeps what the first one left, whatever the seeds say
+            // (the first stays open: two instances side by side).
+            Database again;
+            QVERIFY(open(again, dir));
+            QCOMPARE(count(again, QStringLiteral("select count(*) from SCALE_MODEL")), 3);
         }
-        // A second start keeps what the first one left, whatever the seeds say
-        // (the first stays open: two instances side by side).
-        Database again;
-        again.setSeedFolder(m_seeds.path());
-        QVERIFY(again.OpenDatabases(root));
-        auto q = again.QueryVexoDB(QStringLiteral("select count(*) from SCALE_MODEL"));
-        QVERIFY(q && q->next());
-        QCOMPARE(q->value(0).toInt(), 3);
-        QVERIFY(m_reporter.entries.isEmpty());
-    }
-
-    // A newer program's texts reach an existing file; what the file holds stays.
-    void missingTextsAddedOnOpen()
-    {
-        QTemporaryDir dir;
-        const QString root = freshRoot(dir);
-        const QString lang = root + QStringLiteral("Database/language.sqlite");
-        {
-            Database db;
-            db.setSeedFolder(m_seeds.path());
-            QVERIFY(db.OpenDatabases(root));
-        }
-        QVERIFY(runOn(lang, {QStringLiteral("delete from tbl_LANGUAGE where Caption = 'Global.Second'"),
-                             QStringLiteral("update tbl_LANGUAGE set English = 'Edited' where Caption = 'frmMain.Caption'")}));
+        // A newer program's texts reach an existing file; what the file holds stays.
+        QVERIFY(runOn(folder + QStringLiteral("language.sqlite"),
+                      {QStringLiteral("delete from tbl_LANGUAGE where Caption = 'Global.Second'"),
+                       QStringLiteral("update tbl_LANGUAGE set English = 'Edited' where Caption = 'frmMain.Caption'")}));
         Database db;
-        db.setSeedFolder(m_seeds.path());
-        QVERIFY(db.OpenDatabases(root));
-        QCOMPARE(db.GetLangString(QStringLiteral("Global"), QStringLiteral("Second")), QStringLiteral("From the second seed"));
+        QVERIFY(open(db, dir));
+        QCOMPARE(db.GetLangString(QStringLiteral("Global"), QStringLiteral("Second")), "From the second seed");
         QCOMPARE(db.GetLangString(QStringLiteral("frmMain"), QStringLiteral("Caption")), QStringLiteral("Edited"));
-        auto q = db.QueryVexoDB(QStringLiteral("select 1"));
-        QVERIFY(q);
+        QVERIFY(db.QueryVexoDB(QStringLiteral("select 1")));
         QVERIFY2(m_reporter.entries.isEmpty(), reports().constData());
-    }
 
-    void embeddedSeeds()
-    {
         if (QDir(QStringLiteral(":/sql")).entryList().isEmpty())
             QSKIP("no seeds embedded in this build");
-        QTemporaryDir dir;
-        Database db;
-        QVERIFY2(db.OpenDatabases(freshRoot(dir)), reports().constData());
-        auto q = db.QueryVexoDB(QStringLiteral("select count(*) from SCALE_MODEL"));
-        QVERIFY(q && q->next());
-        QVERIFY(q->value(0).toInt() > 0);
-        QVERIFY(db.QueryVexoDB(QStringLiteral("select SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID from SCALE where SC_Used=true")));
-        QVERIFY(!db.GetLangString(QStringLiteral("Global"), QStringLiteral("SoftwareName")).isEmpty());
+        QTemporaryDir embedded;
+        Database shipped;
+        QVERIFY2(shipped.OpenDatabases(embedded.path() + QLatin1Char('/')), reports().constData());
+        QVERIFY(count(shipped, QStringLiteral("select count(*) from SCALE_MODEL")) > 0);
+        QVERIFY(shipped.QueryVexoDB(
+            QStringLiteral("select SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID from SCALE where SC_Used=true")));
+        QVERIFY(!shipped.GetLangString(QStringLiteral("Global"), QStringLiteral("SoftwareName")).isEmpty());
         QVERIFY(m_reporter.entries.isEmpty());
     }
 
-    void getLangString_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<bool>("reported");
-        QTest::newRow("English") << "English" << "Global" << "catPos_PrintStatusCombo" << "0 - No|1 - Yes" << false;
-        QTest::newRow("Chinese column") << "Chinese" << "Global" << "catPos_PrintStatusCombo"
-                                        << QString::fromUtf8("0 - 否|1 - 是") << false;
-        QTest::newRow("Other column") << "Other" << "frmMain" << "Caption" << QString::fromUtf8("Редактор") << false;
-        QTest::newRow("case of key and program ignored") << "English" << "FRMMAIN" << "caption" << "Designer" << false;
-        QTest::newRow("Null text") << "Chinese" << "frmMain" << "Caption" << "" << true;
-        QTest::newRow("missing key") << "English" << "Global" << "msgNothing" << "" << true;
-        QTest::newRow("row of another program") << "English" << "Global" << "OnlyElsewhere" << "" << true;
-        QTest::newRow("unknown language reads English") << "Klingon" << "frmMain" << "Caption" << "Designer" << false;
-        QTest::newRow("quote in key") << "English" << "Global" << "x' or '1'='1" << "" << true;
-    }
     void getLangString()
     {
-        QFETCH(QString, language);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, expected);
-        QFETCH(bool, reported);
         QTemporaryDir dir;
-        Database db;
-        db.setSeedFolder(m_seeds.path());
-        db.setLanguage(language);
-        QVERIFY(db.OpenDatabases(freshRoot(dir)));
-        const QString text = db.GetLangString(section, key);
-        QCOMPARE(text, expected);
-        QVERIFY(!text.isNull());
-        QCOMPARE(m_reporter.entries.size(), reported ? 1 : 0);
-        if (reported)
-            QCOMPARE(m_reporter.entries[0].source, QStringLiteral("GetLangString (%1, %2)").arg(section, key));
+        const struct { const char *language, *section, *key, *expected; bool reported; } rows[] = {
+            {"English", "Global", "catPos_PrintStatusCombo", "0 - No|1 - Yes", false},
+            {"Chinese", "Global", "catPos_PrintStatusCombo", "0 - 否|1 - 是", false},
+            {"Other", "frmMain", "Caption", "Редактор", false},
+            {"English", "FRMMAIN", "caption", "Designer", false}, // case of key and program ignored
+            {"Chinese", "frmMain", "Caption", "", true}, // Null text
+            {"English", "Global", "msgNothing", "", true}, {"English", "Global", "OnlyElsewhere", "", true},
+            {"Klingon", "frmMain", "Caption", "Designer", false}, // unknown language reads English
+            {"English", "Global", "x' or '1'='1", "", true}};
+        for (const auto& r : rows) {
+            m_reporter.clear();
+            Database db;
+            QVERIFY(open(db, dir, QString::fromUtf8(r.language)));
+            const QString section = QString::fromUtf8(r.section), key = QString::fromUtf8(r.key);
+            const QString text = db.GetLangString(section, key);
+            QVERIFY2(text == QString::fromUtf8(r.expected) && !text.isNull(), r.key);
+            QCOMPARE(m_reporter.entries.size(), r.reported ? 1 : 0);
+            if (r.reported)
+                QCOMPARE(m_reporter.entries[0].source, QStringLiteral("GetLangString (%1, %2)").arg(section, key));
+        }
     }
 
     // Each damaged root is refused with a report and leaves the files as they were.
-    void refusedFiles_data()
-    {
-        QTest::addColumn<QString>("damage");
-        QTest::newRow("main file is not a database") << "garbageMain";
-        QTest::newRow("language file is not a database") << "garbageLanguage";
-        QTest::newRow("main file is one byte") << "shortMain";
-        QTest::newRow("main file is empty") << "emptyMain";
-        QTest::newRow("text table missing") << "noLanguageTable";
-        QTest::newRow("text column missing") << "noChineseColumn";
-        QTest::newRow("Database is a file") << "databaseIsFile";
-        QTest::newRow("main path is a folder") << "mainIsFolder";
-        QTest::newRow("broken seed") << "brokenSeed";
-        QTest::newRow("no seed") << "noSeed";
-    }
     void refusedFiles()
     {
-        QFETCH(QString, damage);
-        QTemporaryDir dir;
-        const QString root = freshRoot(dir);
-        const QString folder = root + QStringLiteral("Database");
-        QDir().mkpath(folder);
-        const QString mainPath = folder + QStringLiteral("/VEXO2005.sqlite");
-        const QString langPath = folder + QStringLiteral("/language.sqlite");
-        QTemporaryDir seeds;
-        QString seedFolder = m_seeds.path();
-
-        if (damage == QLatin1String("garbageMain"))
-            writeFile(mainPath, "Standard Jet DB, or any other bytes that are no SQLite file at all....");
-        else if (damage == QLatin1String("garbageLanguage"))
-            writeFile(langPath, QByteArray(4096, '\x42'));
-        else if (damage == QLatin1String("shortMain"))
-            writeFile(mainPath, "x");
-        else if (damage == QLatin1String("emptyMain"))
-            writeFile(mainPath, QByteArray());
-        else if (damage == QLatin1String("noLanguageTable"))
-            QVERIFY(runOn(langPath, {QStringLiteral("create table other (a)")}));
-        else if (damage == QLatin1String("noChineseColumn"))
-            QVERIFY(runOn(langPath, {QStringLiteral("create table tbl_LANGUAGE (E_NAME, Caption, English, Other)")}));
-        else if (damage == QLatin1String("databaseIsFile")) {
-            QDir(folder).removeRecursively();
-            writeFile(folder, "file");
-        } else if (damage == QLatin1String("mainIsFolder"))
-            QDir().mkpath(mainPath);
-        else if (damage == QLatin1String("brokenSeed")) {
-            writeFile(seeds.filePath(QStringLiteral("language.sql")), kLanguageSeed);
-            writeFile(seeds.filePath(QStringLiteral("vexo2005.sql")), "CREATE TABLE A (x);\nCREATE TABLE oops oops;\n");
-            seedFolder = seeds.path();
-        } else if (damage == QLatin1String("noSeed")) {
-            seedFolder = seeds.path();
+        const QString db = QStringLiteral("/Database"), mainFile = db + QStringLiteral("/VEXO2005.sqlite");
+        const QString langFile = db + QStringLiteral("/language.sqlite");
+        // How: w writes the bytes, q runs them as SQL, d makes a folder, s uses them as the only seeds.
+        const struct { const char* what; char how; QString file; QByteArray bytes; } rows[] = {
+            {"main file is not a database", 'w', mainFile, "Standard Jet DB, or any other bytes, no SQLite file"},
+            {"language file is not a database", 'w', langFile, QByteArray(4096, '\x42')},
+            {"main file is one byte", 'w', mainFile, "x"}, {"main file is empty", 'w', mainFile, ""},
+            {"text table missing", 'q', langFile, "create table other (a)"},
+            {"text column missing", 'q', langFile, "create table tbl_LANGUAGE (E_NAME, Caption, English, Other)"},
+            {"Database is a file", 'w', db, "file"}, {"main path is a folder", 'd', mainFile, {}},
+            {"broken seed", 's', {}, "CREATE TABLE A (x);\nCREATE TABLE oops oops;\n"}, {"no seed", 's', {}, {}}};
+        for (const auto& r : rows) {
+            m_reporter.clear();
+            QTemporaryDir dir, seeds;
+            const QString root = dir.path() + QLatin1Char('/');
+            QDir().mkpath(root + db);
+            if (r.file == db)
+                QDir(root + db).removeRecursively();
+            if (r.how == 'w')
+                writeFile(root + r.file, r.bytes);
+            else if (r.how == 'q')
+                QVERIFY(runOn(root + r.file, {QString::fromLatin1(r.bytes)}));
+            else if (r.how == 'd')
+                QDir().mkpath(root + r.file);
+            else if (!r.bytes.isEmpty()) {
+                writeFile(seeds.filePath(QStringLiteral("language.sql")), kLanguageSeed);
+                writeFile(seeds.filePath(QStringLiteral("vexo2005.sql")), r.bytes);
+            }
+            const QByteArray mainBefore = readFile(root + mainFile), langBefore = readFile(root + langFile);
+            Database d;
+            d.setSeedFolder(r.how == 's' ? seeds.path() : m_seeds.path());
+            QVERIFY2(!d.OpenDatabases(root) && !d.isOpen() && !m_reporter.entries.isEmpty(), r.what);
+            const QString source = m_reporter.entries[0].source;
+            QVERIFY2(source.startsWith(QStringLiteral("OpenDatabases")) || source.startsWith(QStringLiteral("MakeDir")),
+                     qPrintable(source));
+            // Files that were there stay as they were (a missing one may have been made).
+            QVERIFY2(mainBefore.isEmpty() || readFile(root + mainFile) == mainBefore, r.what);
+            QVERIFY2(langBefore.isEmpty() || readFile(root + langFile) == langBefore, r.what);
+            // A failed creation leaves nothing the next start would take for a database.
+            if (r.how == 's')
+                QVERIFY(!QFileInfo::exists(root + mainFile) && !QFileInfo::exists(root + mainFile + ".new"));
+            // Nothing is run on a refused database.
+            QVERIFY(!d.QueryVexoDB(QStringLiteral("select 1")));
+            QCOMPARE(d.GetLangString(QStringLiteral("Global"), QStringLiteral("SoftwareName")), QString());
         }
-
-        const QByteArray mainBefore = readFile(mainPath);
-        const QByteArray langBefore = readFile(langPath);
-        Database db;
-        db.setSeedFolder(seedFolder);
-        QVERIFY(!db.OpenDatabases(root));
-        QVERIFY(!db.isOpen());
-        QVERIFY(!m_reporter.entries.isEmpty());
-        QVERIFY2(m_reporter.entries[0].source.startsWith(QStringLiteral("OpenDatabases"))
-                     || m_reporter.entries[0].source.startsWith(QStringLiteral("MakeDir")),
-                 qPrintable(m_reporter.entries[0].source));
-        // Files that were there stay as they were (a missing one may have been made).
-        if (!mainBefore.isEmpty())
-            QCOMPARE(readFile(mainPath), mainBefore);
-        if (!langBefore.isEmpty())
-            QCOMPARE(readFile(langPath), langBefore);
-        // A failed creation leaves nothing the next start would take for a database.
-        if (damage == QLatin1String("brokenSeed") || damage == QLatin1String("noSeed")) {
-            QVERIFY(!QFileInfo::exists(mainPath));
-            QVERIFY(!QFileInfo::exists(mainPath + QStringLiteral(".new")));
-        }
-        // Nothing is run on a refused database.
-        QVERIFY(!db.QueryVexoDB(QStringLiteral("select 1")));
-        QCOMPARE(db.GetLangString(QStringLiteral("Global"), QStringLiteral("SoftwareName")), QString());
-    }
-
-    void lockedDatabaseRefused()
-    {
+        // A main database another program holds locked.
+        m_reporter.clear();
         QTemporaryDir dir;
-        const QString root = freshRoot(dir);
         {
             Database first;
-            first.setSeedFolder(m_seeds.path());
-            QVERIFY(first.OpenDatabases(root));
+            QVERIFY(open(first, dir));
         }
-        const QString conn = QStringLiteral("test-locker");
-        {
-            QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
-            locker.setDatabaseName(root + QStringLiteral("Database/VEXO2005.sqlite"));
-            QVERIFY(locker.open());
-            QSqlQuery q(locker);
-            QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-            Database db;
-            QVERIFY(!db.OpenDatabases(root));
-            QVERIFY(m_reporter.hasSource(QStringLiteral("OpenDatabases ") + root + QStringLiteral("Database/VEXO2005.sqlite")));
-            q.exec(QStringLiteral("ROLLBACK"));
-            q.finish();
-            locker.close();
-        }
-        QSqlDatabase::removeDatabase(conn);
+        const QString path = dir.path() + mainFile;
+        QVERIFY(runOn(path, {QStringLiteral("BEGIN EXCLUSIVE")}, [&] {
+            Database locked;
+            QVERIFY(!locked.OpenDatabases(dir.path() + QLatin1Char('/')));
+            QVERIFY(m_reporter.hasSource(QStringLiteral("OpenDatabases ") + path));
+        }));
     }
 
     void queryFailureAndLogLine()
@@ -307,47 +243,38 @@ private slots:
         SetLogFolder(dir.filePath(QStringLiteral("log")));
         QDir().mkpath(dir.filePath(QStringLiteral("log")));
         Database db;
-        db.setSeedFolder(m_seeds.path());
-        QVERIFY(db.OpenDatabases(freshRoot(dir)));
+        QVERIFY(open(db, dir));
         const QString bad = QStringLiteral("select * from NO_SUCH_TABLE");
         QVERIFY(!db.QueryVexoDB(bad));
         QCOMPARE(m_reporter.entries.size(), 1);
         QCOMPARE(m_reporter.entries[0].source, QStringLiteral("QueryVexoDB ") + bad);
         const QByteArray bytes = readFile(LogFilePath(QDateTime::currentDateTime()));
-        const QString log = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+        const QString log = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
+                                               (bytes.size() - 2) / 2);
         QVERIFY(log.contains(QStringLiteral("]  QueryVexoDB select * from NO_SUCH_TABLE\r\n")));
         QVERIFY(log.contains(QStringLiteral("]  QueryVexoDB select * from NO_SUCH_TABLE:    ")));
         SetLogFolder(QString());
     }
 
-    void boundValuesKeepTheirMeaning_data()
-    {
-        QTest::addColumn<QString>("address");
-        QTest::newRow("quote and or") << "1.2.3.4' or '1'='1";
-        QTest::newRow("statement break") << "x'); DROP TABLE SCALE; --";
-        QTest::newRow("comment") << "10.0.0.1 -- rest";
-        QTest::newRow("double quotes") << "\"SC_IP\"";
-        QTest::newRow("unicode") << QString::fromUtf8("秤 №1");
-    }
     void boundValuesKeepTheirMeaning()
     {
-        QFETCH(QString, address);
         QTemporaryDir dir;
         Database db;
-        db.setSeedFolder(m_seeds.path());
-        QVERIFY(db.OpenDatabases(freshRoot(dir)));
-        QVERIFY(db.QueryVexoDB(QStringLiteral("insert into SCALE (SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID) values (?, ?, ?, ?, ?)"),
-                               {1, 2, QStringLiteral("192.168.0.10"), true, 1}));
-        QVERIFY(db.QueryVexoDB(QStringLiteral("insert into SCALE (SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID) values (?, ?, ?, ?, ?)"),
-                               {2, 2, address, false, 1}));
-        auto q = db.QueryVexoDB(QStringLiteral("select SC_NO from SCALE where SC_IP = ?"), {address});
-        QVERIFY(q);
-        QVERIFY(q->next());
-        QCOMPARE(q->value(0).toInt(), 2);
-        QVERIFY(!q->next());
-        auto count = db.QueryVexoDB(QStringLiteral("select count(*) from SCALE where SC_Used=true"));
-        QVERIFY(count && count->next());
-        QCOMPARE(count->value(0).toInt(), 1);
+        QVERIFY(open(db, dir));
+        const QString insert = QStringLiteral("insert into SCALE (SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID) "
+                                              "values (?, ?, ?, ?, ?)");
+        QVERIFY(db.QueryVexoDB(insert, {1, 2, QStringLiteral("192.168.0.10"), true, 1}));
+        const QString addresses[] = {"1.2.3.4' or '1'='1", "x'); DROP TABLE SCALE; --", "10.0.0.1 -- rest",
+                                     "\"SC_IP\"", QString::fromUtf8("秤 №1")};
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(db.QueryVexoDB(insert, {i + 2, 2, addresses[i], false, 1}));
+        for (int i = 0; i < 5; ++i) {
+            auto q = db.QueryVexoDB(QStringLiteral("select SC_NO from SCALE where SC_IP = ?"), {addresses[i]});
+            QVERIFY(q && q->next());
+            QCOMPARE(q->value(0).toInt(), i + 2);
+            QVERIFY(!q->next());
+        }
+        QCOMPARE(count(db, QStringLiteral("select count(*) from SCALE where SC_Used=true")), 1);
         QVERIFY(m_reporter.entries.isEmpty());
     }
 };
