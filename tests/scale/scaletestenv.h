@@ -72,15 +72,15 @@ public:
     }
     int modelId(int index) const { return index < 0 ? 999 : ctx.tables.g_arrScaleModel.at(index).ID; }
 
-    // SC_NO|DP_NO|SC_IP|SC_USED|SC_MODEL_ID of every row, by address.
+    // SC_NO|DP_NO|SC_IP|SC_USED|SC_MODEL_ID of every row, sorted as text.
     QStringList rows()
     {
         QStringList out;
         QSqlQuery q(ctx.db().mainDb());
-        q.exec(QStringLiteral("select SC_NO||'|'||DP_NO||'|'||SC_IP||'|'||SC_USED||'|'||SC_MODEL_ID from SCALE "
-                              "order by SC_IP"));
+        q.exec(QStringLiteral("select SC_NO||'|'||DP_NO||'|'||SC_IP||'|'||SC_USED||'|'||SC_MODEL_ID from SCALE"));
         while (q.next())
             out << q.value(0).toString();
+        out.sort();
         return out;
     }
 

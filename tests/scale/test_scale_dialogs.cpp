@@ -19,156 +19,92 @@
 using namespace quillon;
 using namespace quillon::scaletest;
 
-namespace {
-
-// Clicks a row of the list a little right of its start, twice when `twice`.
-void clickRow(QTreeWidget* list, int row, bool twice)
-{
-    const QPoint at = list->visualItemRect(list->topLevelItem(row)).center() + QPoint(40, 0);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    if (twice)
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-}
-
-} // namespace
-
 class TestScaleDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void addScale_data();
-    void addScale();
-    void editScale();
-    void deleteKeepsHighlightPositions();
+    void scaleList();
     void boundValuesNeverChangeAQuery();
     void pickerSelection_data();
     void pickerSelection();
     void pingStates();
 };
 
-void TestScaleDialogs::addScale_data()
+// Adding, editing and deleting through the list and its edit dialog.
+void TestScaleDialogs::scaleList()
 {
-    QTest::addColumn<QString>("ip");
-    QTest::addColumn<int>("model");
-    QTest::addColumn<bool>("stored");
-    QTest::newRow("third model") << "10.0.0.7" << 2 << true;
-    QTest::newRow("duplicate") << "10.0.0.5" << 0 << false;
-    QTest::newRow("scale number 0") << "10.0.0.0" << 0 << false;
-    QTest::newRow("not an address") << "192.168.1.x" << 0 << false;
-    QTest::newRow("quote injection") << "10.0.0.8'); delete from SCALE; --" << 1 << false;
-    QTest::newRow("option-like") << "-c 9 10.0.0.9" << 1 << false;
-}
-
-void TestScaleDialogs::addScale()
-{
-    QFETCH(QString, ip);
-    QFETCH(int, model);
-    QFETCH(bool, stored);
     ScaleTestEnv env;
     QVERIFY(env.setUp());
     env.addScale(5, QStringLiteral("10.0.0.5"), 0);
-    QStringList expected = env.rows();
-    if (stored)
-        expected << QStringLiteral("7|97|10.0.0.7|1|%1").arg(env.modelId(model));
-
+    env.addScale(7, QStringLiteral("10.0.1.7"), 0);
+    env.addScale(40, QStringLiteral("10.0.0.40"), 0);
+    env.addScale(50, QStringLiteral("10.0.0.50"), 0, false);   // not in use: never listed
     ScaleListDialog dlg(env.ctx);
-    QString title, problem;
-    OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* edit) {
-        title = edit->windowTitle();
-        QVERIFY(edit->txtIP->text().isEmpty());
-        QCOMPARE(edit->cboScaleModal->currentIndex(), 0);
-        QTest::keyClicks(edit->txtIP, ip);
-        edit->cboScaleModal->setCurrentIndex(model);
-        QTest::mouseClick(edit->cmdOK, Qt::LeftButton);
-        if (edit->isVisible()) {
-            problem = edit->lblProblem->text();
-            QTest::mouseClick(edit->cmdCancel, Qt::LeftButton);
-        }
-    });
-    QTest::mouseClick(dlg.cmdAddNew, Qt::LeftButton);
-    QCOMPARE(title, env.text("frmScaleEdit", "CaptionAdd"));
-    // A refused address stays in the dialog, explained.
-    QCOMPARE(problem.isEmpty(), stored);
-    QCOMPARE(env.rows(), expected);
-    QCOMPARE(dlg.lvwScale->topLevelItemCount(), expected.size());
-    if (stored) {
-        QCOMPARE(dlg.lvwScale->topLevelItem(1)->text(0), QStringLiteral("7"));
-        QCOMPARE(dlg.lvwScale->topLevelItem(1)->text(2), env.ctx.tables.g_arrScaleModel[model].SCALE_NAME);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QTreeWidget* list = dlg.lvwScale;
+    QStringList rows = env.rows();
+    // Fills the edit dialog opened by `open` and gives what it showed and, when it stayed open, why.
+    const auto edit = [&](const std::function<void()>& open, const QString& ip, int model) {
+        QStringList seen;
+        OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* e) {
+            seen << e->windowTitle() << e->txtIP->text() << QString::number(e->cboScaleModal->currentIndex());
+            e->txtIP->selectAll();
+            QTest::keyClicks(e->txtIP, ip);
+            e->cboScaleModal->setCurrentIndex(model);
+            QTest::keyClick(e->txtIP, Qt::Key_Return);
+            seen << (e->isVisible() ? e->lblProblem->text() : QString());
+            QTest::mouseClick(e->cmdCancel, Qt::LeftButton);
+        });
+        open();
+        return seen;
+    };
+    const auto add = [&] { QTest::mouseClick(dlg.cmdAddNew, Qt::LeftButton); };
+    const QString addTitle = env.text("frmScaleEdit", "CaptionAdd");
+    const QString editTitle = env.text("frmScaleEdit", "CaptionEdit");
+    // Refused addresses stay in the dialog, explained, and store nothing.
+    for (const char* ip : {"10.0.0.5", "10.0.0.0", "192.168.1.x", "10.0.0.8'); delete from SCALE; --", "-c 9 1.1.1.9"}) {
+        const QStringList seen = edit(add, QString::fromUtf8(ip), 1);
+        QCOMPARE(seen.mid(0, 3), (QStringList{addTitle, "", "0"}));
+        QVERIFY2(!seen.value(3).isEmpty(), ip);
+        QCOMPARE(env.rows(), rows);
     }
-    QVERIFY(env.reporter.entries.isEmpty());
-}
-
-void TestScaleDialogs::editScale()
-{
-    ScaleTestEnv env;
-    QVERIFY(env.setUp());
-    env.addScale(7, QStringLiteral("10.0.0.7"), 3);
-    env.addScale(7, QStringLiteral("10.0.1.7"), 0);   // same last part: both listed
-    ScaleListDialog dlg(env.ctx);
-    dlg.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QCOMPARE(dlg.lvwScale->topLevelItemCount(), 2);
-    // Nothing highlighted: Edit does nothing.
-    QTest::mouseClick(dlg.cmdEdit, Qt::LeftButton);
-
-    QString shownIp, title;
-    int shownModel = -1;
-    OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* edit) {
-        shownIp = edit->txtIP->text();
-        shownModel = edit->cboScaleModal->currentIndex();
-        title = edit->windowTitle();
-        edit->txtIP->selectAll();
-        QTest::keyClicks(edit->txtIP, QStringLiteral("10.0.0.9"));
-        QTest::keyClick(edit->txtIP, Qt::Key_Return);
-    });
-    // A double-click on the row edits it.
-    clickRow(dlg.lvwScale, dlg.lvwScale->indexOfTopLevelItem(dlg.lvwScale->findItems("10.0.0.7", {}, 1).value(0)), true);
-    QCOMPARE(shownIp, QStringLiteral("10.0.0.7"));
-    QCOMPARE(shownModel, 3);
-    QCOMPARE(title, env.text("frmScaleEdit", "CaptionEdit"));
-    const QStringList rows{QStringLiteral("9|97|10.0.0.9|1|%1").arg(env.modelId(3)),
-                           QStringLiteral("7|97|10.0.1.7|1|%1").arg(env.modelId(0))};
+    QCOMPARE(edit(add, QStringLiteral("10.0.0.7"), 2), (QStringList{addTitle, "", "0", ""}));
+    rows << QStringLiteral("7|97|10.0.0.7|1|%1").arg(env.modelId(2));
+    rows.sort();
     QCOMPARE(env.rows(), rows);
+    QCOMPARE(list->topLevelItemCount(), 4);
+    QTreeWidgetItem* added = list->findItems(QStringLiteral("10.0.0.7"), Qt::MatchExactly, 1).value(0);
+    QVERIFY(added && added->text(0) == QStringLiteral("7"));
+    QCOMPARE(added->text(2), env.ctx.tables.g_arrScaleModel[2].SCALE_NAME);
 
+    // Nothing highlighted: Edit does nothing. A double-click on a row edits it.
+    QTest::mouseClick(dlg.cmdEdit, Qt::LeftButton);
+    const QPoint at = list->visualItemRect(added).center() + QPoint(40, 0);
+    const auto dclick = [&] {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+    QCOMPARE(edit(dclick, QStringLiteral("10.0.0.9"), 2), (QStringList{editTitle, "10.0.0.7", "2", ""}));
+    rows.replaceInStrings(QStringLiteral("7|97|10.0.0.7"), QStringLiteral("9|97|10.0.0.9"));
+    rows.sort();
+    QCOMPARE(env.rows(), rows);
     // Editing into an address another scale has is explained and stores nothing.
-    dlg.lvwScale->clearSelection();
-    dlg.lvwScale->topLevelItem(0)->setSelected(true);
-    QString problem;
-    OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* edit) {
-        edit->txtIP->setText(QStringLiteral("10.0.0.9"));
-        QTest::mouseClick(edit->cmdOK, Qt::LeftButton);
-        problem = edit->lblProblem->isVisible() ? edit->lblProblem->text() : QString();
-        QTest::mouseClick(edit->cmdCancel, Qt::LeftButton);
-    });
-    QTest::mouseClick(dlg.cmdEdit, Qt::LeftButton);
-    QVERIFY(!problem.isEmpty());
+    list->clearSelection();
+    list->findItems(QStringLiteral("10.0.0.9"), Qt::MatchExactly, 1).value(0)->setSelected(true);
+    QVERIFY(!edit([&] { QTest::mouseClick(dlg.cmdEdit, Qt::LeftButton); }, "10.0.0.5", 2).value(3).isEmpty());
     QCOMPARE(env.rows(), rows);
-    QVERIFY(env.reporter.entries.isEmpty());
-}
 
-void TestScaleDialogs::deleteKeepsHighlightPositions()
-{
-    ScaleTestEnv env;
-    QVERIFY(env.setUp());
-    for (int n : {10, 20, 30, 40, 50})
-        env.addScale(n, QStringLiteral("10.0.0.%1").arg(n), 0, n < 50);   // 50 not in use: never listed
-    ScaleListDialog dlg(env.ctx);
-    QCOMPARE(dlg.lvwScale->topLevelItemCount(), 4);
-    dlg.lvwScale->topLevelItem(1)->setSelected(true);
-    dlg.lvwScale->topLevelItem(2)->setSelected(true);
+    // By number: 5, 7, 9, 40. Deleting the middle two highlights the rows at their positions, beyond the end skipped.
+    list->clearSelection();
+    list->topLevelItem(1)->setSelected(true);
+    list->topLevelItem(2)->setSelected(true);
     QTest::mouseClick(dlg.cmdDelete, Qt::LeftButton);
-    const int id = env.modelId(0);
-    QCOMPARE(env.rows(), (QStringList{QStringLiteral("10|97|10.0.0.10|1|%1").arg(id),
-                                      QStringLiteral("40|97|10.0.0.40|1|%1").arg(id),
-                                      QStringLiteral("50|97|10.0.0.50|0|%1").arg(id)}));
-    // The rows at the highlighted positions are highlighted again, beyond the end skipped.
-    QCOMPARE(dlg.lvwScale->topLevelItemCount(), 2);
-    QVERIFY(!dlg.lvwScale->topLevelItem(0)->isSelected());
-    QVERIFY(dlg.lvwScale->topLevelItem(1)->isSelected());
-
+    QCOMPARE(env.rows(), rows.filter(QRegularExpression("^(5|40|50)\\|")));
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QVERIFY(!list->topLevelItem(0)->isSelected() && list->topLevelItem(1)->isSelected());
+    QVERIFY(env.reporter.entries.isEmpty());
     // Enter closes the list and stores its placement.
-    dlg.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QTest::keyClick(dlg.lvwScale, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_Return);
     QVERIFY(!dlg.isVisible());
     QVERIFY(ReadPlacement(QStringLiteral("ScaleEditWidth"), -1) > 0);
 }
@@ -251,7 +187,9 @@ void TestScaleDialogs::pickerSelection()
         } else if (step.startsWith(QLatin1Char('h'))) {
             list->topLevelItem(row)->setSelected(true);
         } else if (step.startsWith(QLatin1Char('d'))) {
-            clickRow(list, row, true);
+            const QPoint at = list->visualItemRect(list->topLevelItem(row)).center() + QPoint(40, 0);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         } else {
             QStyleOptionViewItem opt;
             opt.initFrom(list);
