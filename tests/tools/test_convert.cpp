@@ -15,15 +15,17 @@ namespace {
 Label sampleLabel(const AppContext& ctx)
 {
     Label l(ctx.tables);
-    for (int i = 0; i < l.fieldCount(); i += 2) {
-        l.m_arrFields[i].bUsed = true;
-        l.m_arrFields[i].sngX = 1.5f + float(i % 7);
-        l.m_arrFields[i].sngY = 2.0f + float(i % 5);
-        l.m_arrFields[i].iTextLine = 0;
-    }
     l.m_iFormatNo = 12;
-    for (int i = 0; i < l.fieldCount(); ++i)
+    for (int i = 0; i < l.fieldCount(); ++i) {
+        FieldRecord& r = l.m_arrFields[i];
+        if (i % 2 == 0) {
+            r.bUsed = true;
+            r.sngX = 1.5f + float(i % 7);
+            r.sngY = 2.0f + float(i % 5);
+            r.iTextLine = 0;
+        }
         l.NormaliseField(i);
+    }
     return l;
 }
 
@@ -34,9 +36,7 @@ class TestConvert : public QObject {
 private slots:
     void usage()
     {
-        const QStringList cases[] = {{},
-                                     {"explode", "a", "b"},
-                                     {"export-format", "a.QLF"},
+        const QStringList cases[] = {{}, {"explode", "a", "b"}, {"export-format", "a.QLF"},
                                      {"export-text", "a.QLF", "b.DAT", "--type", "12"},
                                      {"export-format", "a", "b", "--type", "10"},   // option of another command
                                      {"import-format", "a", "b", "--model-index"}}; // option without value
@@ -136,13 +136,9 @@ private slots:
             QVERIFY(c.input == "<none>" || writeAll(in, c.input));
             QVERIFY(writeAll(out, "keep me"));
             const QString command = QString::fromLatin1(c.command);
-            QStringList args{command};
-            if (command == "import-format")
-                args << in << dir.filePath("labels");
-            else if (command == "export-format")
-                args << in << out;
-            else
-                args << label << in << "--type" << "10" << out;
+            QStringList args = command == "import-format"   ? QStringList{command, in, dir.filePath("labels")}
+                               : command == "export-format" ? QStringList{command, in, out}
+                                                            : QStringList{command, label, in, "--type", "10", out};
             QByteArray err;
             QCOMPARE(runConvert(bin, args, &err), 1);
             QVERIFY2(err.contains(c.message) && err.contains(QDir::toNativeSeparators(in).toLocal8Bit()), err.constData());

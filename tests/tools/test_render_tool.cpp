@@ -51,31 +51,24 @@ private slots:
         QVERIFY(readAll(pdf).startsWith("%PDF"));
     }
 
-    void refusals_data()
-    {
-        QTest::addColumn<QString>("in");   // "": the sample label
-        QTest::addColumn<QString>("zoom");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("out");
-        QTest::newRow("zoom too small") << "" << "0.4" << 2 << "a.png";
-        QTest::newRow("zoom too large") << "" << "5.1" << 2 << "b.png";
-        QTest::newRow("zoom not a number") << "" << "x" << 2 << "c.png";
-        QTest::newRow("other extension") << "" << "" << 2 << "d.jpg";
-        QTest::newRow("missing label") << "nothing.QLF" << "" << 1 << "e.png";
-        QTest::newRow("not a label") << "garbage.QLF" << "" << 1 << "f.png";
-    }
+    // Refusals leave no output behind.
     void refusals()
     {
-        QFETCH(QString, in);
-        QFETCH(QString, zoom);
-        QFETCH(int, status);
-        QFETCH(QString, out);
         QVERIFY(writeAll(m_tree.filePath(QStringLiteral("garbage.QLF")), "\"Not a label\",0,3\r\n1,2\r\n"));
-        QStringList args{QStringLiteral("render"), in.isEmpty() ? m_label : m_tree.filePath(in), m_tree.filePath(out)};
-        if (!zoom.isEmpty())
-            args << QStringLiteral("--zoom") << zoom;
-        QCOMPARE(runConvert(m_bin, args), status);
-        QVERIFY(!QFile::exists(m_tree.filePath(out)));
+        const struct {
+            const char *in, *zoom; // in "": the sample label
+            int status;
+            const char* out;
+        } cases[] = {{"", "0.4", 2, "a.png"}, {"", "5.1", 2, "b.png"}, {"", "x", 2, "c.png"}, {"", "", 2, "d.jpg"},
+                     {"nothing.QLF", "", 1, "e.png"}, {"garbage.QLF", "", 1, "f.png"}};
+        for (const auto& c : cases) {
+            const QString out = m_tree.filePath(QLatin1String(c.out));
+            QStringList args{QStringLiteral("render"), *c.in ? m_tree.filePath(QLatin1String(c.in)) : m_label, out};
+            if (*c.zoom)
+                args << QStringLiteral("--zoom") << QLatin1String(c.zoom);
+            QCOMPARE(runConvert(m_bin, args), c.status);
+            QVERIFY(!QFile::exists(out));
+        }
     }
 
 private:
