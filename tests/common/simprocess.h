@@ -131,7 +131,8 @@ inline int runConvert(const QString &bin, const QStringList &args, QByteArray *o
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(programDir() + QStringLiteral("/quillon-convert"), QStringList{QStringLiteral("--program-dir"), bin} + args);
+    p.start(programDir() + QStringLiteral("/quillon-convert"),
+            QStringList{QStringLiteral("--program-dir"), bin} + args);
     if (!p.waitForFinished(60000))
         return -1;
     if (out)

@@ -101,25 +101,14 @@ private slots:
 
     void convertHostileLabel()
     {
-        const QString exe = programDir() + QStringLiteral("/quillon-convert");
-        if (!QFile::exists(exe))
+        if (!QFile::exists(programDir() + QStringLiteral("/quillon-convert")))
             QSKIP("quillon-convert is not built");
         QTemporaryDir tmp;
-        const QString bin = tmp.filePath("root/bin"), work = tmp.filePath("work/");
-        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(work));
-        for (const QString& f : QDir(programDir()).entryList({"*.dsc"}, QDir::Files))
-            QVERIFY(QFile::copy(programDir() + "/" + f, bin + "/" + f));
-        QVERIFY(writeAll(tmp.filePath("root/Vexo2005.INI"), "[Setting]\r\nLanguage=English\r\n"));
-        auto run = [&](const QStringList& args) {
-            QProcess p;
-            p.setWorkingDirectory(tmp.filePath("root"));
-            p.start(exe, QStringList{"--program-dir", bin} + args);
-            p.waitForFinished(60000);
-            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        };
+        const QString bin = makeRuntimeTree(tmp.filePath("root")), work = tmp.filePath("work/");
+        QVERIFY(QDir().mkpath(work));
         // A label the tool wrote itself from a header-only record, then every string made hostile.
         QVERIFY(writeAll(work + "in.DAT", "00000001000C01E001400002\r\n"));
-        QCOMPARE(run({"import-format", work + "in.DAT", work}), 0);
+        QCOMPARE(runConvert(bin, {"import-format", work + "in.DAT", work}), 0);
         QList<QByteArray> lines = readAll(work + "1.QLF").split('\n');
         QVERIFY(lines.size() > 4);
         for (int i = 4; i < lines.size(); ++i) {
@@ -139,11 +128,11 @@ private slots:
         QVERIFY(writeAll(plain, lines.join('\n')));
         QFile::remove(work + "1.QLF");
         const Files before = snapshot(tmp.path());
-        QCOMPARE(run({"export-format", plain, work + "F52.DAT"}), 0);
-        QCOMPARE(run({"export-text", plain, work + "F56.DAT", "--type", "10"}), 0);
-        QCOMPARE(run({"export-text", plain, work + "F61.DAT", "--type", "11"}), 0);
-        QCOMPARE(run({"import-text", plain, work + "F56.DAT", "--type", "10", work + "out.QLF"}), 0);
-        QCOMPARE(run({"import-format", work + "F52.DAT", work + "labels"}), 0);
+        QCOMPARE(runConvert(bin, {"export-format", plain, work + "F52.DAT"}), 0);
+        QCOMPARE(runConvert(bin, {"export-text", plain, work + "F56.DAT", "--type", "10"}), 0);
+        QCOMPARE(runConvert(bin, {"export-text", plain, work + "F61.DAT", "--type", "11"}), 0);
+        QCOMPARE(runConvert(bin, {"import-text", plain, work + "F56.DAT", "--type", "10", work + "out.QLF"}), 0);
+        QCOMPARE(runConvert(bin, {"import-format", work + "F52.DAT", work + "labels"}), 0);
         // The day's log is the one file the tool may write besides its outputs.
         QStringList written = changed(before, snapshot(tmp.path()));
         written.removeIf([](const QString& f) { return f.startsWith("root/bin/log/"); });
