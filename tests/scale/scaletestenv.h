@@ -1,6 +1,7 @@
 #pragma once
 // A temporary runtime tree with its own databases, INI and placement store, a transfer
 // controller whose dialogs are recorded, and helpers for the modal dialogs the tests drive.
+#include "common/simprocess.h"
 #include "context/appcontext.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
@@ -37,14 +38,11 @@ public:
             for (const QString& f : from.entryList(QDir::Files))
                 QFile::copy(from.filePath(f), programDir + QLatin1String(sub) + f);
         }
-        QFile ini(root + QStringLiteral("Vexo2005.INI")), source(src + QStringLiteral("root/Vexo2005.INI"));
-        if (!tmp.isValid() || !source.open(QIODevice::ReadOnly) || !ini.open(QIODevice::WriteOnly))
-            return false;
-        QByteArray text = source.readAll();
+        QByteArray ini = transfertest::readAll(src + QStringLiteral("root/Vexo2005.INI"));
         if (!ping.isEmpty())
-            text.replace("Ping=ping", "Ping=" + ping.toUtf8());
-        ini.write(text);
-        ini.close();
+            ini.replace("Ping=ping", "Ping=" + ping.toUtf8());
+        if (!tmp.isValid() || ini.isEmpty() || !transfertest::writeAll(root + QStringLiteral("Vexo2005.INI"), ini))
+            return false;
         qputenv("QUILLON_PROGRAM_DIR", programDir.toUtf8());
         SetPlacementStoreFile(tmp.path() + QStringLiteral("/placement.ini"));
         previousReporter = SetErrorReporter(&reporter);
@@ -123,12 +121,8 @@ void OnNextModal(std::function<void(T*)> action, int tries = 200)
 // A small executable shell script.
 inline bool WriteScript(const QString& path, const QByteArray& body)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    f.write("#!/bin/sh\n" + body);
-    f.close();
-    return f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return transfertest::writeAll(path, "#!/bin/sh\n" + body) &&
+           QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 struct Popup {

@@ -1,7 +1,6 @@
 // Receive and send through the transfer code, the program's own picker, the real driver and
 // the scale simulator on loopback.
 #include "scaletestenv.h"
-#include "common/simprocess.h"
 
 #include "model/datafile.h"
 #include "model/f52data.h"
