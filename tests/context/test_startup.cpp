@@ -75,14 +75,6 @@ class TestStartup : public QObject {
 private:
     RecordingReporter m_reporter;
 
-    QByteArray reports() const
-    {
-        QStringList lines;
-        for (const auto& e : m_reporter.entries)
-            lines << e.source + QStringLiteral(":    ") + e.description;
-        return lines.join(QLatin1Char('\n')).toUtf8();
-    }
-
 private slots:
     void initTestCase() { SetErrorReporter(&m_reporter); }
     void cleanupTestCase() { SetErrorReporter(nullptr); }
@@ -124,10 +116,11 @@ private slots:
         for (const auto& r : rows) {
             Tree t;
             AppContext ctx;
-            QVERIFY2(t.init(ctx, r.ini), reports().constData());
+            QVERIFY(t.init(ctx, r.ini));
             const Tables& s = ctx.tables;
-            QVERIFY2(s.g_strLanguage == r.language && ctx.db().language() == r.language && s.g_iSetLanguageCodepage == r.set
-                         && s.g_iLangeCodepageToConvert == r.convert && s.m_iAnsiCodepage == r.ansi,
+            QVERIFY2(s.g_strLanguage == r.language && ctx.db().language() == r.language
+                         && s.g_iSetLanguageCodepage == r.set && s.g_iLangeCodepageToConvert == r.convert
+                         && s.m_iAnsiCodepage == r.ansi,
                      qPrintable(QString::fromLatin1(r.ini)));
             // The Persian converter exists only when the conversion is asked for.
             ctx.BuildCodePageTables();
@@ -144,9 +137,9 @@ private slots:
         const QDir program(QStringLiteral(QUILLON_SOURCE_DIR "/data/program"));
         for (const QString& f : program.entryList(QDir::Files))
             QFile::copy(program.filePath(f), t.bin + f);
-        QFile::copy(QStringLiteral(QUILLON_SOURCE_DIR "/data/root/Vexo2005.INI"), t.root + QStringLiteral("Vexo2005.INI"));
+        QFile::copy(QStringLiteral(QUILLON_SOURCE_DIR "/data/root/Vexo2005.INI"), t.root + "Vexo2005.INI");
         AppContext ctx;
-        QVERIFY2(ctx.LoadAll(t.bin), reports().constData());
+        QVERIFY(ctx.LoadAll(t.bin));
         QVERIFY(QFileInfo(t.root + QStringLiteral("Database/VEXO2005.sqlite")).isFile());
         QVERIFY(QFileInfo(t.root + QStringLiteral("Database/language.sqlite")).isFile());
         QVERIFY(QFileInfo(t.bin + QStringLiteral("log")).isDir());
@@ -173,7 +166,7 @@ private slots:
         for (const auto& [rows, names] : tables) {
             Tree t(modelSeed(rows));
             AppContext ctx;
-            QVERIFY2(t.init(ctx), reports().constData());
+            QVERIFY(t.init(ctx));
             QStringList got;
             for (const ScaleModel& m : ctx.tables.g_arrScaleModel)
                 got << m.SCALE_NAME;
@@ -201,8 +194,9 @@ private slots:
         const struct { const char* what; QString main, language; QStringList sources; QByteArray mainFile{}; } rows[] = {
             {"no SCALE_MODEL table", kScaleTable, lang,
              {"QueryVexoDB select * from SCALE_MODEL order by SCALE_NAME", load}},
-            {"column missing", "CREATE TABLE SCALE_MODEL (ID, SCALE_NAME, MAX_WIDTH, MIN_WIDTH, MAX_HEIGHT, MIN_HEIGHT);\n"
-                               "INSERT INTO SCALE_MODEL VALUES (1, 'A', 1, 1, 1, 1);\n", lang, {load}},
+            {"column missing",
+             "CREATE TABLE SCALE_MODEL (ID, SCALE_NAME, MAX_WIDTH, MIN_WIDTH, MAX_HEIGHT, MIN_HEIGHT);\n"
+             "INSERT INTO SCALE_MODEL VALUES (1, 'A', 1, 1, 1, 1);\n", lang, {load}},
             {"Null number", bad("2, 'B', NULL, 30, 100, 20, 125"), lang, {load}},
             {"Null name", bad("2, NULL, 60, 30, 100, 20, 125"), lang, {load}},
             {"not a number", bad("2, 'B', 'wide', 30, 100, 20, 125"), lang, {load}},
@@ -224,7 +218,7 @@ private slots:
             AppContext ctx;
             QVERIFY2(!t.init(ctx) && m_reporter.entries.size() == r.sources.size(), r.what);
             for (int i = 0; i < r.sources.size(); ++i)
-                QVERIFY2(m_reporter.entries[i].source.startsWith(r.sources[i]), reports().constData());
+                QVERIFY(m_reporter.entries[i].source.startsWith(r.sources[i]));
             QVERIFY(ctx.tables.g_arrScaleModel.isEmpty());
             QVERIFY(r.mainFile.isEmpty() || readFile(mainFile) == r.mainFile);
         }
@@ -235,7 +229,7 @@ private slots:
         // Character sizes: what is missing or unusable is reported.
         const struct { QByteArray file; bool ok; int count, reports; } fonts[] = {
             {{}, false, 0, 1}, // missing
-            {"; sizes\r\n   ; indented comment\r\n\r\n Big , 1A , 12 , 24 \r\nSmall,02,8,16\r\nThird,3,9,9\r\n", true, 3, 0},
+            {"; sizes\r\n   ; indented\r\n\r\n Big , 1A , 12 , 24 \r\nSmall,02,8,16\r\nThird,3,9,9\r\n", true, 3, 0},
             {"A,01,8,16\nBroken,02\nB,03,9,18\n", true, 2, 1}, // short line reported, others kept
             {"; nothing\n\n", false, 0, 1}, {"", false, 0, 1}};
         for (const auto& r : fonts) {
@@ -258,7 +252,7 @@ private slots:
         writeFile(t.bin + QStringLiteral("log"), "not a folder");
         {
             AppContext ctx;
-            QVERIFY2(t.init(ctx, "[Setting]\nLanguage=Chinese\n"), reports().constData());
+            QVERIFY(t.init(ctx, "[Setting]\nLanguage=Chinese\n"));
             QCOMPARE(readFile(t.bin + QStringLiteral("log")), QByteArray("not a folder"));
             QVERIFY(m_reporter.entries.isEmpty());
             QVERIFY(!ctx.LoadFieldCatalogue());

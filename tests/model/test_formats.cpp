@@ -2,7 +2,6 @@
 #include "model/document.h"
 #include "model/f52data.h"
 #include "model/qlffile.h"
-#include "model/numberspelling.h"
 #include "common/testtables.h"
 
 #include <QTemporaryDir>
@@ -209,16 +208,6 @@ private slots:
             QCOMPARE(SplitFormatRecords(s.line, &trailing).size(), s.count);
             QCOMPARE(trailing.size(), s.trailing);
         }
-    }
-
-    void numberSpelling()
-    {
-        const struct { double v; bool isSingle; const char* text; } rows[] = {
-            {0.5, true, "0.5"}, {-0.5, true, "-0.5"}, {0, true, "0"}, {12, true, "12"}, {10.125, true, "10.125"},
-            {double(0.1f), true, "0.1"}, {12345678, true, "1.234568E+07"}, {0.00001, true, "1E-05"},
-            {0.1, false, "0.1"}, {1.0 / 3, false, "0.333333333333333"}};
-        for (const auto& r : rows)
-            QCOMPARE(QByteArray(r.isSingle ? FormatSingle(float(r.v)) : FormatDouble(r.v)), QByteArray(r.text));
     }
 
     void qlfRefused()

@@ -1,8 +1,10 @@
+#include "model/codepage.h"
 #include "model/document.h"
 #include "model/label.h"
 #include "model/undo.h"
 #include "model/units.h"
 #include "model/numberspelling.h"
+#include "model/qlffile.h"
 #include "common/testtables.h"
 
 #include <QTest>
@@ -35,7 +37,8 @@ private slots:
             {HexN(4, 80), "0050"}, {HexN(4, -16), "FFF0"}, {HexN(4, -1), "FFFF"}, {HexN(2, 300), "12C"},
             {DecN(8, 5), "00000005"}, {DecN(2, 123), "123"}, {PadLeft(4, "1A"), "001A"}, {PadLeft(2, "12345"), "12345"},
             {QString::number(HexLeading(u"1Azz")), "26"}, {QString::number(HexLeading(u"123456789")), "305419896"},
-            {QString::number(DecLeading(u"99999999999")), "4294967295"}};
+            {QString::number(DecLeading(u"99999999999")), "4294967295"}, {AnsiChar(936, qint16(0xD6D0)), "中"},
+            {FormatSingle(12345678), "1.234568E+07"}, {FormatDouble(1.0 / 3), "0.333333333333333"}};
         for (const auto& p : padded)
             QCOMPARE(p[0], p[1]);
         // Millimetres to dots and back onto the dot grid.

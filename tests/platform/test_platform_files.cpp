@@ -151,8 +151,8 @@ private slots:
                  QStringLiteral("QLN2005_%1.log").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
         QCOMPARE(readAll(path).size() % 2, 0);
         const QString stamp = QStringLiteral("\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\]  ");
-        const QRegularExpression re(QStringLiteral("^%1first\r\n%1second \u4E2D line break\r\n%1MakeDir /x:    denied\r\n$")
-                                        .arg(stamp));
+        const QRegularExpression re(
+            QStringLiteral("^%1first\r\n%1second \u4E2D line break\r\n%1MakeDir /x:    denied\r\n$").arg(stamp));
         QVERIFY2(re.match(todaysLog()).hasMatch(), qPrintable(todaysLog()));
         QCOMPARE(m_reporter.entries.size(), 1);
         QVERIFY(m_reporter.entries[0].source == "MakeDir /x" && m_reporter.entries[0].description == "denied");
