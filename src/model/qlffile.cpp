@@ -606,4 +606,13 @@ QlfReadResult OpenFromFile(const QString& strFileName, Label& out)
     return ParseFormatFile(bytes, out);
 }
 
+QlfReadResult OpenLabel(const QString& strFileName, Label& out)
+{
+    const QlfReadResult r = OpenFromFile(strFileName, out);
+    if (r.ok())
+        for (int i = 0; i < out.fieldCount(); ++i)
+            out.NormaliseField(i);
+    return r;
+}
+
 } // namespace quillon

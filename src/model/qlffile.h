@@ -29,6 +29,9 @@ Result SaveToFile(const Label& label, const QString& strFileName);
 // `out` is only meaningful when the result is ok; the caller replaces its label then.
 QlfReadResult ParseFormatFile(const QByteArray& bytes, Label& out);
 QlfReadResult OpenFromFile(const QString& strFileName, Label& out);
+// OpenFromFile, then every field snapped into the label as the canvas draws it:
+// the one reading that the window, the converter and the renderer share.
+QlfReadResult OpenLabel(const QString& strFileName, Label& out);
 
 // Number spelling of the format file.
 QByteArray FormatSingle(float v);

@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "model/datafile.h"
 #include "model/f52data.h"
+#include "model/receiveddata.h"
 #include "model/qlffile.h"
 #include "model/f56f61data.h"
 
@@ -13,16 +14,13 @@ namespace quillon::convert {
 
 namespace {
 
-// Opens a label as the program does: read whole, then every field redrawn (snapped into the label).
 bool openLabel(const QString& path, Label& label, int* status)
 {
-    const QlfReadResult r = OpenFromFile(path, label);
+    const QlfReadResult r = OpenLabel(path, label);
     if (!r.ok()) {
         *status = Fail(path, r.error == QlfError::Format ? QStringLiteral("format error: ") + r.message : r.message);
         return false;
     }
-    for (int i = 0; i < label.fieldCount(); ++i)
-        label.NormaliseField(i);
     return true;
 }
 
@@ -109,10 +107,7 @@ int importFormat(Invocation& inv)
     QList<QByteArray> files;
     for (int k = 0; k < records.size(); ++k) {
         Label label(t);
-        label.m_iScaleModelIndex = qint16(model);
-        for (int i = 0; i < label.fieldCount(); ++i)
-            label.NormaliseField(i);
-        if (!ImportFormatData(label, records[k]))
+        if (!ImportReceivedRecord(label, records[k], model))
             return Fail(in, QStringLiteral("malformed data: record %1 has a bad length field").arg(k + 1));
         QString why;
         if (!LabelIsStorable(label, &why))
