@@ -2,6 +2,7 @@
 // The program's own format file (*.QLF): comma-separated text, CR LF lines,
 // strings in the ANSI code page.
 #include "model/label.h"
+#include "model/datafile.h"
 #include "model/result.h"
 
 namespace quillon {
@@ -23,7 +24,7 @@ bool LabelIsStorable(const Label& label, QString* why = nullptr);
 
 // Writes the label atomically; the label is not changed (the caller sets the
 // caption and clears the modified flag on success).
-Result SaveToFile(const Label& label, const QString& strFileName);
+Result SaveToFile(const Label& label, const QString& strFileName, Sync sync = Sync::Now);
 
 // Reads a whole file into `out` (which must have been made with the same tables).
 // `out` is only meaningful when the result is ok; the caller replaces its label then.
