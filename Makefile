@@ -11,11 +11,15 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             postgresql libqt6sql6-psql \
             help2man lintian appstream desktop-file-utils
 
+# Coverage needs gcovr besides the packages above.
+COVERAGE_PACKAGES := gcovr
+COV_BUILD ?= build-coverage
+
 # Fuzzing needs clang and libFuzzer besides the packages above.
 FUZZ_PACKAGES := clang-15 libfuzzer-15-dev
 FUZZ_SECONDS  ?= 60
 
-.PHONY: all deps configure build run test test-asan test-asan-core fuzz clean
+.PHONY: all deps configure build run test test-asan test-asan-core coverage fuzz clean
 
 all: build
 
@@ -41,8 +45,9 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The benchmarks are left out: they are never run as tests.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
@@ -52,10 +57,21 @@ test-asan: deps
 ASAN_CORE_TESTS := test_model_core test_model_formats test_model_text test_model_textbuild \
                    test_replay test_crashsave test_transfer_protocol test_platform_files
 test-asan-core: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(ASAN_CORE_TESTS) robust-saver
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) -R '^($(subst $(eval) ,|,$(strip $(ASAN_CORE_TESTS))))$$'
+
+# Line coverage of src/ and tools/ by the whole suite, in its own build folder.
+coverage: deps
+	@if ! dpkg -s $(COVERAGE_PACKAGES) >/dev/null 2>&1; then \
+	  $(SUDO) apt-get update && $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $(COVERAGE_PACKAGES); \
+	fi
+	cmake -S . -B $(COV_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_COVERAGE=ON -DQUILLON_BENCH=OFF
+	cmake --build $(COV_BUILD) -j $(JOBS)
+	find $(COV_BUILD) -name '*.gcda' -delete
+	cd $(COV_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	gcovr -r . --filter 'src/' --filter 'tools/' --print-summary $(COV_BUILD)
 
 # Builds the fuzz targets in build-fuzz and runs each for FUZZ_SECONDS; crashes
 # are minimised into tests/corpus/, which `make test` replays.
@@ -71,4 +87,4 @@ package: build
 	cmake --build $(BUILD) --target package
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(COV_BUILD)

@@ -1,7 +1,21 @@
 #pragma once
 // Command ids: every menu entry, toolbar button and shortcut carries one, and the
 // main window's Execute and Update handlers act on the id alone.
+#include <QString>
+
 namespace quillon {
+
+// The text section of the main window's captions and messages.
+inline const QString kMainSection = QStringLiteral("frmMain");
+
+// A menu caption's mnemonic marker does not belong in a title.
+inline QString WithoutMnemonic(QString text)
+{
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
 
 enum class Cmd : int {
     mnuFileNew = 100,

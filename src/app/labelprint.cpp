@@ -1,5 +1,6 @@
 #include "app/labelprint.h"
 #include "render/labelpainter.h"
+#include "platform/screenunits.h"
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -28,7 +29,7 @@ bool PrintLabel(QPrinter& printer, const Label& label)
         return false;
     LabelPaintOptions o;
     o.zoom = 1.0;
-    o.pxPerMM = printer.resolution() / 25.4;
+    o.pxPerMM = printer.resolution() / kMMPerInch;
     o.separator = false; // a screen aid, not part of the label
     PaintLabel(p, label, o);
     return p.end();

@@ -15,6 +15,7 @@
 #include "context/texts.h"
 #include "model/datafile.h"
 #include "model/f52data.h"
+#include "model/receiveddata.h"
 #include "model/numberspelling.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
@@ -23,6 +24,7 @@
 #include "scale/scalepicker.h"
 #include "scale/scalelistdialog.h"
 #include "scale/transfer.h"
+#include "platform/screenunits.h"
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -50,20 +52,8 @@ namespace quillon {
 
 namespace {
 
-const QString kMainSection = QStringLiteral("frmMain");
-constexpr int kTwipsPerInch = 1440;
 constexpr int kMinWidth = 900;
 constexpr int kMinHeight = 600;
-constexpr int kMaxImportedRecords = 99;
-
-// A menu caption's mnemonic marker does not belong in a pane title.
-QString withoutMnemonic(QString text)
-{
-    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
-    text.remove(QLatin1Char('&'));
-    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
-    return text;
-}
 
 double logicalDpi(const QWidget* w)
 {
@@ -287,13 +277,13 @@ void MainWindow::CreateToolbar()
 
 bool MainWindow::CreatePanes()
 {
-    m_panePalette = new QDockWidget(withoutMnemonic(GetLangString(kMainSection, QStringLiteral("panPLUFields"))), this);
+    m_panePalette = new QDockWidget(WithoutMnemonic(GetLangString(kMainSection, QStringLiteral("panPLUFields"))), this);
     m_panePalette->setObjectName(QStringLiteral("panPLUFields"));
     m_frmToolbox = new FieldPalette(m_panePalette);
     m_panePalette->setWidget(m_frmToolbox);
     addDockWidget(Qt::LeftDockWidgetArea, m_panePalette);
 
-    m_paneProperty = new QDockWidget(withoutMnemonic(GetLangString(kMainSection, QStringLiteral("panProperty"))), this);
+    m_paneProperty = new QDockWidget(WithoutMnemonic(GetLangString(kMainSection, QStringLiteral("panProperty"))), this);
     m_paneProperty->setObjectName(QStringLiteral("panProperty"));
     m_frmProperty = new PropertyGrid(m_paneProperty);
     m_paneProperty->setWidget(m_frmProperty);
@@ -626,286 +616,6 @@ void MainWindow::FillRecentFiles()
         QAction* none = m_recentMenu->addAction(QStringLiteral("-"));
         none->setEnabled(false);
     }
-}
-
-// --- file commands ----------------------------------------------------------------
-
-DocumentWindow* MainWindow::NewDocument(bool ask)
-{
-    const Tables& t = m_ctx.tables;
-    if (ask && t.g_arrScaleModel.isEmpty()) {
-        // The chooser needs at least one model to offer.
-        AskUser(this, QMessageBox::Warning, windowTitle(), GetLangString(kMainSection, QStringLiteral("msgNoScaleModel")));
-        return nullptr;
-    }
-    ++m_lNewDocumentCount;
-    auto* doc = new DocumentWindow(t);
-    doc->SetCaption(QStringLiteral("Quillon ") + QString::number(m_lNewDocumentCount));
-    AttachDocument(doc);
-    if (ask) {
-        int index = 0;
-        if (m_chooseModel) {
-            index = m_chooseModel();
-        } else {
-            LabelTypeDialog chooser(t, this);
-            chooser.exec();
-            index = chooser.m_iScaleModelIndex;
-        }
-        doc->label().m_iScaleModelIndex = qint16(qBound(0, index, int(t.g_arrScaleModel.size()) - 1));
-        doc->AdjustAllLabels();
-        doc->ResetProperty();
-    }
-    Update();
-    return doc;
-}
-
-void MainWindow::OpenDocument()
-{
-    const auto path = AskFileName(this, {QStringLiteral("Open"), kFormatFileFilter, false});
-    if (!path)
-        return;
-    if (!activeDocument())
-        NewDocument(false);
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    if (doc->OpenFromFile(*path))
-        AddRecentFile(*path);
-    doc->Form_Activate();
-}
-
-bool MainWindow::OpenInNewDocument(const QString& path)
-{
-    if (path.endsWith(QLatin1String(".QLF"), Qt::CaseInsensitive)) {
-        DocumentWindow* doc = NewDocument(false);
-        if (!doc->OpenFromFile(path)) {
-            doc->close();
-            return false;
-        }
-        AddRecentFile(path);
-        doc->Form_Activate();
-        return true;
-    }
-    if (ImportReceivedData(path, QString(), QString(), 0) > 0)
-        return true;
-    AskUser(this, QMessageBox::Critical, windowTitle(),
-            GetLangString("Global", "msgFormatFileError") + QStringLiteral("\n") + path);
-    return false;
-}
-
-void MainWindow::mnuFileSave_Click()
-{
-    DocumentWindow* doc = activeDocument();
-    if (doc && doc->Save())
-        AddRecentFile(doc->Caption());
-}
-
-void MainWindow::SaveDocumentAs()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    const auto path = AskFileName(this, {QStringLiteral("Save As"), kFormatFileFilter, true});
-    if (!path)
-        return;
-    if (doc->SaveToFile(*path))
-        AddRecentFile(*path);
-}
-
-void MainWindow::ExportAll()
-{
-    ExportFormat();
-    ExportText();
-    ExportShopName();
-}
-
-void MainWindow::ExportFormat()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportFormatTo")), kDataFileFilter, true}))
-        doc->ExportFormatData(*path);
-}
-
-void MainWindow::ExportText()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportTextTo")), kDataFileFilter, true}))
-        doc->ExportTextData(*path, FT_TEXT);
-}
-
-void MainWindow::ExportShopName()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportShopNameTo")), kDataFileFilter, true}))
-        doc->ExportTextData(*path, FT_SHOPNAME);
-}
-
-void MainWindow::ImportAll()
-{
-    ImportFormat();
-    ImportText();
-    ImportShopName();
-}
-
-void MainWindow::ImportFormat()
-{
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportFormatFrom")), kDataFileFilter, false}))
-        ImportReceivedData(*path, QString(), QString(), 0);
-}
-
-void MainWindow::ImportText()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportTextFrom")), kDataFileFilter, false}))
-        if (doc->ImportTextData(*path, FT_TEXT))
-            doc->SetModifiedFlag();
-}
-
-void MainWindow::ImportShopName()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportShopNameFrom")), kDataFileFilter, false}))
-        if (doc->ImportTextData(*path, FT_SHOPNAME))
-            doc->SetModifiedFlag();
-}
-
-int MainWindow::ImportReceivedData(const QString& formatFile, const QString& textFile,
-                                const QString& shopNameFile, int model)
-{
-    QByteArray raw;
-    const Result read = ReadFirstLine(formatFile, &raw);
-    if (!read)
-        ReportError(QStringLiteral("ImportReceivedData ") + formatFile, read.error);
-    const QString line = QString::fromLatin1(raw).trimmed();
-    int opened = 0;
-    if (!line.isEmpty() && line != QLatin1String("E2")) {
-        QString trailing;
-        QStringList records = SplitFormatRecords(line, &trailing);
-        // A scale holds formats 1 to 99; a file claiming more is damaged, and
-        // opening thousands of windows from it would bring the program to a halt.
-        if (records.size() > kMaxImportedRecords) {
-            ReportError(QStringLiteral("ImportReceivedData ") + formatFile,
-                        QStringLiteral("The file holds %1 format records; only the first %2 were opened.")
-                            .arg(records.size())
-                            .arg(kMaxImportedRecords));
-            records = records.mid(0, kMaxImportedRecords);
-        }
-        for (const QString& record : records) {
-            DocumentWindow* doc = NewDocument(false);
-            doc->label().m_iScaleModelIndex = qint16(model);
-            doc->ImportFormatData(record);
-            if (!textFile.isEmpty())
-                doc->ImportTextData(textFile, FT_TEXT);
-            if (!shopNameFile.isEmpty())
-                doc->ImportTextData(shopNameFile, FT_SHOPNAME);
-            doc->SetModifiedFlag();
-            ++opened;
-        }
-        if (!trailing.isEmpty()) {
-            // Say so rather than drop a cut-off record without a word.
-            ReportError(QStringLiteral("ImportReceivedData ") + formatFile,
-                        QStringLiteral("The file ends with an incomplete format record (%1 characters); it was not imported.")
-                            .arg(trailing.size()));
-        }
-    }
-    if (DocumentWindow* doc = activeDocument())
-        doc->ResetProperty();
-    Update();
-    return opened;
-}
-
-// --- printing and picture export ---------------------------------------------------
-
-void MainWindow::PrintPreview()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    if (!SetUpPrinterForLabel(printer, doc->label())) {
-        ReportFailure(QStringLiteral("PrintPreview ") + doc->Caption(), GetLangString(kMainSection, QStringLiteral("msgLabelHasNoSize")));
-        return;
-    }
-    printer.setDocName(QFileInfo(doc->Caption()).fileName());
-    QPrintPreviewDialog dlg(&printer, this);
-    dlg.setWindowTitle(withoutMnemonic(GetLangString(kMainSection, QStringLiteral("mnuFilePrintPreview"))));
-    // A copy: the preview may repaint after the document has changed or closed.
-    const Label label = doc->label();
-    connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [label](QPrinter* p) { PrintLabel(*p, label); });
-    if (m_runPreview)
-        m_runPreview(dlg);
-    else
-        dlg.exec();
-}
-
-void MainWindow::PrintDocument()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    const QString source = QStringLiteral("PrintLabel ") + doc->Caption();
-    if (!SetUpPrinterForLabel(printer, doc->label())) {
-        ReportFailure(source, GetLangString(kMainSection, QStringLiteral("msgLabelHasNoSize")));
-        return;
-    }
-    printer.setDocName(QFileInfo(doc->Caption()).fileName());
-    const Label label = doc->label();
-    bool accepted = false;
-    if (m_runPrintDialog) {
-        accepted = m_runPrintDialog(printer);
-    } else {
-        QPrintDialog dlg(&printer, this);
-        accepted = dlg.exec() == QDialog::Accepted;
-    }
-    if (!accepted)
-        return;
-    // The dialog may have chosen another paper; the label keeps its own size.
-    SetUpPrinterForLabel(printer, label);
-    if (!PrintLabel(printer, label))
-        ReportFailure(source, GetLangString(kMainSection, QStringLiteral("msgPrintFailed")));
-}
-
-void MainWindow::ExportPdf()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportPdfTo")),
-                                         GetLangString(kMainSection, QStringLiteral("dlgPdfFilter")), true});
-    if (!path)
-        return;
-    const Result r = RenderLabelToPdf(doc->label(), *path);
-    if (!r)
-        ReportFailure(QStringLiteral("ExportPdf ") + *path, r.error);
-    else
-        statusBar()->showMessage(GetLangString(kMainSection, QStringLiteral("msgExportedTo")) + QLatin1Char(' ') + *path, 5000);
-}
-
-void MainWindow::ExportPng()
-{
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportPngTo")),
-                                         GetLangString(kMainSection, QStringLiteral("dlgPngFilter")), true});
-    if (!path)
-        return;
-    const Result r = ExportLabelPng(doc->label(), doc->m_sngLabelScale(), *path);
-    if (!r)
-        ReportFailure(QStringLiteral("ExportPng ") + *path, r.error);
-    else
-        statusBar()->showMessage(GetLangString(kMainSection, QStringLiteral("msgExportedTo")) + QLatin1Char(' ') + *path, 5000);
 }
 
 // --- scale communication ------------------------------------------------------------

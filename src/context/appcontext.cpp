@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
+#include <algorithm>
 #include <unistd.h>
 #endif
 
@@ -314,6 +315,11 @@ bool AppContext::LoadScaleModels()
         }
         models.append(m);
     }
+    // Labels keep their model as a position in this list, and the databases they
+    // were made with ordered the names without regard to case.
+    std::stable_sort(models.begin(), models.end(), [](const ScaleModel& a, const ScaleModel& b) {
+        return QString::compare(a.SCALE_NAME, b.SCALE_NAME, Qt::CaseInsensitive) < 0;
+    });
     tables.g_arrScaleModel = models;
     return true;
 }

@@ -2,6 +2,7 @@
 #include "editor/prompts.h"
 #include "model/codepage.h"
 #include "model/f52data.h"
+#include "model/receiveddata.h"
 #include "model/qlffile.h"
 #include "model/f56f61data.h"
 #include "editor/texteditordialog.h"
@@ -135,7 +136,7 @@ bool DocumentWindow::OpenFromFile(const QString& strFileName)
     // Read into a fresh label: a file that fails half-way must not leave a mix
     // of old and new fields behind a caption that looks saved.
     Label fresh(label().tables());
-    const QlfReadResult r = quillon::OpenFromFile(strFileName, fresh);
+    const QlfReadResult r = OpenLabel(strFileName, fresh);
     if (r.error == QlfError::Format) {
         AskUser(this, QMessageBox::Critical, Caption(),
                 GetLangString(QStringLiteral("Global"), QStringLiteral("msgFormatFileError")));
@@ -147,6 +148,7 @@ bool DocumentWindow::OpenFromFile(const QString& strFileName)
     }
     const int selected = fresh.m_iSelected;
     label() = fresh;
+    m_doc.ClearHistory();
     label().m_bModified = false;
     setWindowTitle(strFileName);
     m_view->ApplyLabelScale(m_view->m_sngLabelScale());
@@ -194,7 +196,8 @@ bool DocumentWindow::ImportTextData(const QString& strFileName, qint32 iFieldTyp
 
 bool DocumentWindow::ImportFormatData(const QString& strData)
 {
-    const bool ok = quillon::ImportFormatData(label(), strData);
+    const bool ok = ImportReceivedRecord(label(), strData, label().m_iScaleModelIndex);
+    m_doc.ClearHistory();
     m_view->ApplyLabelScale(m_view->m_sngLabelScale());
     AdjustAllLabels();
     SelectField(-1);

@@ -3,6 +3,7 @@
 #include "model/numberspelling.h"
 #include "render/labelpainter.h"
 #include "editor/rulers.h"
+#include "platform/screenunits.h"
 #include <QKeyEvent>
 #include <QMetaMethod>
 #include <QMouseEvent>
@@ -23,7 +24,6 @@ constexpr int kExtraRoom = 500;    // beyond the canvas when a bar is shown
 constexpr int kSmallStep = 200;
 constexpr int kLargeStep = 500;
 constexpr int kAutoScroll = 20;
-constexpr double kTwipsPerMM = 1440.0 / 25.4;
 constexpr double kHandleMM = 1.7;  // screen mm
 
 // What the canvas widget asks of the view that owns it.
@@ -106,12 +106,12 @@ struct LabelView::Impl : CanvasHost {
 
     double dpiX() const { return q->logicalDpiX(); }
     double dpiY() const { return q->logicalDpiY(); }
-    int pxX(double twips) const { return int(std::lround(twips * dpiX() / 1440.0)); }
-    int pxY(double twips) const { return int(std::lround(twips * dpiY() / 1440.0)); }
-    double twX(double px) const { return px * 1440.0 / dpiX(); }
-    double twY(double px) const { return px * 1440.0 / dpiY(); }
-    double pxPerMM() const { return scale * dpiX() / 25.4; }   // canvas px per label mm
-    double handlePx() const { return kHandleMM * dpiX() / 25.4; }
+    int pxX(double twips) const { return int(std::lround(twips * dpiX() / kTwipsPerInch)); }
+    int pxY(double twips) const { return int(std::lround(twips * dpiY() / kTwipsPerInch)); }
+    double twX(double px) const { return px * kTwipsPerInch / dpiX(); }
+    double twY(double px) const { return px * kTwipsPerInch / dpiY(); }
+    double pxPerMM() const { return scale * dpiX() / kMMPerInch; }   // canvas px per label mm
+    double handlePx() const { return kHandleMM * dpiX() / kMMPerInch; }
 
     QRectF boxPx(const FieldBox& b) const
     {
@@ -246,7 +246,7 @@ struct LabelView::Impl : CanvasHost {
         if (l2 < 0) { w2 += l2; l2 = 0; }
         if (w2 < 1) { l2 = L + W - 1; w2 = 1; }
         if (h2 < 1) { t2 = T + H - 1; h2 = 1; }
-        lb.SetFieldSize(sel, l2, t2, w2, h2);
+        lb.SetFieldSize(sel, FieldBox{l2, t2, w2, h2});
         // A resize is an edit like any other: without the flag, closing would drop it.
         if (!FieldRecordsEqual(before, lb.m_arrFields[sel]))
             lb.SetModifiedFlag(true);
@@ -528,7 +528,7 @@ LabelView::LabelView(Document& doc, QWidget* parent) : QWidget(parent), m_doc(do
     setFocusProxy(d->canvas);
 
     // Corner box: 5 mm and one pixel square, above the rulers that slide under it.
-    const int cornerPx = int(std::lround(5 * logicalDpiX() / 25.4)) + 1;
+    const int cornerPx = int(std::lround(5 * logicalDpiX() / kMMPerInch)) + 1;
     d->corner->setGeometry(0, 0, cornerPx, cornerPx);
     d->canvas->lower();
     d->corner->raise();
@@ -548,8 +548,8 @@ float LabelView::m_sngXTwipsPerMM() const { return d->xTwipsPerMM; }
 float LabelView::m_sngYTwipsPerMM() const { return d->yTwipsPerMM; }
 float LabelView::horiHotTrack() const { return d->hruler->mark(); }
 float LabelView::vertHotTrack() const { return d->vruler->mark(); }
-double LabelView::pxPerTwipX() const { return logicalDpiX() / 1440.0; }
-double LabelView::pxPerTwipY() const { return logicalDpiY() / 1440.0; }
+double LabelView::pxPerTwipX() const { return logicalDpiX() / kTwipsPerInch; }
+double LabelView::pxPerTwipY() const { return logicalDpiY() / kTwipsPerInch; }
 
 void LabelView::ApplyLabelScale(float sngScale)
 {
@@ -561,8 +561,8 @@ void LabelView::ApplyLabelScale(float sngScale)
     VertRulerHotTrack(-1);
 
     const Label& lb = m_doc.label();
-    const double onePxTwipsX = 1440.0 / logicalDpiX();
-    const double onePxTwipsY = 1440.0 / logicalDpiY();
+    const double onePxTwipsX = kTwipsPerInch / logicalDpiX();
+    const double onePxTwipsY = kTwipsPerInch / logicalDpiY();
     const double rulerThickX = 5 * kTwipsPerMM + onePxTwipsX;
     const double rulerThickY = 5 * kTwipsPerMM + onePxTwipsY;
     d->xTwipsPerMM = float(sngScale * kTwipsPerMM);
@@ -573,7 +573,7 @@ void LabelView::ApplyLabelScale(float sngScale)
     d->vruler->setScale(sngScale, lb.m_iVertRulerHeight);
 
     d->canvas->resize(int(std::lround(lb.m_iHoriRulerWidth * d->pxPerMM())) + 1,
-                      int(std::lround(lb.m_iVertRulerHeight * sngScale * logicalDpiY() / 25.4)) + 1);
+                      int(std::lround(lb.m_iVertRulerHeight * sngScale * logicalDpiY() / kMMPerInch)) + 1);
 
     for (int i = 0; i < m_doc.label().fieldCount(); ++i)
         m_doc.label().NormaliseField(i);

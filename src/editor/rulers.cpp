@@ -1,4 +1,5 @@
 #include "editor/rulers.h"
+#include "platform/screenunits.h"
 #include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
@@ -34,7 +35,7 @@ Ruler::Ruler(Orientation o, QWidget* parent) : QWidget(parent), m_o(o)
 
 QColor Ruler::background() { return QColor(221, 228, 238); }
 
-double Ruler::pxPerMM() const { return logicalDpiX() / 25.4; }
+double Ruler::pxPerMM() const { return logicalDpiX() / kMMPerInch; }
 
 void Ruler::setScale(float s, int labelMM)
 {

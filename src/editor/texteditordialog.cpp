@@ -1,6 +1,7 @@
 #include "editor/texteditordialog.h"
 #include "context/texts.h"
 #include "model/f56f61data.h"
+#include "platform/screenunits.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -157,7 +158,7 @@ struct TextEditorDialog::Impl {
     {
         QSettings s(QStringLiteral("Quillon"), QStringLiteral("Quillon"));
         s.beginGroup(QStringLiteral("Settings"));
-        const float dx = float(q->logicalDpiX()) / 1440.0f, dy = float(q->logicalDpiY()) / 1440.0f;
+        const float dx = float(q->logicalDpiX()) / float(kTwipsPerInch), dy = float(q->logicalDpiY()) / float(kTwipsPerInch);
         const float l = ReadTwips(s, QStringLiteral("EditTextLeft"), 1000);
         const float t = ReadTwips(s, QStringLiteral("EditTextTop"), 1000);
         const float w = ReadTwips(s, QStringLiteral("EditTextWidth"), 6500);
@@ -200,7 +201,7 @@ struct TextEditorDialog::Impl {
             return;
         QSettings s(QStringLiteral("Quillon"), QStringLiteral("Quillon"));
         s.beginGroup(QStringLiteral("Settings"));
-        const float dx = 1440.0f / float(q->logicalDpiX()), dy = 1440.0f / float(q->logicalDpiY());
+        const float dx = float(kTwipsPerInch) / float(q->logicalDpiX()), dy = float(kTwipsPerInch) / float(q->logicalDpiY());
         const QRect g = q->geometry();
         s.setValue(QStringLiteral("EditTextLeft"), QString::number(double(float(q->x()) * dx), 'g', 7));
         s.setValue(QStringLiteral("EditTextTop"), QString::number(double(float(q->y()) * dy), 'g', 7));

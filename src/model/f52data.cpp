@@ -230,7 +230,7 @@ QString FormatRecord(const Label& label)
     return record;
 }
 
-Result ExportFormatData(const Label& label, const QString& strFileName)
+Result ExportFormatData(const Label& label, const QString& strFileName, Sync sync)
 {
     // A value wider than its place (N1 figures read from a scale as hexadecimal can
     // reach 255) would shift every later entry; the scale must not get such a record.
@@ -241,7 +241,7 @@ Result ExportFormatData(const Label& label, const QString& strFileName)
             return Result::Fail(QStringLiteral("Field \"%1\" has a value that does not fit the format data.")
                                     .arg(i < t.g_arrFieldDef.size() ? t.g_arrFieldDef[i].Name : QString::number(i)));
     }
-    return WriteTextFile(strFileName, FormatRecord(label).toLatin1());
+    return WriteTextFile(strFileName, FormatRecord(label).toLatin1(), sync);
 }
 
 namespace {
@@ -274,9 +274,18 @@ bool hexToField(const Tables& t, QStringView piece, FieldRecord& record, qint32 
         break;
     case FT_B2: {
         readSize();
-        const int index = hexVal(piece, 21, 2);
-        if (index < t.g_varLogoSizeList.size())
-            w.strLogoSize = t.g_varLogoSizeList[index];
+        // The inverse of the export's two decimal figures: the first entry of that
+        // value. Taking the entry number instead raised the size a step per receive.
+        const qint32 value = decVal(piece, 21, 2);
+        for (const QString& entry : t.g_varLogoSizeList) {
+            if (Val(entry) == value) {
+                w.strLogoSize = entry;
+                break;
+            }
+        }
+        // No such entry: the scale's value goes back unchanged (0 means none).
+        if (w.strLogoSize.isEmpty() && value != 0)
+            w.strLogoSize = QString::number(value);
         break;
     }
     case FT_B3: {

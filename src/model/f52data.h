@@ -2,6 +2,7 @@
 // Scale format data (F52): one line of upper-case hexadecimal text per file,
 // one record per label.
 #include "model/label.h"
+#include "model/datafile.h"
 #include "model/result.h"
 #include <QStringList>
 
@@ -11,7 +12,7 @@ namespace quillon {
 QString FieldToHex(const Tables& t, const FieldRecord& record, qint32 fieldType, float mmPerKDot);
 // The whole record of a label (no line end).
 QString FormatRecord(const Label& label);
-Result ExportFormatData(const Label& label, const QString& strFileName);
+Result ExportFormatData(const Label& label, const QString& strFileName, Sync sync = Sync::Now);
 
 // Fills one field from its entry text; returns false when the length did not match
 // (the record is then unchanged).

@@ -202,7 +202,7 @@ QString TextDataRecord(const Label& label, qint32 fieldType)
     return out;
 }
 
-Result ExportTextData(const Label& label, const QString& strFileName, qint32 fieldType)
+Result ExportTextData(const Label& label, const QString& strFileName, qint32 fieldType, Sync sync)
 {
     // A byte count has two figures: a longer line would be misread by the scale.
     const Tables& t = label.tables();
@@ -217,7 +217,7 @@ Result ExportTextData(const Label& label, const QString& strFileName, qint32 fie
                                         .arg(t.g_arrFieldDef[i].Name));
         }
     }
-    return WriteTextFile(strFileName, TextDataRecord(label, fieldType).toLatin1());
+    return WriteTextFile(strFileName, TextDataRecord(label, fieldType).toLatin1(), sync);
 }
 
 QList<int> ImportTextDataLine(Label& label, const QString& s, qint32 fieldType)

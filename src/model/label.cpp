@@ -62,11 +62,15 @@ float Label::AdjustMMtoDot(float sngMM) const { return quillon::AdjustMMtoDot(sn
 qint16 Label::MMToDot(float mm) const { return quillon::MMToDot(mm, GetMMPerKDot()); }
 float Label::DotToMM(float dots) const { return quillon::DotToMM(dots, GetMMPerKDot()); }
 
-void Label::GetFieldSize(int iIndex, float& sngLeft, float& sngTop, float& sngWidth, float& sngHeight)
+FieldBox Label::GetFieldSize(int iIndex)
 {
-    sngLeft = sngTop = sngWidth = sngHeight = 0;
+    FieldBox b;
     if (iIndex < 0 || iIndex >= fieldCount())
-        return;
+        return b;
+    float& sngLeft = b.left;
+    float& sngTop = b.top;
+    float& sngWidth = b.width;
+    float& sngHeight = b.height;
     FieldRecord& r = m_arrFields[iIndex];
     const auto& fonts = m_tables->g_arrFieldFont;
     if (fieldType(iIndex) == FT_N1 && !fonts.isEmpty()) {
@@ -101,19 +105,17 @@ void Label::GetFieldSize(int iIndex, float& sngLeft, float& sngTop, float& sngWi
         sngHeight = r.sngWidth;
         break;
     }
-}
-
-FieldBox Label::GetFieldSize(int iIndex)
-{
-    FieldBox b;
-    GetFieldSize(iIndex, b.left, b.top, b.width, b.height);
     return b;
 }
 
-void Label::SetFieldSize(int iIndex, float& sngLeft, float& sngTop, float& sngWidth, float& sngHeight)
+FieldBox Label::SetFieldSize(int iIndex, FieldBox box)
 {
     if (iIndex < 0 || iIndex >= fieldCount())
-        return;
+        return box;
+    float& sngLeft = box.left;
+    float& sngTop = box.top;
+    float& sngWidth = box.width;
+    float& sngHeight = box.height;
     const float W = float(m_iHoriRulerWidth);
     const float H = float(m_iVertRulerHeight);
     // A box starting left of or above the label is measured from the edge it is
@@ -150,13 +152,12 @@ void Label::SetFieldSize(int iIndex, float& sngLeft, float& sngTop, float& sngWi
         r.sngHeight = sngWidth;
         break;
     }
+    return box;
 }
 
 FieldBox Label::NormaliseField(int iIndex)
 {
-    FieldBox b = GetFieldSize(iIndex);
-    SetFieldSize(iIndex, b.left, b.top, b.width, b.height);
-    return b;
+    return SetFieldSize(iIndex, GetFieldSize(iIndex));
 }
 
 bool Label::operator==(const Label& o) const

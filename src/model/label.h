@@ -33,7 +33,10 @@ struct FieldRecord {
 bool FieldRecordsEqual(const FieldRecord& a, const FieldRecord& b);
 inline bool operator==(const FieldRecord& a, const FieldRecord& b) { return FieldRecordsEqual(a, b); }
 
-// Canvas box of a field: mm from the label's top-left corner, as drawn.
+// Canvas box of a field: mm from the label's top-left corner, as drawn, after
+// rotation. The record keeps another frame (its origin at the label's bottom
+// left, its size before rotation); GetFieldSize and SetFieldSize are the only
+// crossings, so the two cannot be mixed up.
 struct FieldBox {
     float left = 0, top = 0, width = 0, height = 0;
 };
@@ -60,11 +63,10 @@ public:
     void InitField(int iFieldNo);
     // Canvas box of field i; for N1 the size is first recomputed from its font and
     // figures and stored (hence non-const).
-    void GetFieldSize(int iIndex, float& sngLeft, float& sngTop, float& sngWidth, float& sngHeight);
     FieldBox GetFieldSize(int iIndex);
     // Limits the box to the label (at least 1 mm), snaps it to dots and stores it
-    // into the record according to the rotation. Arguments come back limited.
-    void SetFieldSize(int iIndex, float& sngLeft, float& sngTop, float& sngWidth, float& sngHeight);
+    // into the record according to the rotation. Returns the box as stored.
+    FieldBox SetFieldSize(int iIndex, FieldBox box);
     // GetFieldSize then SetFieldSize: the normalisation every redraw applies.
     FieldBox NormaliseField(int iIndex);
 

@@ -496,12 +496,12 @@ QByteArray FormatFileBytes(const Label& label)
     return out;
 }
 
-Result SaveToFile(const Label& label, const QString& strFileName)
+Result SaveToFile(const Label& label, const QString& strFileName, Sync sync)
 {
     QString why;
     if (!LabelIsStorable(label, &why))
         return Result::Fail(why);
-    return WriteFileAtomic(strFileName, FormatFileBytes(label));
+    return WriteFileAtomic(strFileName, FormatFileBytes(label), sync);
 }
 
 QlfReadResult ParseFormatFile(const QByteArray& bytes, Label& out)
@@ -600,10 +600,20 @@ QlfReadResult OpenFromFile(const QString& strFileName, Label& out)
         return readError(QStringLiteral("cannot read %1: %2").arg(strFileName, f.errorString()));
     if (f.size() > kMaxFileBytes)
         return readError(QStringLiteral("%1 is larger than %2 bytes").arg(strFileName).arg(kMaxFileBytes));
-    const QByteArray bytes = f.read(kMaxFileBytes + 1);
+    // A buffer of the file's size, not of the limit: thousands of labels are read in one run.
+    const QByteArray bytes = f.read(f.isSequential() ? kMaxFileBytes + 1 : f.size() + 1);
     if (f.error() != QFileDevice::NoError)
         return readError(QStringLiteral("cannot read %1: %2").arg(strFileName, f.errorString()));
     return ParseFormatFile(bytes, out);
+}
+
+QlfReadResult OpenLabel(const QString& strFileName, Label& out)
+{
+    const QlfReadResult r = OpenFromFile(strFileName, out);
+    if (r.ok())
+        for (int i = 0; i < out.fieldCount(); ++i)
+            out.NormaliseField(i);
+    return r;
 }
 
 } // namespace quillon

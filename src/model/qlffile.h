@@ -2,6 +2,7 @@
 // The program's own format file (*.QLF): comma-separated text, CR LF lines,
 // strings in the ANSI code page.
 #include "model/label.h"
+#include "model/datafile.h"
 #include "model/result.h"
 
 namespace quillon {
@@ -23,12 +24,15 @@ bool LabelIsStorable(const Label& label, QString* why = nullptr);
 
 // Writes the label atomically; the label is not changed (the caller sets the
 // caption and clears the modified flag on success).
-Result SaveToFile(const Label& label, const QString& strFileName);
+Result SaveToFile(const Label& label, const QString& strFileName, Sync sync = Sync::Now);
 
 // Reads a whole file into `out` (which must have been made with the same tables).
 // `out` is only meaningful when the result is ok; the caller replaces its label then.
 QlfReadResult ParseFormatFile(const QByteArray& bytes, Label& out);
 QlfReadResult OpenFromFile(const QString& strFileName, Label& out);
+// OpenFromFile, then every field snapped into the label as the canvas draws it:
+// the one reading that the window, the converter and the renderer share.
+QlfReadResult OpenLabel(const QString& strFileName, Label& out);
 
 // Number spelling of the format file.
 QByteArray FormatSingle(float v);

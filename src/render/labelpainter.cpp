@@ -1,5 +1,6 @@
 #include "render/labelpainter.h"
 #include "model/units.h"
+#include "platform/screenunits.h"
 #include <QFontMetricsF>
 #include <QCache>
 #include <QGuiApplication>
@@ -275,7 +276,7 @@ QImage RenderLabelToImage(const Label& label, double zoom)
     const double dpi = RenderScreenDpi();
     LabelPaintOptions o;
     o.zoom = zoom;
-    o.pxPerMM = zoom * dpi / 25.4;
+    o.pxPerMM = zoom * dpi / kMMPerInch;
     const int w = int(std::lround(label.m_iHoriRulerWidth * o.pxPerMM)) + 1;
     const int h = int(std::lround(label.m_iVertRulerHeight * o.pxPerMM)) + 1;
     if (w <= 1 || h <= 1 || w > 20000 || h > 20000)
@@ -312,7 +313,7 @@ Result RenderLabelToPdf(const Label& label, const QString& path)
         }
         LabelPaintOptions o;
         o.zoom = 1.0;
-        o.pxPerMM = 1200 / 25.4;
+        o.pxPerMM = 1200 / kMMPerInch;
         o.separator = false; // a screen aid, not part of the label
         PaintLabel(p, label, o);
         if (!p.end()) {

@@ -3,6 +3,7 @@
 // and printing all draw through it, so what the user sees is what is exported.
 #include "model/label.h"
 #include "model/result.h"
+#include "platform/screenunits.h"
 #include <QImage>
 #include <QRectF>
 #include <QSizeF>
@@ -13,7 +14,7 @@ namespace quillon {
 
 struct LabelPaintOptions {
     // Logical pixels per label millimetre (zoom x screen pixels per millimetre).
-    double pxPerMM = 96.0 / 25.4;
+    double pxPerMM = 96.0 / kMMPerInch;
     // Screen millimetres per label millimetre; the character sizes of the captions
     // are given in screen millimetres.
     double zoom = 1.0;

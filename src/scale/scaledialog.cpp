@@ -1,6 +1,7 @@
 #include "scale/scaledialog.h"
 
 #include "platform/placement.h"
+#include "platform/screenunits.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -14,7 +15,6 @@
 namespace quillon {
 
 namespace {
-constexpr double kTwipsPerInch = 1440.0;
 
 double dpiOf(const QWidget* w)
 {

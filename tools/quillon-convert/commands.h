@@ -15,6 +15,8 @@ constexpr int kUsage = 2;
 
 // One line on stderr naming the file and what is wrong; returns kBadInput.
 int Fail(const QString& file, const QString& what);
+// While set (per thread), Fail puts its line here instead of printing it.
+void CaptureFailures(QString* line);
 // The reason and the synopsis on stderr; returns kUsage.
 int Usage(const QString& why = QString());
 
@@ -30,6 +32,10 @@ struct Subcommand {
     QStringList options;              // options it takes ("--type", ...)
     int positional = 0;               // number of positional arguments
     int (*run)(Invocation&);
+    // The batch form with --out-dir: the synopsis after the name, and how many
+    // positional arguments make one input (0: no batch form).
+    QString batchSynopsis = {};
+    int batchArity = 0;
 };
 
 QList<Subcommand>& Subcommands();

@@ -2,27 +2,30 @@
 #include "commands.h"
 #include "model/datafile.h"
 #include "model/f52data.h"
+#include "model/receiveddata.h"
 #include "model/qlffile.h"
 #include "model/f56f61data.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
+#include <QThread>
+#include <cstdio>
 #include <cctype>
+#include <thread>
+#include <vector>
 
 namespace quillon::convert {
 
 namespace {
 
-// Opens a label as the program does: read whole, then every field redrawn (snapped into the label).
 bool openLabel(const QString& path, Label& label, int* status)
 {
-    const QlfReadResult r = OpenFromFile(path, label);
+    const QlfReadResult r = OpenLabel(path, label);
     if (!r.ok()) {
         *status = Fail(path, r.error == QlfError::Format ? QStringLiteral("format error: ") + r.message : r.message);
         return false;
     }
-    for (int i = 0; i < label.fieldCount(); ++i)
-        label.NormaliseField(i);
     return true;
 }
 
@@ -61,14 +64,121 @@ bool readHexLine(const QString& path, QString* line, int* status)
     return true;
 }
 
-int exportFormat(Invocation& inv)
+// One conversion: the input files of one job, the output path; its status. A
+// batch leaves flushing to the disk to one sync at its end.
+using Job = int (*)(Invocation& inv, const QStringList& in, const QString& out, Sync sync);
+
+int exportFormatJob(Invocation& inv, const QStringList& in, const QString& out, Sync sync)
 {
     Label label(inv.app.tables);
     int status = kOk;
-    if (!openLabel(inv.args[0], label, &status))
+    if (!openLabel(in[0], label, &status))
         return status;
-    const Result r = ExportFormatData(label, inv.args[1]);
-    return r ? kOk : Fail(inv.args[1], r.error);
+    const Result r = ExportFormatData(label, out, sync);
+    return r ? kOk : Fail(out, r.error);
+}
+
+int exportTextJob(Invocation& inv, const QStringList& in, const QString& out, Sync sync)
+{
+    qint32 type = 0;
+    dataType(inv, &type);
+    Label label(inv.app.tables);
+    int status = kOk;
+    if (!openLabel(in[0], label, &status))
+        return status;
+    const Result r = ExportTextData(label, out, type, sync);
+    return r ? kOk : Fail(out, r.error);
+}
+
+int importTextJob(Invocation& inv, const QStringList& in, const QString& out, Sync sync)
+{
+    qint32 type = 0;
+    dataType(inv, &type);
+    Label label(inv.app.tables);
+    int status = kOk;
+    if (!openLabel(in[0], label, &status))
+        return status;
+    QString line;
+    if (!readHexLine(in[1], &line, &status))
+        return status;
+    ImportTextDataLine(label, line, type);
+    const Result r = SaveToFile(label, out, sync);
+    return r ? kOk : Fail(out, r.error);
+}
+
+// The batch form: one job per group of inputs, each written into --out-dir under
+// its first input's name with `suffix`. A failing input fails alone; every input
+// gets its own line on stderr.
+int runBatch(Invocation& inv, int arity, const QString& suffix, Job job)
+{
+    const QString dirPath = inv.options.value(QStringLiteral("--out-dir"));
+    if (!QFileInfo(dirPath).isDir() && !QDir().mkpath(dirPath))
+        return Fail(dirPath, QStringLiteral("cannot create the folder"));
+    const QDir dir(dirPath);
+    const QString cwd = QDir::currentPath();
+    const auto absolute = [&cwd](const QString& path) {
+        return QDir::cleanPath(QDir::isAbsolutePath(path) ? path : cwd + u'/' + path);
+    };
+    struct Item {
+        QStringList in;
+        QString out;
+        QString refusal;   // not run: its output is taken
+        QString line;      // its result line
+        int status = kOk;
+    };
+    QList<Item> items;
+    QSet<QString> written;
+    QSet<QString> inputs;
+    for (const QString& a : inv.args)
+        inputs.insert(absolute(a));
+    for (qsizetype k = 0; k < inv.args.size(); k += arity) {
+        Item item;
+        item.in = inv.args.mid(k, arity);
+        item.out = dir.filePath(QFileInfo(item.in[0]).completeBaseName() + suffix);
+        const QString key = absolute(item.out);
+        if (inputs.contains(key))
+            item.refusal = QStringLiteral("not converted: its output %1 is one of the inputs").arg(item.out);
+        else if (written.contains(key))
+            item.refusal = QStringLiteral("not converted: another input already wrote %1").arg(item.out);
+        written.insert(key);
+        items.append(item);
+    }
+    // The conversions are independent: one worker per core, results printed in input order.
+    const auto work = [&](int first, int step) {
+        for (qsizetype k = first; k < items.size(); k += step) {
+            Item& item = items[k];
+            CaptureFailures(&item.line);
+            item.status = item.refusal.isEmpty() ? job(inv, item.in, item.out, Sync::Later) : Fail(item.in[0], item.refusal);
+            CaptureFailures(nullptr);
+            if (item.status == kOk)
+                item.line = QDir::toNativeSeparators(item.in[0]) + QStringLiteral(": ok: ") + QDir::toNativeSeparators(item.out);
+        }
+    };
+    const int workers = int(qBound(qsizetype(1), qsizetype(QThread::idealThreadCount()), qMin(items.size(), qsizetype(8))));
+    std::vector<std::thread> threads;
+    for (int w = 1; w < workers; ++w)
+        threads.emplace_back(work, w, workers);
+    work(0, workers);
+    for (std::thread& t : threads)
+        t.join();
+    int failed = 0;
+    for (const Item& item : items) {
+        std::fprintf(stderr, "%s\n", qPrintable(item.line));
+        failed += item.status != kOk;
+    }
+    const Result synced = SyncFolder(dir.absolutePath());
+    if (!synced)
+        return Fail(dirPath, synced.error);
+    return failed ? kBadInput : kOk;
+}
+
+bool batchForm(const Invocation& inv) { return inv.options.contains(QStringLiteral("--out-dir")); }
+
+int exportFormat(Invocation& inv)
+{
+    if (batchForm(inv))
+        return runBatch(inv, 1, QStringLiteral(".DAT"), exportFormatJob);
+    return exportFormatJob(inv, inv.args, inv.args[1], Sync::Now);
 }
 
 int exportText(Invocation& inv)
@@ -76,12 +186,9 @@ int exportText(Invocation& inv)
     qint32 type = 0;
     if (!dataType(inv, &type))
         return Usage(QStringLiteral("export-text needs --type 10 or --type 11"));
-    Label label(inv.app.tables);
-    int status = kOk;
-    if (!openLabel(inv.args[0], label, &status))
-        return status;
-    const Result r = ExportTextData(label, inv.args[1], type);
-    return r ? kOk : Fail(inv.args[1], r.error);
+    if (batchForm(inv))
+        return runBatch(inv, 1, QStringLiteral(".DAT"), exportTextJob);
+    return exportTextJob(inv, inv.args, inv.args[1], Sync::Now);
 }
 
 int importFormat(Invocation& inv)
@@ -109,10 +216,7 @@ int importFormat(Invocation& inv)
     QList<QByteArray> files;
     for (int k = 0; k < records.size(); ++k) {
         Label label(t);
-        label.m_iScaleModelIndex = qint16(model);
-        for (int i = 0; i < label.fieldCount(); ++i)
-            label.NormaliseField(i);
-        if (!ImportFormatData(label, records[k]))
+        if (!ImportReceivedRecord(label, records[k], model))
             return Fail(in, QStringLiteral("malformed data: record %1 has a bad length field").arg(k + 1));
         QString why;
         if (!LabelIsStorable(label, &why))
@@ -136,26 +240,22 @@ int importText(Invocation& inv)
     qint32 type = 0;
     if (!dataType(inv, &type))
         return Usage(QStringLiteral("import-text needs --type 10 or --type 11"));
-    Label label(inv.app.tables);
-    int status = kOk;
-    if (!openLabel(inv.args[0], label, &status))
-        return status;
-    QString line;
-    if (!readHexLine(inv.args[1], &line, &status))
-        return status;
-    ImportTextDataLine(label, line, type);
-    const Result r = SaveToFile(label, inv.args[2]);
-    return r ? kOk : Fail(inv.args[2], r.error);
+    if (batchForm(inv))
+        return runBatch(inv, 2, QStringLiteral(".QLF"), importTextJob);
+    return importTextJob(inv, inv.args, inv.args[2], Sync::Now);
 }
 
 const SubcommandRegistration registrations[] = {
-    SubcommandRegistration({QStringLiteral("export-format"), QStringLiteral("LABEL.QLF OUT.DAT"), {}, 2, exportFormat}),
+    SubcommandRegistration({QStringLiteral("export-format"), QStringLiteral("LABEL.QLF OUT.DAT"), {}, 2, exportFormat,
+                            QStringLiteral("--out-dir DIR LABEL.QLF..."), 1}),
     SubcommandRegistration({QStringLiteral("export-text"), QStringLiteral("LABEL.QLF OUT.DAT --type 10|11"),
-                            {QStringLiteral("--type")}, 2, exportText}),
+                            {QStringLiteral("--type")}, 2, exportText,
+                            QStringLiteral("--out-dir DIR LABEL.QLF... --type 10|11"), 1}),
     SubcommandRegistration({QStringLiteral("import-format"), QStringLiteral("IN.DAT OUTDIR [--model-index I]"),
                             {QStringLiteral("--model-index")}, 2, importFormat}),
     SubcommandRegistration({QStringLiteral("import-text"), QStringLiteral("LABEL.QLF IN.DAT --type 10|11 OUT.QLF"),
-                            {QStringLiteral("--type")}, 3, importText}),
+                            {QStringLiteral("--type")}, 3, importText,
+                            QStringLiteral("--out-dir DIR LABEL.QLF IN.DAT [LABEL.QLF IN.DAT]... --type 10|11"), 2}),
 };
 
 } // namespace

@@ -17,11 +17,18 @@ QList<Subcommand>& Subcommands()
     return list;
 }
 
+thread_local QString* t_captured = nullptr;
+
+void CaptureFailures(QString* line) { t_captured = line; }
+
 int Fail(const QString& file, const QString& what)
 {
     QString line = QDir::toNativeSeparators(file) + QStringLiteral(": ") + what;
     line.replace(u'\n', u' ');
-    std::fprintf(stderr, "%s\n", qPrintable(line));
+    if (t_captured)
+        *t_captured = line;
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(line));
     return kBadInput;
 }
 
@@ -31,8 +38,11 @@ int Usage(const QString& why)
     if (!why.isEmpty())
         err << "quillon-convert: " << why << "\n";
     err << "usage:\n";
-    for (const Subcommand& s : Subcommands())
+    for (const Subcommand& s : Subcommands()) {
         err << "  quillon-convert [--program-dir DIR] " << s.name << " " << s.synopsis << "\n";
+        if (s.batchArity > 0)
+            err << "  quillon-convert [--program-dir DIR] " << s.name << " " << s.batchSynopsis << "\n";
+    }
     return kUsage;
 }
 
@@ -113,10 +123,18 @@ int main(int argc, char** argv)
             sub = &s;
     if (!sub)
         return Usage(command.isEmpty() ? QString() : QStringLiteral("unknown command %1").arg(command));
-    if (positional.size() != sub->positional)
+    if (options.contains(QStringLiteral("--out-dir"))) {
+        if (sub->batchArity == 0)
+            return Usage(QStringLiteral("%1 does not take --out-dir").arg(command));
+        if (positional.isEmpty() || positional.size() % sub->batchArity)
+            return Usage(sub->batchArity == 1
+                             ? QStringLiteral("%1 --out-dir takes one or more files").arg(command)
+                             : QStringLiteral("%1 --out-dir takes files in groups of %2").arg(command).arg(sub->batchArity));
+    } else if (positional.size() != sub->positional) {
         return Usage(QStringLiteral("%1 takes %2 file arguments").arg(command).arg(sub->positional));
+    }
     for (auto it = options.cbegin(); it != options.cend(); ++it)
-        if (!sub->options.contains(it.key()))
+        if (!sub->options.contains(it.key()) && !(sub->batchArity > 0 && it.key() == QLatin1String("--out-dir")))
             return Usage(QStringLiteral("%1 does not take %2").arg(command, it.key()));
 
     if (programDir.isEmpty())

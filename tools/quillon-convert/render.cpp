@@ -30,12 +30,9 @@ int render(Invocation& inv)
         return Fail(out, QStringLiteral("drawing needs the GUI library"));
 
     Label label(inv.app.tables);
-    const QlfReadResult r = OpenFromFile(in, label);
+    const QlfReadResult r = OpenLabel(in, label);
     if (!r.ok())
         return Fail(in, r.error == QlfError::Format ? QStringLiteral("format error: ") + r.message : r.message);
-    // Drawn as the canvas shows it: every field snapped into the label.
-    for (int i = 0; i < label.fieldCount(); ++i)
-        label.NormaliseField(i);
 
     if (suffix == QLatin1String("pdf")) {
         const Result w = RenderLabelToPdf(label, out);
