@@ -96,7 +96,7 @@ inline void place(Label& lb, int i, float left, float top, float w, float h, int
     FieldRecord& r = lb.m_arrFields[i];
     r.bUsed = true;
     r.lAttribute = (r.lAttribute & 0x3FFF) | (rot << 14);
-    lb.SetFieldSize(i, left, top, w, h);
+    lb.SetFieldSize(i, FieldBox{left, top, w, h});
 }
 
 // Captions show their keys, so tests see which key each caption came from.

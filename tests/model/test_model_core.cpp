@@ -112,8 +112,7 @@ private slots:
             {{-10, 0, 80, 4}, {0, 0, 55, 4}}, {{0, -8, 4, 70}, {0, 0, 4, 50}}};
         for (const auto& [in, e] : limits) {
             Label l(t);
-            float left = in.left, top = in.top, width = in.width, height = in.height;
-            l.SetFieldSize(FT_B1, left, top, width, height);
+            const auto [left, top, width, height] = l.SetFieldSize(FT_B1, in);
             QVERIFY2(left == e.left && top == e.top && width == e.width && height == e.height,
                      qPrintable(QStringLiteral("%1 %2 %3 %4").arg(in.left).arg(in.top).arg(in.width).arg(in.height)));
             QCOMPARE(l.m_arrFields[FT_B1].sngX, left);
