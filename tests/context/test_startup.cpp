@@ -162,6 +162,10 @@ private slots:
             {{}, {}}, // empty table
             {{"1, 'Zeta', 60, 30, 100, 20, 125", "2, 'Alpha', 80, 40, 150, 25, 83", "3, 'Mid', 56, 30, 90, 20, 167"},
              {"Alpha", "Mid", "Zeta"}}, // sorted by name
+            // Without regard to case, as the databases labels were made with: a label keeps its model's place.
+            {{"1, 'beta', 60, 30, 100, 20, 125", "2, 'Alpha', 60, 30, 100, 20, 125", "3, 'DELTA', 60, 30, 100, 20, 125",
+              "4, 'charlie', 60, 30, 100, 20, 125"},
+             {"Alpha", "beta", "charlie", "DELTA"}},
             {{"'7', 'Text', ' 60 ', 2.5, 32767.4, -32768, 125"}, {"Text"}}}; // numbers as text, half to even
         for (const auto& [rows, names] : tables) {
             Tree t(modelSeed(rows));

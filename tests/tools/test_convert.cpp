@@ -3,6 +3,7 @@
 #include "context/appcontext.h"
 #include "model/f52data.h"
 #include "model/qlffile.h"
+#include "model/receiveddata.h"
 
 #include <QTest>
 
@@ -107,6 +108,79 @@ private slots:
             QCOMPARE(back.m_arrFields[field].strText[1], QString::fromUtf8(c.text));
             QCOMPARE(back.m_arrFields[field].iTextLine, qint16(1));
         }
+    }
+
+    // A label received from a scale and sent back is the label that was sent, and the
+    // converter makes it exactly as the program's own receive does.
+    void receivedLabelsKeepEveryValue()
+    {
+        QTemporaryDir dir;
+        const QString bin = makeRuntimeTree(dir.path());
+        AppContext ctx;
+        QVERIFY(ctx.LoadAll(bin));
+        const Tables& t = ctx.tables;
+        QVERIFY(t.g_varLogoSizeList.size() > 1 && t.g_arrScaleModel.size() > 1);
+        int logo = 0;
+        while (logo < t.g_arrFieldDef.size() && t.g_arrFieldDef[logo].FieldType != FT_B2)
+            ++logo;
+        QVERIFY(logo < t.g_arrFieldDef.size());
+        // Every entry of the shipped list, none, and a value the list lacks (kept as the scale had it).
+        QStringList sizes = t.g_varLogoSizeList;
+        sizes << QString() << QStringLiteral("42");
+        for (const int model : {0, int(t.g_arrScaleModel.size()) - 1}) {
+            for (const QString& size : sizes) {
+                Label sent = sampleLabel(ctx);
+                sent.m_iScaleModelIndex = qint16(model);
+                sent.m_arrFields[logo].bUsed = true;
+                sent.m_arrFields[logo].strLogoSize = size;
+                const QString f52 = dir.filePath("F52.DAT"), out = dir.filePath("in");
+                QVERIFY(writeAll(f52, FormatRecord(sent).toLatin1() + "\r\n"));
+                QCOMPARE(runConvert(bin, {"import-format", f52, out, "--model-index", QString::number(model)}), 0);
+                Label received(t), inProgram(t);
+                QVERIFY(OpenFromFile(out + "/1.QLF", received).ok());
+                QVERIFY(ImportReceivedRecord(inProgram, FormatRecord(sent), model));
+                QCOMPARE(received.m_arrFields[logo].strLogoSize, size);
+                QCOMPARE(FormatFileBytes(received), FormatFileBytes(inProgram));
+                QCOMPARE(FormatRecord(received), FormatRecord(sent));
+            }
+        }
+    }
+
+    // Many labels in one run: each input has its line and fails alone; outputs equal single runs.
+    void batch()
+    {
+        QTemporaryDir dir;
+        const QString bin = makeRuntimeTree(dir.path());
+        AppContext ctx;
+        QVERIFY(ctx.LoadAll(bin));
+        const QString a = dir.filePath("a.QLF"), b = dir.filePath("b.QLF"), bad = dir.filePath("bad.QLF");
+        const QString twin = dir.filePath("twin/a.QLF"), out = dir.filePath("out");
+        Label second = sampleLabel(ctx);
+        second.m_iFormatNo = 40;
+        QVERIFY(SaveToFile(sampleLabel(ctx), a).ok && SaveToFile(second, b).ok && writeAll(bad, "\"Other\"\r\n"));
+        QVERIFY(QDir().mkpath(dir.filePath("twin")) && QFile::copy(a, twin));
+        QByteArray err;
+        QCOMPARE(runConvert(bin, {"export-format", "--out-dir", out, a, bad, b, twin}, &err), 1);
+        const QList<QByteArray> lines = err.trimmed().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].endsWith("ok: " + QDir::toNativeSeparators(out + "/a.DAT").toLocal8Bit()));
+        QVERIFY(lines[1].contains("format error") && lines[2].contains("ok:") && lines[3].contains("already wrote"));
+        QCOMPARE(runConvert(bin, {"export-format", b, dir.filePath("single.DAT")}), 0);
+        QCOMPARE(readAll(out + "/b.DAT"), readAll(dir.filePath("single.DAT")));
+        QVERIFY(!QFile::exists(out + "/bad.DAT"));
+
+        // Text data: pairs of a label and its data file; an output may never replace an input.
+        QCOMPARE(runConvert(bin, {"export-text", "--out-dir", out, a, "--type", "10"}), 0);
+        QCOMPARE(runConvert(bin, {"import-text", "--out-dir", dir.filePath("t"), b, out + "/a.DAT", "--type", "10"}), 0);
+        QVERIFY(QFile::exists(dir.filePath("t/b.QLF")));
+        QCOMPARE(runConvert(bin, {"import-text", "--out-dir", dir.path(), a, out + "/a.DAT", "--type", "10"}, &err), 1);
+        QVERIFY(err.contains("is one of the inputs"));
+
+        const QStringList usage[] = {{"export-format", "--out-dir", out},
+                                     {"import-text", "--out-dir", out, a, "--type", "10"},
+                                     {"import-format", "--out-dir", out, a}};
+        for (const QStringList& args : usage)
+            QCOMPARE(runConvert(bin, args), 2);
     }
 
     // A refused input is named in one line of error, and no output is written.
