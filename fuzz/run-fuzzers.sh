@@ -1,26 +1,26 @@
 #!/bin/sh
-# Builds the fuzz targets with clang and runs each in turn for FUZZ_SECONDS.
+# Builds the fuzz targets with clang and runs each for FUZZ_SECONDS.
 # A crash is minimised into tests/corpus/<target>/, which the normal test run replays.
 #   FUZZ_SECONDS  seconds per target (60)
 #   FUZZ_BUILD    build folder (build-fuzz)
 #   FUZZ_TARGETS  targets to run (all)
+#   FUZZ_JOBS     targets run at the same time (1)
 #   FUZZ_CXX      the compiler (clang++-15)
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD:-$src/build-fuzz}
 targets=${FUZZ_TARGETS:-"qlf f52 textdata catalogue fieldfont ini transfer result"}
+jobs=${FUZZ_JOBS:-1}
 cxx=${FUZZ_CXX:-clang++-15}
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER="$cxx" -DQUILLON_FUZZ=ON >/dev/null
 cmake --build "$build" --target quillon_fuzzers -j "${JOBS:-2}"
 
-summary="$build/fuzz-summary.txt"
-: >"$summary"
-status=0
-# One fuzzer at a time: they share the machine with everything else.
-for t in $targets; do
+# Writes one summary line to $build/fuzz-<target>.result.
+fuzz_one() {
+  t=$1
   corpus="$build/fuzz-corpus/$t"
   artifacts="$build/fuzz-artifacts/$t"
   regress="$src/tests/corpus/$t"
@@ -37,9 +37,9 @@ for t in $targets; do
     result=ok
   else
     result=FOUND
-    status=1
   fi
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
   for crash in "$artifacts"/crash-* "$artifacts"/timeout-* "$artifacts"/oom-*; do
     [ -f "$crash" ] || continue
     name=$(basename "$crash")
@@ -48,7 +48,24 @@ for t in $targets; do
     [ -f "$regress/$name" ] || cp "$crash" "$regress/$name"
     echo "   $t: $name kept in tests/corpus/$t (see $log)"
   done
-  printf '%-10s %12s executions  %s\n' "$t" "${execs:-?}" "$result" | tee -a "$summary"
+  printf '%-10s %12s executions %8s exec/s  %s\n' "$t" "${execs:-?}" "${rate:-?}" "$result" >"$build/fuzz-$t.result"
+}
+
+# They share the machine with everything else: FUZZ_JOBS at a time, one by default.
+running=0
+for t in $targets; do
+  fuzz_one "$t" &
+  running=$((running + 1))
+  if [ "$running" -ge "$jobs" ]; then
+    wait
+    running=0
+  fi
 done
+wait
+
+summary="$build/fuzz-summary.txt"
+for t in $targets; do
+  cat "$build/fuzz-$t.result" 2>/dev/null || printf '%-10s did not run\n' "$t"
+done | tee "$summary"
 echo "summary: $summary"
-exit $status
+! grep -q -v ' ok$' "$summary"

@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -22,40 +24,53 @@ struct RawLine {
 };
 
 struct IniText {
+    QByteArray source; // the file's bytes, which the lines read from
     std::vector<RawLine> lines;
     bool latin1 = false; // not valid UTF-8: read and written byte for byte
     QByteArray bom;
 };
 
+constexpr char kBom[] = "\xEF\xBB\xBF";
+
+QByteArrayView withoutBom(QByteArrayView bytes)
+{
+    return bytes.startsWith(kBom) ? bytes.sliced(3) : bytes;
+}
+
+bool notUtf8(QByteArrayView bytes)
+{
+    // Decoded piece by piece into one small buffer: only the verdict is wanted.
+    constexpr qsizetype kPiece = 512;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    std::array<QChar, 2 * kPiece> buffer;
+    for (qsizetype i = 0; i < bytes.size() && !utf8.hasError(); i += kPiece)
+        utf8.appendToBuffer(buffer.data(), bytes.sliced(i, qMin(kPiece, bytes.size() - i)));
+    return utf8.hasError();
+}
+
 IniText splitLines(const QByteArray& data)
 {
     IniText t;
-    QByteArray bytes = data;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        t.bom = bytes.left(3);
-        bytes.remove(0, 3);
-    }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    (void)QString(utf8(bytes));
-    t.latin1 = utf8.hasError();
+    t.source = data;
+    const QByteArrayView bytes = withoutBom(t.source);
+    t.bom = data.left(data.size() - bytes.size());
+    t.latin1 = notUtf8(bytes);
 
+    // Lines point into the source and line ends are shared: splitting allocates
+    // nothing per line.
+    static const QByteArray lf = QByteArrayLiteral("\n"), crlf = QByteArrayLiteral("\r\n"),
+                            cr = QByteArrayLiteral("\r");
+    t.lines.reserve(size_t(bytes.count('\n')) + 1);
     qsizetype start = 0;
     while (start < bytes.size()) {
-        qsizetype nl = bytes.indexOf('\n', start);
+        const qsizetype nl = bytes.indexOf('\n', start);
+        const qsizetype end = nl < 0 ? bytes.size() : nl;
+        const bool crBefore = end > start && bytes[end - 1] == '\r';
         RawLine line;
-        if (nl < 0) {
-            line.text = bytes.mid(start);
-            start = bytes.size();
-        } else {
-            line.text = bytes.mid(start, nl - start);
-            line.eol = "\n";
-            start = nl + 1;
-        }
-        if (line.text.endsWith('\r')) {
-            line.text.chop(1);
-            line.eol.prepend('\r');
-        }
-        t.lines.push_back(line);
+        line.text = QByteArray::fromRawData(bytes.data() + start, end - start - (crBefore ? 1 : 0));
+        line.eol = nl < 0 ? (crBefore ? cr : QByteArray()) : (crBefore ? crlf : lf);
+        start = end + 1;
+        t.lines.push_back(std::move(line));
     }
     return t;
 }
@@ -88,6 +103,9 @@ bool isKeyLine(const QString& trimmed)
 qsizetype findSection(const IniText& t, const QString& section)
 {
     for (size_t i = 0; i < t.lines.size(); ++i) {
+        // '[' and '=' are one byte in UTF-8 and Latin-1 alike: lines without them need no decoding.
+        if (!t.lines[i].text.contains('['))
+            continue;
         const auto name = sectionName(decode(t, t.lines[i].text).trimmed());
         if (name && name->compare(section.trimmed(), Qt::CaseInsensitive) == 0)
             return qsizetype(i);
@@ -105,6 +123,19 @@ QString unquote(const QString& v)
     return v;
 }
 
+// Names and values that keep the file's lines as they are.
+bool storable(const QString& section, const QString& key, const QString& value)
+{
+    const auto hasBreak = [](const QString& s) {
+        return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
+    };
+    const QString sec = section.trimmed();
+    const QString k = key.trimmed();
+    return !(sec.isEmpty() || k.isEmpty() || hasBreak(section) || hasBreak(key) || hasBreak(value)
+             || sec.contains(QLatin1Char(']')) || k.contains(QLatin1Char('=')) || k.startsWith(QLatin1Char(';'))
+             || k.startsWith(QLatin1Char('[')));
+}
+
 } // namespace
 
 QString ReadIniString(const QString& section, const QString& key, const QString& file)
@@ -112,12 +143,20 @@ QString ReadIniString(const QString& section, const QString& key, const QString&
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return QString(QLatin1String(""));
-    const IniText t = splitLines(f.readAll());
+    return IniValue(f.readAll(), section, key);
+}
+
+QString IniValue(const QByteArray& data, const QString& section, const QString& key)
+{
+    const IniText t = splitLines(data);
     const qsizetype s = findSection(t, section);
     if (s < 0)
         return QString(QLatin1String(""));
     for (size_t i = size_t(s) + 1; i < t.lines.size(); ++i) {
-        const QString line = decode(t, t.lines[i].text).trimmed();
+        const QByteArray& raw = t.lines[i].text;
+        if (!raw.contains('[') && !raw.contains('='))
+            continue;
+        const QString line = decode(t, raw).trimmed();
         if (sectionName(line))
             break;
         if (!isKeyLine(line))
@@ -232,18 +271,10 @@ qint16 ReadIniNumber(const QString& section, const QString& key, const QString& 
 bool WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file)
 {
     const QString source = QStringLiteral("WriteIniString (%1, %2)").arg(section, key);
-    const auto hasBreak = [](const QString& s) {
-        return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
-    };
-    const QString sec = section.trimmed();
-    const QString k = key.trimmed();
-    if (sec.isEmpty() || k.isEmpty() || hasBreak(section) || hasBreak(key) || hasBreak(value)
-        || sec.contains(QLatin1Char(']')) || k.contains(QLatin1Char('=')) || k.startsWith(QLatin1Char(';'))
-        || k.startsWith(QLatin1Char('['))) {
+    if (!storable(section, key, value)) {
         ReportError(source, QStringLiteral("The name or value cannot be stored in the settings file."));
         return false;
     }
-
     QByteArray data;
     {
         QFile f(file);
@@ -255,6 +286,23 @@ bool WriteIniString(const QString& section, const QString& key, const QString& v
             data = f.readAll();
         }
     }
+    const std::optional<QByteArray> out = WithIniValue(data, section, key, value);
+    QSaveFile save(file);
+    if (!save.open(QIODevice::WriteOnly) || save.write(*out) != out->size() || !save.commit()) {
+        ReportError(source, QStringLiteral("%1: %2").arg(file, save.errorString()));
+        return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> WithIniValue(const QByteArray& data, const QString& section, const QString& key,
+                                       const QString& value)
+{
+    if (!storable(section, key, value))
+        return std::nullopt;
+    const QString sec = section.trimmed();
+    const QString k = key.trimmed();
+
     IniText t = splitLines(data);
     QByteArray eol = "\r\n";
     for (const RawLine& l : t.lines) {
@@ -264,6 +312,19 @@ bool WriteIniString(const QString& section, const QString& key, const QString& v
             break;
         }
     }
+    // The line a new one follows must end in LF, for the same reason.
+    const auto endLine = [&eol](RawLine& l) {
+        if (!l.eol.endsWith('\n'))
+            l.eol = eol;
+    };
+    // Text as the reader decodes it, written as UTF-8 reads the same.
+    const auto toUtf8 = [&t] {
+        for (RawLine& l : t.lines)
+            l.text = decode(t, l.text).toUtf8();
+        t.latin1 = false;
+    };
+    if (t.latin1 && std::any_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() > 0xFF; }))
+        toUtf8();
 
     const qsizetype s = findSection(t, sec);
     if (s >= 0) {
@@ -286,14 +347,12 @@ bool WriteIniString(const QString& section, const QString& key, const QString& v
             }
         }
         if (!replaced) {
-            if (t.lines[insertAfter].eol.isEmpty())
-                t.lines[insertAfter].eol = eol;
+            endLine(t.lines[insertAfter]);
             t.lines.insert(t.lines.begin() + qsizetype(insertAfter) + 1, RawLine{encode(t, k + QLatin1Char('=') + value), eol});
         }
     } else {
         if (!t.lines.empty()) {
-            if (t.lines.back().eol.isEmpty())
-                t.lines.back().eol = eol;
+            endLine(t.lines.back());
             if (!t.lines.back().text.trimmed().isEmpty())
                 t.lines.push_back(RawLine{QByteArray(), eol});
         }
@@ -301,16 +360,24 @@ bool WriteIniString(const QString& section, const QString& key, const QString& v
         t.lines.push_back(RawLine{encode(t, k + QLatin1Char('=') + value), eol});
     }
 
-    QByteArray out = t.bom;
-    for (const RawLine& l : t.lines)
-        out += l.text + l.eol;
-
-    QSaveFile save(file);
-    if (!save.open(QIODevice::WriteOnly) || save.write(out) != out.size() || !save.commit()) {
-        ReportError(source, QStringLiteral("%1: %2").arg(file, save.errorString()));
-        return false;
+    const auto join = [&t] {
+        QByteArray out = t.bom;
+        out.reserve(t.source.size() + 64);
+        for (const RawLine& l : t.lines) {
+            out += l.text;
+            out += l.eol;
+        }
+        return out;
+    };
+    QByteArray out = join();
+    // The edit can change how the whole file decodes (the only bytes that were not
+    // UTF-8 replaced, a cut-off UTF-8 sequence no longer at the end), and with it
+    // every other value; as UTF-8 the file keeps its reading.
+    if (notUtf8(withoutBom(out)) != t.latin1) {
+        toUtf8();
+        out = join();
     }
-    return true;
+    return out;
 }
 
 } // namespace quillon

@@ -1,8 +1,11 @@
 #pragma once
 // The INI settings file, read and written line by line so that comments, other
 // keys and values with commas stay exactly as the user wrote them.
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+
+#include <optional>
 
 namespace quillon {
 
@@ -11,6 +14,8 @@ namespace quillon {
 // pair of enclosing quotes are dropped; at most 254 characters, as the program
 // has always read them.
 QString ReadIniString(const QString& section, const QString& key, const QString& file);
+// The same, on the file's bytes.
+QString IniValue(const QByteArray& data, const QString& section, const QString& key);
 
 // The number rule of the settings: the leading number of the text (0 when there
 // is none), rounded half to even. A value beyond the 16-bit range is not a
@@ -28,5 +33,9 @@ qint16 RoundToInt16(double v, bool* overflow = nullptr);
 // section when missing. Atomic. False (after ReportError) when the file cannot
 // be written or a name or value would break the file's lines.
 bool WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file);
+// The file's bytes with the key set, as WriteIniString stores them; nothing when
+// a name or value would break the file's lines.
+std::optional<QByteArray> WithIniValue(const QByteArray& data, const QString& section, const QString& key,
+                                       const QString& value);
 
 } // namespace quillon
