@@ -5,6 +5,7 @@
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/log.h"
+#include "scale/scaledata.h"
 #include "scale/scalelistimport.h"
 #include <QtNetwork>
 #include <QtSql>
@@ -216,24 +217,16 @@ private slots:
 
         // Rows as the scale dialogs write and list them; a value is data, never SQL.
         Database& db = third.db();
-        const QString insert = "insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) VALUES(?,?,?,?,?)";
         const QString hostile = "10.0.0.9'); drop table SCALE; --";
-        for (const QVariantList& row : {QVariantList{7, 97, "10.0.0.7", true, 3}, {2, 97, "10.0.0.2", true, 1},
-                                        {5, 97, "10.0.0.5", false, 1}, {9, 97, hostile, true, 2}})
-            QVERIFY(db.QueryVexoDB(insert, row));
+        QVERIFY(AddScale(db, "10.0.0.7", 3) && AddScale(db, hostile, 2) && AddScale(db, "10.0.0.4", 1));
         // The address is unique: a second row is refused and reported.
-        QVERIFY(!db.QueryVexoDB(insert, {7, 97, "10.0.0.7", true, 1}));
-        QVERIFY(m_reporter.hasSource("QueryVexoDB insert into SCALE"));
-        auto q = db.QueryVexoDB("Select SC_No, SC_IP, SCALE_NAME from SCALE, SCALE_MODEL "
-                                "where SC_Used=true and SC_MODEL_ID=ID order by SC_No");
+        QVERIFY(!AddScale(db, "10.0.0.7", 1) && m_reporter.hasSource("QueryVexoDB insert into SCALE"));
+        QVERIFY(ChangeScale(db, "10.0.0.4", "10.0.0.2", 1) && ScaleExists(db, hostile));
         QStringList listed;
-        while (q && q->next())
-            listed << q->value(0).toString() + u'|' + q->value(1).toString() + u'|' + q->value(2).toString();
+        for (const ScaleRow& r : ListScales(db))
+            listed << QString::number(r.SC_NO) + u'|' + r.SC_IP + u'|' + r.SCALE_NAME;
         QCOMPARE(listed, (QStringList{"2|10.0.0.2|QC-20 Counter", "7|10.0.0.7|QL-60 Label Printer",
                                       "9|" + hostile + "|QS-40 Hanging"}));
-        auto exists = db.QueryVexoDB("Select SC_IP from SCALE where SC_IP=?", {hostile});
-        QVERIFY(exists && exists->next());
-        QCOMPARE(admin("delete from SCALE"), QStringList{});
     }
 
     void settings_data()
