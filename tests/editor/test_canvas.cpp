@@ -13,7 +13,7 @@ using namespace quillon;
 
 namespace {
 
-enum : int { B1 = 0, B3 = 2, C1 = 5, C2 = 6, N1 = 9, TEXT = 10, SHOP = 11 };
+enum : int { B1 = 0, C1 = 5, C2 = 6, N1 = 9, SHOP = 11 };
 
 struct Fixture {
     Tables t = test::makeTables();
@@ -97,7 +97,14 @@ private slots:
         QTest::mouseRelease(f.canvas, Qt::LeftButton, {}, f.px({12, 21}));
         f.click({16, 23});
         QCOMPARE(sel.last().at(0).toInt(), C2);
-        // A click that does not move records nothing and leaves the label unmodified.
+        // A double-click asks for the text of a text field only.
+        f.put(SHOP, {30, 35, 20, 6});
+        QSignalSpy edit(&f.view, &LabelView::editTextRequested);
+        QTest::mouseDClick(f.canvas, Qt::LeftButton, {}, f.px({16, 23}));
+        QTest::mouseDClick(f.canvas, Qt::LeftButton, {}, f.px({32, 37}));
+        QCOMPARE(QList<QList<QVariant>>(edit), QList<QList<QVariant>>{{SHOP}});
+        f.view.SelectField(C2);
+        // Clicks that do not move record nothing and leave the label unmodified.
         QVERIFY(f.undoSteps() == 0 && !f.lb().m_bModified);
         // A single click on the empty canvas keeps the selection, a double-click clears it.
         f.click({50, 45});
@@ -114,11 +121,8 @@ private slots:
         QCOMPARE(marks(), QPoint(120, 300));
         f.send(hr, QPoint(f.px({40, 0}).x(), 5));
         QCOMPARE(marks(), QPoint(400, 300));
-        f.send(f.canvas, f.px({54.9, 30}));
         f.send(hr, QPoint(f.px({58, 0}).x(), 5));
         QCOMPARE(marks().x(), 580);
-        f.view.HoriRulerHotTrack(-1);
-        QCOMPARE(f.view.horiHotTrack(), -1.0f);
     }
 
     // Moving by the body (handle -1) or resizing by a handle, kept on the label and at least 1 mm.
@@ -126,15 +130,14 @@ private slots:
     {
         const QRectF b(20, 20, 10, 10), s(20, 20, 5, 5);
         const struct { QRectF start; int handle; QPointF move; QRectF end; } cases[] = {
-            {{10, 10, 10, 5}, -1, {7, 4}, {17, 14, 10, 5}},         {{3, 10, 10, 5}, -1, {-5, 0}, {0, 10, 10, 5}},
-            {{40, 10, 10, 5}, -1, {10, 0}, {45, 10, 10, 5}},        {{10, 4, 10, 5}, -1, {0, -9}, {10, 0, 10, 5}},
-            {{30, 40, 10, 5}, -1, {30, 30}, {45, 45, 10, 5}},       {{10, 10, 10, 5}, -1, {.05, .05}, {10, 10, 10, 5}},
+            {{3, 10, 10, 5}, -1, {-5, 0}, {0, 10, 10, 5}},  {{40, 10, 10, 5}, -1, {10, 0}, {45, 10, 10, 5}},
+            {{10, 4, 10, 5}, -1, {0, -9}, {10, 0, 10, 5}},  {{30, 40, 10, 5}, -1, {30, 30}, {45, 45, 10, 5}},
+            {{10, 10, 10, 5}, -1, {.05, .05}, {10, 10, 10, 5}}, // below one dot: no move
             {b, 0, {-2, -3}, {18, 17, 12, 13}},  {b, 1, {2, 5}, {22, 20, 8, 10}},  {b, 2, {-4, 2}, {16, 20, 14, 12}},
             {b, 3, {3, 4}, {20, 24, 10, 6}},     {b, 4, {-3, -2.5}, {20, 20, 10, 7.5}},
             {b, 5, {5, -5}, {20, 15, 15, 15}},   {b, 6, {-1.5, 9}, {20, 20, 8.5, 10}},
             {b, 7, {4, 6}, {20, 20, 14, 16}},    {s, 7, {-8, -8}, {20, 20, 1, 1}}, {s, 0, {8, 8}, {24, 24, 1, 1}},
-            {s, 1, {9, 0}, {24, 20, 1, 5}},      {s, 4, {0, -9}, {20, 20, 5, 1}},
-            {{10, 2, 10, 10}, 3, {0, -5}, {10, 0, 10, 12}},         {{3, 10, 10, 10}, 1, {-6, 0}, {0, 10, 13, 10}},
+            {{10, 2, 10, 10}, 3, {0, -5}, {10, 0, 10, 12}}, {{3, 10, 10, 10}, 1, {-6, 0}, {0, 10, 13, 10}},
             {{40, 10, 10, 10}, 6, {10, 0}, {40, 10, 15, 10}},
         };
         for (const auto& c : cases) {
@@ -236,18 +239,6 @@ private slots:
         }
     }
 
-    void doubleClickAsksForTextOnlyOnTexts()
-    {
-        for (int field : {TEXT, SHOP, C1, B3}) {
-            Fixture f;
-            f.put(field, {10, 10, 20, 6});
-            QSignalSpy edit(&f.view, &LabelView::editTextRequested);
-            QTest::mouseDClick(f.canvas, Qt::LeftButton, {}, f.px({12, 12}));
-            QCOMPARE(QList<QList<QVariant>>(edit), QList<QList<QVariant>>(field >= TEXT, {field}));
-            QCOMPARE(f.undoSteps(), 0);
-        }
-    }
-
     void zoom()
     {
         // Out of 0.5 to 5.0 is ignored; the canvas is the 55 x 50 mm label at the zoom plus one pixel.
@@ -260,8 +251,7 @@ private slots:
         }
         // Ctrl+wheel steps by 0.1 within the limits.
         const struct { float start; int delta; float result; } wheels[] = {
-            {2.5f, 120, 2.6f}, {2.5f, -120, 2.4f}, {4.9f, 120, 5.0f}, {5.0f, 120, 5.0f},
-            {0.6f, -120, 0.5f}, {0.5f, -120, 0.5f}, {2.55f, 120, 2.6f}};
+            {4.9f, 120, 5.0f}, {5.0f, 120, 5.0f}, {0.6f, -120, 0.5f}, {0.5f, -120, 0.5f}, {2.55f, 120, 2.6f}};
         for (const auto& w : wheels) {
             Fixture f(w.start, QSize(600, 500));
             QSignalSpy zoom(&f.view, &LabelView::zoomRequested);
@@ -322,23 +312,6 @@ private slots:
         QCOMPARE(vbar->value(), 40);
         QTest::mouseRelease(z.canvas, Qt::LeftButton, {}, below);
         QVERIFY(z.box(C1).top() > 10 && z.undoSteps() == 1);
-    }
-
-    void labelReplacedAndRezoomed()
-    {
-        // The document window replaces the label after a successful open, then rezooms.
-        Fixture f;
-        f.put(C1, {10, 10, 10, 5});
-        f.view.SelectField(C1);
-        Label fresh(f.t);
-        fresh.m_iHoriRulerWidth = 80;
-        test::place(fresh, TEXT, 60, 5, 15, 5);
-        f.lb() = fresh;
-        f.view.ApplyLabelScale(2.0f);
-        QCOMPARE(int(f.lb().m_iSelected), -1);
-        QCOMPARE(f.canvas->width(), int(std::lround(80 * 2.0 * 96 / 25.4)) + 1);
-        f.click({65, 7});
-        QCOMPARE(int(f.lb().m_iSelected), int(TEXT));
     }
 };
 

@@ -3,7 +3,7 @@
 #include "context/appcontext.h"
 #include "render/labelpainter.h"
 #include "model/qlffile.h"
-#include "common/viewtables.h"
+#include "common/testtables.h"
 
 #include "common/simprocess.h"
 
@@ -25,7 +25,7 @@ private slots:
         lb.m_iHoriRulerWidth = 60;
         lb.m_iVertRulerHeight = 40;
         for (int i = 0; i < lb.fieldCount(); i += 3)
-            viewtest::place(lb, i, float(i % 40), float(i % 30), 15, 5, (i / 3) % 4);
+            test::place(lb, i, float(i % 40), float(i % 30), 15, 5, (i / 3) % 4);
         m_label = m_tree.filePath(QStringLiteral("sample.QLF"));
         QVERIFY(SaveToFile(lb, m_label).ok);
     }
