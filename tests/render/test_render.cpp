@@ -1,4 +1,4 @@
-// The label painter and the rulers' scales, without a window.
+// The label painter and the rulers' scales, without a window (the rulers' marks: test_canvas).
 //
 // The painter's output is compared with tests/render/reference/label.png. After an
 // intended change of the drawing, regenerate it with
@@ -45,7 +45,6 @@ private slots:
         const struct { float zoom; int labelMM, length; const char* numbers; int mmTicks; } cases[] = {
             {1.0f, 55, 60, "0 10 20 30 40 50", 56},
             {2.5f, 55, 60, "0 10 20 30 40 50 5 15 25 35 45 55", 56},
-            {1.0f, 60, 70, "0 10 20 30 40 50 60", 61},
             {0.5f, 7, 10, "0", 8},
             {5.0f, 0, 10, "0", 1},
         };
@@ -62,25 +61,6 @@ private slots:
             QCOMPARE(shown.join(u' '), QLatin1String(c.numbers));
             QCOMPARE(millimetre, c.mmTicks);
         }
-    }
-
-    void hotMarkLeavesNoTrace()
-    {
-        QWidget host;
-        Ruler r(Ruler::Orientation::Horizontal, &host);
-        r.resize(300, 20);
-        r.setScale(1.0f, 55);
-        const QImage clean = r.grab().toImage();
-        r.setMark(10);
-        QVERIFY(r.grab().toImage() != clean);
-        r.setMark(20);
-        r.setMark(-1);
-        QCOMPARE(r.grab().toImage(), clean);
-        r.setMark(55); // exactly the width: drawn
-        QVERIFY(r.markDrawn());
-        r.setMark(55.1f); // beyond it: kept but not drawn
-        QVERIFY(!r.markDrawn());
-        QCOMPARE(r.grab().toImage(), clean);
     }
 
     void imageMatchesReference()
@@ -126,15 +106,11 @@ private slots:
             QPainter p(&img);
             PaintLabel(p, lb, o);
             p.end();
-            int grey = 0;
-            for (int y = 0; y < int(15 * k * dpr); ++y) {
-                const QColor c = img.pixelColor(int(200 * dpr), y);
-                if (c != Qt::white && c.red() > 150 && c.red() < 250) {
-                    ++grey;
-                    QCOMPARE(c, QColor(210, 210, 210));
-                }
-            }
-            QVERIFY2(grey >= 1 && grey <= 2, qPrintable(QString::number(grey)));
+            QList<QColor> grey; // down a column across the separator, without the white and the frame
+            for (int y = 0; y < int(15 * k * dpr); ++y)
+                if (const QColor c = img.pixelColor(int(200 * dpr), y); c.red() > 150 && c.red() < 250)
+                    grey << c;
+            QVERIFY(grey.size() >= 1 && grey.size() <= 2 && grey.count(QColor(210, 210, 210)) == grey.size());
             double sum = 0;
             int dark = 0;
             for (int y = int((20 * k + 2) * dpr); y < int((26 * k - 2) * dpr); ++y)
