@@ -1,0 +1,647 @@
+// The scale list, its edit dialog and the picker driven as a user would; the driver's result and the
+// result pop-up; send and receive runs with stand-in drivers, and end to end with the real driver, the
+// program's own picker and the scale simulator on loopback.
+#include "common/simprocess.h"
+#include "context/appcontext.h"
+#include "model/datafile.h"
+#include "model/f52data.h"
+#include "model/f56f61data.h"
+#include "model/label.h"
+#include "platform/database.h"
+#include "platform/errorreport.h"
+#include "platform/placement.h"
+#include "scale/resultpopup.h"
+#include "scale/scaledata.h"
+#include "scale/scaledialog.h"
+#include "scale/scaleeditdialog.h"
+#include "scale/scalelistdialog.h"
+#include "scale/scalepickerdialog.h"
+#include "scale/transfer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <functional>
+
+using namespace quillon;
+using transfertest::readAll;
+using transfertest::writeAll;
+
+namespace {
+
+struct Popup {
+    QString message, title;
+    int kind = -1;
+};
+
+// A small executable shell script.
+bool WriteScript(const QString& path, const QByteArray& body)
+{
+    return writeAll(path, "#!/bin/sh\n" + body) &&
+           QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A temporary runtime tree with its own databases, INI and placement store, and a transfer controller over
+// it whose pop-ups, critical messages and imports are recorded and whose exports write placeholders. `picks`
+// answers the picker in turn ("" cancels). Set other callbacks in `cb`, then start() again.
+struct Env {
+    QTemporaryDir tmp;
+    QString programDir;   // ends with "/"
+    AppContext ctx;
+    RecordingReporter reporter;
+    ErrorReporter* previousReporter = nullptr;
+    TransferCallbacks cb;
+    std::unique_ptr<TransferController> ctl;
+    QStringList picks;
+    QList<bool> pickModes;
+    QList<Popup> popups;
+    QStringList criticals;
+    QStringList imports; // model|format data|text arrived|shop name arrived
+    bool exportOk = true;
+    QString log = tmp.filePath(QStringLiteral("driver.log"));
+
+    // `ping` is the INI's ping program.
+    bool setUp(const QString& ping = QStringLiteral("ping"))
+    {
+        if (!tmp.isValid())
+            return false;
+        const QByteArray ini = "[Transfer]\r\nPing=" + ping.toUtf8() + "\r\n";
+        programDir = transfertest::makeRuntimeTree(tmp.filePath(QStringLiteral("root")), ini) + QLatin1Char('/');
+        qputenv("QUILLON_PROGRAM_DIR", programDir.toUtf8());
+        SetPlacementStoreFile(tmp.filePath(QStringLiteral("placement.ini")));
+        previousReporter = SetErrorReporter(&reporter);
+        if (!ctx.InitApplication(programDir))
+            return false;
+        SetApp(&ctx);
+        cb.hasActiveDocument = [] { return true; };
+        cb.pickScales = [this](bool multi) {
+            pickModes << multi;
+            const QString answer = picks.isEmpty() ? QString() : picks.takeFirst();
+            return ScalePick{answer.isEmpty(), answer};
+        };
+        cb.showCritical = [this](const QString& t) { criticals << t; };
+        cb.showPopup = [this](const QString& m, const QString& t, int k) { popups << Popup{m, t, k}; };
+        cb.exportFormatData = [this](const QString& path) { return exportOk && writeAll(path, "F52DATA\r\n"); };
+        cb.exportTextData = [](const QString& path, int t) { return writeAll(path, "F" + QByteArray::number(t)); };
+        cb.importReceivedData = [this](const QString& f, const QString& t, const QString& s, int model) {
+            imports << QStringLiteral("%1|%2|%3|%4").arg(model).arg(readAll(f)).arg(!t.isEmpty()).arg(!s.isEmpty());
+        };
+        start();
+        return true;
+    }
+
+    ~Env()
+    {
+        ctl.reset();
+        SetApp(nullptr);
+        SetErrorReporter(previousReporter);
+        SetPlacementStoreFile(QString());
+    }
+
+    void start() { ctl = std::make_unique<TransferController>(ctx, nullptr, cb); }
+    // Runs one command to its end.
+    bool run(void (TransferController::*command)(), int ms = 40000)
+    {
+        (ctl.get()->*command)();
+        return QTest::qWaitFor([this] { return !ctl->busy(); }, ms);
+    }
+    // A stand-in driver that logs its arguments, then runs `body`.
+    bool driver(const QByteArray& body)
+    {
+        return WriteScript(ctl->DriverProgram(), "echo \"$@\" >> '" + log.toUtf8() + "'\n" + body);
+    }
+    // Exchange files left in the program folder.
+    QStringList leftovers() const
+    {
+        return QDir(programDir).entryList({QStringLiteral("SM*"), QStringLiteral("~tmp*")}, QDir::Files, QDir::Name);
+    }
+
+    // Adds a scale row directly (as another tool would have stored it); `model` is an index.
+    void addScale(int no, const QString& ip, int model, bool used = true)
+    {
+        QSqlQuery q(ctx.db().mainDb());
+        q.prepare(QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) values(?,97,?,?,?)"));
+        for (const QVariant& v : {QVariant(no), QVariant(ip), QVariant(used ? 1 : 0), QVariant(modelId(model))})
+            q.addBindValue(v);
+        QVERIFY2(q.exec(), qPrintable(ip));
+    }
+    int modelId(int index) const { return index < 0 ? 999 : ctx.tables.g_arrScaleModel.at(index).ID; }
+
+    // SC_NO|DP_NO|SC_IP|SC_USED|SC_MODEL_ID of every row, sorted as text.
+    QStringList rows()
+    {
+        QStringList out;
+        QSqlQuery q(ctx.db().mainDb());
+        q.exec(QStringLiteral("select SC_NO||'|'||DP_NO||'|'||SC_IP||'|'||SC_USED||'|'||SC_MODEL_ID from SCALE"));
+        while (q.next())
+            out << q.value(0).toString();
+        out.sort();
+        return out;
+    }
+
+    QString text(const char* section, const char* key)
+    {
+        return ctx.db().GetLangString(QString::fromLatin1(section), QString::fromLatin1(key));
+    }
+    // Report lines, the address padded to 16 and the driver code's text, from "address:code" entries
+    // joined by blanks.
+    QString lines(const QString& spec)
+    {
+        QString out;
+        for (const QString& entry : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            out += entry.section(QLatin1Char(':'), 0, -2).leftJustified(16, QLatin1Char(' ')) + QLatin1Char(':') +
+                   text("Global", qPrintable("msgTCPDriver" + entry.section(QLatin1Char(':'), -1))) + "\r\n";
+        return out;
+    }
+    // The send report: per type its heading, then "all successful" or the given failure lines.
+    QString sendReport(const QStringList& failures)
+    {
+        const char* headings[] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
+        QStringList parts;
+        for (int k = 0; k < 3; ++k)
+            parts << text("frmMain", headings[k]) +
+                         (failures.value(k).isEmpty() ? text("frmMain", "msgAllSuccessful") + QStringLiteral("\r\n")
+                                                      : QStringLiteral("\r\n") + failures.value(k));
+        return parts.join(QStringLiteral("\r\n"));
+    }
+};
+
+// Runs `action` on the next modal dialog of type T as soon as it is shown.
+template <typename T>
+void OnNextModal(std::function<void(T*)> action, int tries = 200)
+{
+    QTimer::singleShot(10, [action, tries]() {
+        if (auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget()))
+            action(dlg);
+        else if (tries > 0)
+            OnNextModal<T>(action, tries - 1);
+    });
+}
+
+} // namespace
+
+class TestScale : public QObject {
+    Q_OBJECT
+private slots:
+    // Adding, editing and deleting through the list and its edit dialog.
+    void scaleList()
+    {
+        Env env;
+        QVERIFY(env.setUp());
+        env.addScale(5, QStringLiteral("10.0.0.5"), 0);
+        env.addScale(7, QStringLiteral("10.0.1.7"), 0);
+        env.addScale(40, QStringLiteral("10.0.0.40"), 0);
+        env.addScale(50, QStringLiteral("10.0.0.50"), 0, false);   // not in use: never listed
+        ScaleListDialog dlg(env.ctx);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTreeWidget* list = dlg.lvwScale;
+        QStringList rows = env.rows();
+        // Fills the edit dialog opened by `open` and gives what it showed and, when it stayed open, why.
+        const auto edit = [&](const std::function<void()>& open, const QString& ip, int model) {
+            QStringList seen;
+            OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* e) {
+                seen << e->windowTitle() << e->txtIP->text() << QString::number(e->cboScaleModal->currentIndex());
+                e->txtIP->selectAll();
+                QTest::keyClicks(e->txtIP, ip);
+                e->cboScaleModal->setCurrentIndex(model);
+                QTest::keyClick(e->txtIP, Qt::Key_Return);
+                seen << (e->isVisible() ? e->lblProblem->text() : QString());
+                QTest::mouseClick(e->cmdCancel, Qt::LeftButton);
+            });
+            open();
+            return seen;
+        };
+        const auto add = [&] { QTest::mouseClick(dlg.cmdAddNew, Qt::LeftButton); };
+        const QString addTitle = env.text("frmScaleEdit", "CaptionAdd");
+        const QString editTitle = env.text("frmScaleEdit", "CaptionEdit");
+        // Refused addresses stay in the dialog, explained, and store nothing.
+        for (const char* ip : {"10.0.0.5", "10.0.0.0", "10.0.0.8'); delete from SCALE; --"}) {
+            const QStringList seen = edit(add, QString::fromUtf8(ip), 1);
+            QCOMPARE(seen.mid(0, 3), (QStringList{addTitle, "", "0"}));
+            QVERIFY2(!seen.value(3).isEmpty(), ip);
+            QCOMPARE(env.rows(), rows);
+        }
+        QCOMPARE(edit(add, QStringLiteral("10.0.0.7"), 2), (QStringList{addTitle, "", "0", ""}));
+        rows << QStringLiteral("7|97|10.0.0.7|1|%1").arg(env.modelId(2));
+        rows.sort();
+        QCOMPARE(env.rows(), rows);
+        QCOMPARE(list->topLevelItemCount(), 4);
+        QTreeWidgetItem* added = list->findItems(QStringLiteral("10.0.0.7"), Qt::MatchExactly, 1).value(0);
+        QVERIFY(added && added->text(0) == QStringLiteral("7"));
+        QCOMPARE(added->text(2), env.ctx.tables.g_arrScaleModel[2].SCALE_NAME);
+
+        // Nothing highlighted: Edit does nothing. A double-click on a row edits it.
+        QTest::mouseClick(dlg.cmdEdit, Qt::LeftButton);
+        const QPoint at = list->visualItemRect(added).center() + QPoint(40, 0);
+        const auto dclick = [&] {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        };
+        QCOMPARE(edit(dclick, QStringLiteral("10.0.0.9"), 2), (QStringList{editTitle, "10.0.0.7", "2", ""}));
+        rows.replaceInStrings(QStringLiteral("7|97|10.0.0.7"), QStringLiteral("9|97|10.0.0.9"));
+        rows.sort();
+        QCOMPARE(env.rows(), rows);
+        // Editing into an address another scale has is explained and stores nothing.
+        list->clearSelection();
+        list->findItems(QStringLiteral("10.0.0.9"), Qt::MatchExactly, 1).value(0)->setSelected(true);
+        QVERIFY(!edit([&] { QTest::mouseClick(dlg.cmdEdit, Qt::LeftButton); }, "10.0.0.5", 2).value(3).isEmpty());
+        QCOMPARE(env.rows(), rows);
+
+        // By number: 5, 7, 9, 40. Deleting the middle two highlights the rows at their places, beyond the end skipped.
+        list->clearSelection();
+        list->topLevelItem(1)->setSelected(true);
+        list->topLevelItem(2)->setSelected(true);
+        QTest::mouseClick(dlg.cmdDelete, Qt::LeftButton);
+        QCOMPARE(env.rows(), rows.filter(QRegularExpression("^(5|40|50)\\|")));
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QVERIFY(!list->topLevelItem(0)->isSelected() && list->topLevelItem(1)->isSelected());
+        QVERIFY(env.reporter.entries.isEmpty());
+        // Enter closes the list and stores its placement.
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(!dlg.isVisible());
+        QVERIFY(ReadPlacement(QStringLiteral("ScaleEditWidth"), -1) > 0);
+
+        // Bound values never change a query; such an address is stored as it stands, harmless text.
+        rows = env.rows();
+        const QString evil = QStringLiteral("x' OR '1'='1");
+        QVERIFY(!ScaleExists(env.ctx.db(), evil) && DeleteScale(env.ctx.db(), evil));
+        QVERIFY(ChangeScale(env.ctx.db(), evil, QStringLiteral("10.0.0.6"), env.modelId(1)));
+        QCOMPARE(GetScaleModelIndexByIP(env.ctx, evil), 0);
+        QCOMPARE(env.rows(), rows);
+        QVERIFY(AddScale(env.ctx.db(), evil, env.modelId(1)) && ScaleExists(env.ctx.db(), evil));
+        QCOMPARE(env.rows().size(), rows.size() + 1);
+    }
+
+    void pickerSelection_data()
+    {
+        QTest::addColumn<bool>("single");
+        // Steps: 2 3 tick rows by their box, d2 double-click row 2, h2 highlight row 2,
+        // and the menu's m select all, u unselect all, s select the highlighted.
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("scales");   // "": the picker stays open
+        QTest::newRow("multi, toggle one off") << false << "2" << "10.0.0.1;10.0.0.3";
+        QTest::newRow("single, none ticked keeps open") << true << "" << "";
+        QTest::newRow("single, last click wins") << true << "2 3" << "10.0.0.3";
+        QTest::newRow("single, click on the ticked row keeps it") << true << "3 3" << "10.0.0.3";
+        QTest::newRow("single, select all ticks several") << true << "m" << "10.0.0.1;10.0.0.2;10.0.0.3";
+        QTest::newRow("single, double-click") << true << "2 d3" << "10.0.0.3";
+        QTest::newRow("multi, double-click toggles") << false << "d1" << "10.0.0.2;10.0.0.3";
+        QTest::newRow("multi, unselect all") << false << "u" << "";
+        QTest::newRow("multi, highlighted only") << false << "u h2 s" << "10.0.0.2";
+    }
+
+    void pickerSelection()
+    {
+        QFETCH(bool, single);
+        QFETCH(QString, script);
+        QFETCH(QString, scales);
+        Env env;
+        // No ping program: the rows stay "checking" and can be chosen all the same.
+        QVERIFY(env.setUp(QStringLiteral("/nonexistent/ping")));
+        env.addScale(3, QStringLiteral("10.0.0.3"), 0);
+        env.addScale(1, QStringLiteral("10.0.0.1"), 1);
+        env.addScale(2, QStringLiteral("10.0.0.2"), 2);
+        env.addScale(4, QStringLiteral("10.0.0.4"), 0, false);   // not in use
+        env.addScale(5, QStringLiteral("10.0.0.5"), -1);         // unknown model
+
+        ScalePickerDialog dlg(env.ctx);
+        dlg.m_bJustOneSelected = single;
+        dlg.Form_Load();
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTreeWidget* list = dlg.lvwScale;
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QTRY_COMPARE(dlg.pendingPings(), 0);
+        QCOMPARE(dlg.pingState(0), int(PingChecking));
+
+        const QHash<QString, QString> menus{{"m", "mnuSelectAll"}, {"u", "mnuUnselectAll"}, {"s", "mnuSelect"}};
+        for (const QString& step : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const int row = step.right(1).toInt() - 1;
+            if (menus.contains(step)) {
+                dlg.mnuPopup->findChild<QAction*>(menus[step])->trigger();
+            } else if (step.startsWith(QLatin1Char('h'))) {
+                list->topLevelItem(row)->setSelected(true);
+            } else if (step.startsWith(QLatin1Char('d'))) {
+                const QPoint at = list->visualItemRect(list->topLevelItem(row)).center() + QPoint(40, 0);
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+            } else { // as a click on the row's box does
+                QTreeWidgetItem* item = list->topLevelItem(row);
+                item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            }
+        }
+        QTest::mouseClick(dlg.cmdOK, Qt::LeftButton);
+        QCOMPARE(dlg.isVisible(), scales.isEmpty());
+        QCOMPARE(dlg.m_bCancel, scales.isEmpty());
+        QCOMPARE(dlg.m_strScales, scales);
+        if (scales.isEmpty()) {
+            QTest::mouseClick(dlg.cmdCancel, Qt::LeftButton);
+            QVERIFY(!dlg.isVisible() && dlg.m_bCancel);
+        }
+    }
+
+    void pingStates()
+    {
+        Env env;
+        // A stand-in ping that logs its arguments: answers for 127.0.0.2 at once, times out for the others.
+        const QString fakePing = env.tmp.filePath("fakeping"), argsLog = env.tmp.filePath("ping-args.txt");
+        QVERIFY(WriteScript(fakePing, QStringLiteral("echo \"$@\" >> '%1'\n[ \"$5\" = 127.0.0.2 ] && exit 0\n"
+                                                     "sleep 0.4; exit 1\n").arg(argsLog).toUtf8()));
+        QVERIFY(env.setUp(fakePing));
+        env.addScale(2, QStringLiteral("127.0.0.2"), 0);
+        env.addScale(3, QStringLiteral("127.0.0.3"), 0);
+        env.addScale(4, QStringLiteral("-c9 127.0.0.4"), 0);   // never a ping argument
+        ScalePickerDialog dlg(env.ctx);
+        dlg.Form_Load();
+        QCOMPARE(dlg.pingState(2), int(PingInvalid));
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.pingState(0), int(PingOK), 5000);
+        // The slow one is still pending while the quick one is already shown.
+        QCOMPARE(dlg.pingState(1), int(PingChecking));
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.pingState(1), int(PingTimeOut), 5000);
+        QTRY_VERIFY(!dlg.tmrCheckPing->isActive());
+        QStringList lines = QString::fromUtf8(readAll(argsLog)).split(u'\n', Qt::SkipEmptyParts);
+        lines.sort();
+        QCOMPARE(lines, (QStringList{"-c 1 -W 1.5 127.0.0.2", "-c 1 -W 1.5 127.0.0.3"}));
+        // An invalid address can still be chosen; the transfer reports it.
+        QCOMPARE(dlg.lvwScale->topLevelItem(2)->checkState(0), Qt::Checked);
+    }
+
+    void readDriverResult()
+    {
+        const QStringList two{"192.168.1.5", "192.168.1.6"};
+        const QString five = "192.168.1.5     :text", six = "192.168.1.6     :text";
+        const struct {
+            QByteArray content; // "<none>": no file
+            QStringList addresses;
+            QString report;
+        } cases[] = {
+            {"192.168.1.5:0;192.168.1.6:7;", two, six + "7\r\n"},                    // no colon: skipped
+            {"192.168.1.5:0;192.168.1.6:0\r\nignored:3", two, ""},
+            {"<none>", two, five + "98\r\n" + six + "98\r\n"},
+            {"", two, five + "99\r\n" + six + "99\r\n"},                           // addresses not listed
+            {"192.168.1.5:ok;192.168.1.6: 3", two, five + "99\r\n" + six + "3\r\n"}, // not a number
+            {"10.0.0.1:-4", {"10.0.0.1"}, "10.0.0.1        :text-4\r\n"},
+            {"100.100.100.100:2", {"100.100.100.100"}, "100.100.100.100 :text2\r\n"}, // no padding
+            {"10.0.0.1:3;10.0.0.1:3", {"10.0.0.1", "10.0.0.1"}, QString("10.0.0.1        :text3\r\n").repeated(2)},
+        };
+        for (const auto& c : cases) {
+            QTemporaryDir dir;
+            QVERIFY(c.content == "<none>" || writeAll(dir.filePath("result"), c.content));
+            const auto text = [](int n) { return QStringLiteral("text%1").arg(n); };
+            QCOMPARE(ReadDriverResult(dir.filePath("result"), c.addresses, text), c.report);
+        }
+    }
+
+    // Half the main window, in its lower right corner and never off the screen; one at a time.
+    void popup()
+    {
+        const QString programDir = QStringLiteral(QUILLON_SOURCE_DIR "/data/program/");
+        for (const QRect& geometry : {QRect(100, 80, 600, 400), QRect(700, 500, 800, 600)}) { // the second: off screen
+            QWidget main;
+            main.setGeometry(geometry);
+            main.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&main));
+            const QRect outer = main.frameGeometry(), screen = main.screen()->geometry();
+            const bool first = geometry.x() == 100;
+            ResultPopup* p = ShowPopupMsg(&main, programDir, "line 1\r\nline 2", first ? "Sent" : "", first ? 7 : 1);
+            QVERIFY(p && p->isVisible());
+            QCOMPARE(p->size(), QSize(qRound(outer.width() / 2.0), qRound(outer.height() / 2.0)));
+            QCOMPARE(p->geometry().bottomRight(),
+                     QPoint(qMin(outer.right(), screen.right()), qMin(outer.bottom(), screen.bottom())));
+            QCOMPARE(p->titleItem()->text(), first ? "Sent" : "Information");
+            QCOMPARE(p->messageItem()->text(), QStringLiteral("line 1\nline 2"));
+            const QPixmap bitmap(first ? QString() : programDir + "Icon/info.bmp");
+            QCOMPARE(p->kindItem()->pixmap().toImage(), bitmap.toImage());
+        }
+        // Without a window, and with missing bitmaps that leave their items empty; the next one replaces it.
+        QTemporaryDir noIcons;
+        QPointer<ResultPopup> first = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("first"), QString(), 0);
+        QVERIFY(first->isVisible() && first->kindItem()->pixmap().isNull() && first->closeItem()->icon().isNull());
+        QCOMPARE(first->titleItem()->text(), QStringLiteral("Error"));
+        QPointer<ResultPopup> second = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("second"), QString(), 1);
+        QVERIFY(!first && second->isVisible());
+        QTest::mouseClick(second->closeItem(), Qt::LeftButton);
+        QTRY_VERIFY(!second);
+        QVERIFY(!ResultPopup::current());
+    }
+
+    void sendReports()
+    {
+        const struct {
+            QByteArray driver;
+            QString picks, valid; // the addresses the driver is given; "": it never runs
+            QStringList failures; // per type, "address:code" entries
+        } cases[] = {
+            {"case $2 in\n 52) printf '10.0.0.1:0;10.0.0.2:0' > result;;\n"
+             " 56) printf '10.0.0.1:0;10.0.0.2:3' > result;;\n"
+             " 61) printf '10.0.0.2:0' > result;;\nesac\n", // one address left out
+             "10.0.0.1;10.0.0.2", "10.0.0.1 10.0.0.2", {"", "10.0.0.2:3", "10.0.0.1:99"}},
+            // No result: the stale one is not read again.
+            {"exit 0\n", "10.0.0.1", "10.0.0.1", QStringList(3, "10.0.0.1:98")},
+            {"", "-x", "", QStringList(3, "-x:6")},
+        };
+        for (const auto& c : cases) {
+            Env h;
+            QVERIFY(h.setUp() && h.driver(c.driver));
+            QVERIFY(writeAll(h.ctl->ResultFile(), "10.0.0.1:0"));
+            h.picks << c.picks;
+            QVERIFY(h.run(&TransferController::SendToScales));
+            QString expected;
+            for (const char* t : {"52", "56", "61"})
+                expected += c.valid.isEmpty() ? QString() : QStringLiteral("WR %1 %2\n").arg(QLatin1String(t), c.valid);
+            QCOMPARE(QString::fromUtf8(readAll(h.log)), expected);
+            QStringList failures = c.failures;
+            for (QString& f : failures)
+                f = h.lines(f);
+            QCOMPARE(h.popups.size(), 1);
+            QCOMPARE(h.popups[0].message, h.sendReport(failures));
+            QCOMPARE(h.ctl->lastReport(), h.popups[0].message);
+            QCOMPARE(h.leftovers(), QStringList());
+        }
+    }
+
+    void nothingSentOrDriverStopped()
+    {
+        Env h;
+        QVERIFY(h.setUp());
+        const QString pidFile = h.tmp.path() + QStringLiteral("/pid");
+        QVERIFY(h.driver("echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60\n"));
+        // A failed export sends nothing, a cancelled picker starts nothing.
+        h.exportOk = false;
+        h.picks << QStringLiteral("10.0.0.1") << QString();
+        QVERIFY(h.run(&TransferController::SendToScales));
+        QVERIFY(h.run(&TransferController::SendToScales));
+        QVERIFY(!QFileInfo::exists(h.log));
+        QCOMPARE(h.pickModes.size(), 2);
+
+        // A driver that never ends is stopped; only the first type ran.
+        h.exportOk = true;
+        qputenv("QUILLON_DRIVER_TIMEOUT_MS", "700");
+        h.picks << QStringLiteral("10.0.0.1;10.0.0.2");
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(h.run(&TransferController::SendToScales, 10000));
+        qunsetenv("QUILLON_DRIVER_TIMEOUT_MS");
+        QVERIFY(clock.elapsed() >= 700);
+        QCOMPARE(QString::fromUtf8(readAll(h.log)), QStringLiteral("WR 52 10.0.0.1 10.0.0.2\n"));
+        QCOMPARE(h.popups.size(), 1);
+        QCOMPARE(h.popups[0].message, h.text("frmMain", "msgUnknownError"));
+        QVERIFY(h.popups[0].title.isEmpty() && h.popups[0].kind == 0);
+        const QString proc = QStringLiteral("/proc/") + QString::fromLatin1(readAll(pidFile).trimmed());
+        QVERIFY(!QFileInfo::exists(proc + "/cmdline") || readAll(proc + "/stat").contains(") Z"));
+        QCOMPARE(h.leftovers(), QStringList());
+
+        // A driver that is missing, or there and executable but no program.
+        QFile::remove(h.ctl->DriverProgram());
+        h.picks << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.1");
+        QVERIFY(h.run(&TransferController::SendToScales));
+        QVERIFY(writeAll(h.ctl->DriverProgram(), "not a program"));
+        QVERIFY(QFile::setPermissions(h.ctl->DriverProgram(), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(h.run(&TransferController::ReceiveFromScale));
+        QCOMPARE(h.criticals, QStringList(2, h.text("frmMain", "msgCreateDriverError")));
+        QCOMPARE(h.popups.size(), 1);
+        QVERIFY(h.imports.isEmpty());
+        QCOMPARE(h.leftovers(), QStringList());
+    }
+
+    void receive()
+    {
+        const QByteArray arrives = "printf 'DATA%s\\r\\n' $2 > SM$3F$2.DAT; printf \"$3:0\" > result\n";
+        const struct {
+            QByteArray script;
+            bool imported, textArrived;
+        } cases[] = {
+            {arrives, true, true},
+            {"[ $2 = 56 ] && { printf half > SM$3F$2.DAT; printf \"$3:7\" > result; exit 0; }\n" + arrives,
+             true, false},
+            {"[ $2 = 52 ] && { printf \"$3:2\" > result; exit 0; }\n" + arrives, false, false},
+        };
+        for (const auto& c : cases) {
+            Env h;
+            QVERIFY(h.setUp() && h.driver(c.script));
+            h.addScale(2, QStringLiteral("127.0.0.2"), 4);
+            // A stale file from an earlier run must not pass for received data.
+            QVERIFY(writeAll(h.ctl->PerScaleFile(QStringLiteral("127.0.0.2"), 56), "STALE\r\n"));
+            h.picks << QStringLiteral("127.0.0.2");
+            QVERIFY(h.run(&TransferController::ReceiveFromScale));
+            QCOMPARE(h.pickModes, QList<bool>{false});
+            QCOMPARE(h.imports, c.imported ? QStringList{QStringLiteral("4|DATA52\r\n|%1|1").arg(c.textArrived)}
+                                           : QStringList());
+            QCOMPARE(h.popups.size(), c.imported ? 0 : 1);
+            QVERIFY(c.imported || (h.popups[0].message.startsWith(h.text("frmMain", "msgRecvFormatFromScale")) &&
+                                   h.popups[0].title == h.text("frmMain", "msgRecvFromScaleResult") &&
+                                   h.popups[0].kind == 0));
+            QCOMPARE(h.leftovers(), QStringList());
+        }
+    }
+
+    void receiveThenSend()
+    {
+        Env t;
+        QVERIFY(t.setUp(QStringLiteral("/bin/true")));
+        t.ctx.LoadFieldFonts();
+        t.ctx.BuildCodePageTables();
+        QVERIFY(t.ctx.LoadFieldCatalogue());
+        QVERIFY(QFile::copy(transfertest::driverPath(), t.programDir + QStringLiteral("vexowtcp")));
+        Label label(t.ctx.tables);
+        label.m_iFormatNo = 7;
+        for (int i = 0; i < label.fieldCount(); ++i) {
+            FieldRecord& r = label.m_arrFields[i];
+            r.bUsed = i < 4 || label.fieldType(i) == FT_TEXT || label.fieldType(i) == FT_SHOPNAME;
+            r.iTextLine = 2;
+            r.strText[1] = QStringLiteral("Fresh bread %1").arg(i);
+            r.strText[2] = QStringLiteral("Line two");
+        }
+        QList<Label> received;
+        t.cb.exportFormatData = [&](const QString& path) { return bool(ExportFormatData(label, path)); };
+        t.cb.exportTextData = [&](const QString& path, int type) { return bool(ExportTextData(label, path, type)); };
+        t.cb.importReceivedData = [&](const QString& f, const QString& text, const QString& shop, int model) {
+            QByteArray line;
+            QVERIFY(ReadFirstLine(f, &line));
+            for (const QString& record : SplitFormatRecords(QString::fromLatin1(line))) {
+                Label doc(t.ctx.tables);
+                doc.m_iScaleModelIndex = qint16(model);
+                QVERIFY(ImportFormatData(doc, record));
+                QVERIFY(text.isEmpty() || ImportTextData(doc, text, FT_TEXT));
+                QVERIFY(shop.isEmpty() || ImportTextData(doc, shop, FT_SHOPNAME));
+                received << doc;
+            }
+        };
+        t.cb.pickScales = nullptr;
+        t.start();
+        // The picker takes what it offers; with one scale to pick, the row double-clicked.
+        const auto accept = [](int row) {
+            OnNextModal<ScalePickerDialog>([row](ScalePickerDialog* dlg) {
+                if (row >= 0)
+                    dlg->RowDoubleClicked(dlg->lvwScale->topLevelItem(row));
+                QTest::keyClick(dlg->lvwScale, Qt::Key_Return);
+            });
+        };
+
+        // Two format records on a scale, as a scale that holds two labels would answer.
+        QTemporaryDir data;
+        Label a(t.ctx.tables), b(t.ctx.tables);
+        a.m_iFormatNo = 3;
+        b.m_iFormatNo = 12;
+        b.m_arrFields[0].bUsed = true;
+        QVERIFY(QDir().mkpath(data.filePath("127.0.3.2")));
+        const QByteArray two = (FormatRecord(a) + FormatRecord(b)).toLatin1() + "\r\n";
+        QVERIFY(writeAll(data.filePath("127.0.3.2/F52.DAT"), two));
+        transfertest::SimProcess sim;
+        QVERIFY(sim.start({"127.0.3.1", "127.0.3.2", "127.0.3.3:refuse"}, data.path()));
+        qputenv("QUILLON_SCALE_PORT", QByteArray::number(sim.port()));
+        const QStringList list{"../../outside", "127.0.3.1", "127.0.3.2", "127.0.3.3", "-rf"};
+        for (int i = 0; i < list.size(); ++i)
+            t.addScale(i + 1, list[i], 5);
+        accept(2);
+        QVERIFY(t.run(&TransferController::ReceiveFromScale));
+        QVERIFY(t.popups.isEmpty());
+        QVERIFY(received.size() == 2 && received[0].m_iFormatNo == 3 && received[1].m_iFormatNo == 12);
+        QVERIFY(received[1].m_arrFields[0].bUsed && received[1].m_iScaleModelIndex == 5);
+        QCOMPARE(t.leftovers(), QStringList());
+
+        // Send to every scale of the list; a result left over from before must not count.
+        QVERIFY(writeAll(t.ctl->ResultFile(), "127.0.3.3:0"));
+        QSignalSpy busy(t.ctl.get(), &TransferController::busyChanged);
+        QSignalSpy progress(t.ctl.get(), &TransferController::progressChanged);
+        accept(-1);
+        t.ctl->SendToScales();
+        QVERIFY(t.ctl->busy());
+        // A second command while one runs is not started.
+        t.ctl->SendToScales();
+        t.ctl->ReceiveFromScale();
+        QVERIFY(QTest::qWaitFor([&] { return !t.ctl->busy(); }, 40000));
+        qunsetenv("QUILLON_SCALE_PORT");
+        QCOMPARE(busy.size(), 2);
+        QCOMPARE(progress.last().mid(0, 2), (QVariantList{9, 9}));
+        const QString failures = t.lines(list[3] + ":2 " + list[0] + ":6 " + list[4] + ":6");
+        QCOMPARE(t.popups.size(), 1);
+        QCOMPARE(t.popups[0].message, t.sendReport(QStringList(3, failures)));
+        for (int type : {52, 56, 61}) {
+            const QString path = t.tmp.filePath("expected.dat");
+            QVERIFY(type == 52 ? ExportFormatData(label, path)
+                               : ExportTextData(label, path, type == 56 ? FT_TEXT : FT_SHOPNAME));
+            QVERIFY(readAll(path).size() > 4);
+            for (const QString& scale : {list[1], list[2]})
+                QCOMPARE(readAll(data.filePath(scale + QStringLiteral("/F%1.DAT").arg(type))), readAll(path));
+        }
+        QCOMPARE(t.leftovers(), QStringList());
+        QVERIFY(!QFileInfo::exists(t.tmp.filePath("outsideF52.DAT")));
+    }
+};
+
+QTEST_MAIN(TestScale)
+#include "test_scale.moc"
