@@ -4,7 +4,6 @@
 #include "context/appcontext.h"
 #include "platform/errorreport.h"
 #include <QtTest>
-#include <algorithm>
 
 using namespace quillon;
 
@@ -91,38 +90,29 @@ private slots:
     // always read where they were installed.
     void perUserRoot()
     {
-        for (const bool programWritable : {true, false}) {
-            for (const bool rootWritable : {true, false}) {
-                QTemporaryDir dir;
-                const QString root = dir.filePath("root"), bin = root + "/bin";
-                QDir().mkpath(bin);
-                setWritable(bin, programWritable, false);
-                setWritable(root, rootWritable, false);
-                const RuntimePaths p = ResolveRuntimePaths(bin);
-                setWritable(root, true);
-                const bool perUser = !programWritable || !rootWritable;
-                QVERIFY(p.bPerUserRoot == perUser && p.g_strAppPath == bin + "/");
-                QCOMPARE(p.g_strRootPath, perUser ? m_user : root + "/");
-                QCOMPARE(p.g_strIniFile, p.g_strRootPath + "Vexo2005.INI");
-                QCOMPARE(p.g_strWorkPath, perUser ? m_user + "bin/" : bin + "/");
-            }
+        for (const auto& [programWritable, rootWritable] : {std::pair(true, true), {true, false}, {false, true}}) {
+            QTemporaryDir dir;
+            const QString root = dir.filePath("root"), bin = root + "/bin";
+            QDir().mkpath(bin);
+            setWritable(bin, programWritable, false);
+            setWritable(root, rootWritable, false);
+            const RuntimePaths p = ResolveRuntimePaths(bin);
+            setWritable(root, true);
+            const bool perUser = !programWritable || !rootWritable;
+            QVERIFY(p.bPerUserRoot == perUser && p.g_strAppPath == bin + "/"
+                    && p.g_strIniFile == p.g_strRootPath + "Vexo2005.INI");
+            QCOMPARE(p.g_strRootPath, perUser ? m_user : root + "/");
+            QCOMPARE(p.g_strWorkPath, perUser ? m_user + "bin/" : bin + "/");
         }
+        // A root folder that cannot be made is reported and stops the start. The one made
+        // from the templates is checked where the installed program starts.
         QTemporaryDir dir;
-        const QString installed = dir.filePath("opt/");
-        writeAll(installed + "Vexo2005.INI", "[Setting]\r\nLanguage=Chinese\r\n");
-        setWritable(installed, false);
-        const auto userRoot = [&](const QString& r) { return RuntimePaths{{}, r, r + "Vexo2005.INI", r + "bin/", true}; };
-        RuntimePaths p = userRoot(dir.filePath("user/"));
+        writeAll(dir.filePath("blocked"), "a file");
+        const QString user = dir.filePath("blocked/user/");
         RecordingReporter reporter;
         ScopedErrorReporter scoped(&reporter);
-        QVERIFY(PreparePerUserRoot(p, installed) && QFileInfo(p.g_strWorkPath).isDir() && reporter.entries.isEmpty());
-        // The copy can be written: the language menu writes the INI file.
-        QVERIFY(QFile::permissions(p.g_strIniFile) & QFileDevice::WriteOwner);
-        setWritable(installed, true);
-        // A root folder that cannot be made is reported and stops the start.
-        writeAll(dir.filePath("blocked"), "a file");
-        p = userRoot(dir.filePath("blocked/user/"));
-        QVERIFY(!PreparePerUserRoot(p, installed) && reporter.hasSource("MakeDir"));
+        QVERIFY(!PreparePerUserRoot({{}, user, user + "Vexo2005.INI", user + "bin/", true}, dir.path()));
+        QVERIFY(reporter.hasSource("MakeDir"));
     }
 
     // Programs, data files, INI template, menu entry and icons land where the desktop looks.
@@ -143,18 +133,9 @@ private slots:
             const QFileInfo f(m_prefix + "/" + it.key());
             QVERIFY2(f.isFile() && f.isExecutable() == it.value(), qPrintable(f.filePath()));
         }
-        // The icon's width in its header is the size its folder names.
-        for (int size : {64, 256}) {
-            const QByteArray png = readAll(m_prefix + QString("/usr/share/icons/hicolor/%1x%1/apps/quillon.png").arg(size));
-            QVERIFY(png.startsWith("\x89PNG") && quint8(png[18]) * 256 + quint8(png[19]) == size);
-        }
-        // Read as the desktop does: "key=value" lines, where ";" is part of the value.
+        // What the menu starts; the package test validates the rest of the entry and the icon sizes.
         const QByteArrayList entry = readAll(m_prefix + "/usr/share/applications/quillon.desktop").split('\n');
-        for (const char* line : {"[Desktop Entry]", "Type=Application", "Exec=/opt/quillon/bin/quillon %F",
-                                 "Icon=quillon", "Terminal=false"})
-            QVERIFY2(entry.contains(line), line);
-        QVERIFY(std::any_of(entry.begin(), entry.end(),
-                            [](auto& l) { return l.startsWith("Categories=") && l.endsWith(';'); }));
+        QVERIFY(entry.contains("Exec=/opt/quillon/bin/quillon %F") && entry.contains("Icon=quillon"));
     }
 
     void readOnlyInstallRunsFromUserRoot()
@@ -165,6 +146,8 @@ private slots:
         setWritable(opt, false);
         QCOMPARE(runInstalled("quillon"), 0);
         QCOMPARE(readAll(m_user + "Vexo2005.INI"), readAll(opt + "/Vexo2005.INI"));
+        // The copy can be written: the language menu writes the INI file.
+        QVERIFY(QFile::permissions(m_user + "Vexo2005.INI") & QFileDevice::WriteOwner);
         QVERIFY(QFile::exists(m_user + "Database/VEXO2005.sqlite") && QFile::exists(m_user + "Database/language.sqlite"));
         QVERIFY(!QDir(m_user + "bin/log").entryList({"QLN2005_*.log"}, QDir::Files).isEmpty());
         // Nothing was written into the installed tree.
