@@ -96,6 +96,7 @@ private slots:
             Label lb(pt);
             lb.m_arrFields[10].iTextLine = 1;
             lb.m_arrFields[10].strText[1] = mode == 2 ? QStringLiteral("\u0646\u0627\u0646") : QStringLiteral("Bread");
+            lb.m_arrFields[10].strCharSize[1] = QStringLiteral("Unknown"); // drawn in the first font's size
             place(lb, 10, 0, 20, 50, 6);
             LabelPaintOptions o;
             o.zoom = 2.0;
