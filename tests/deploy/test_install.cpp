@@ -120,8 +120,7 @@ private slots:
     {
         QHash<QString, bool> expected;   // path under the prefix, executable
         for (const QString exe : {"quillon", "quillon-convert", "vexowtcp", "scale-sim"})
-            if (QFile::exists(QUILLON_PROGRAM_DIR_BUILD "/" + exe))
-                expected.insert("opt/quillon/bin/" + exe, true);
+            expected.insert("opt/quillon/bin/" + exe, true);
         const QDir data(QUILLON_SOURCE_DIR "/data/program");
         for (QDirIterator it(data.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
             expected.insert("opt/quillon/bin/" + data.relativeFilePath(it.next()), false);
@@ -141,8 +140,6 @@ private slots:
     void readOnlyInstallRunsFromUserRoot()
     {
         const QString opt = m_prefix + "/opt/quillon";
-        if (!QFile::exists(opt + "/bin/quillon"))
-            QSKIP("The program is not built in this tree.");
         setWritable(opt, false);
         QCOMPARE(runInstalled("quillon"), 0);
         QCOMPARE(readAll(m_user + "Vexo2005.INI"), readAll(opt + "/Vexo2005.INI"));
@@ -157,12 +154,10 @@ private slots:
         const QByteArray ini = readAll(m_user + "Vexo2005.INI");
         QCOMPARE(runInstalled("quillon"), 0);
         QCOMPARE(readAll(m_user + "Vexo2005.INI"), ini);
-        if (QFile::exists(opt + "/bin/quillon-convert")) {
-            writeAll(m_home + "/in.csv", "Number,Address,Model\r\n7,10.0.0.7,QC-20 Counter\r\n");
-            QCOMPARE(runInstalled("quillon-convert", {"import-scales", m_home + "/in.csv"}), 0);
-            QCOMPARE(runInstalled("quillon-convert", {"export-scales", m_home + "/out.csv"}), 0);
-            QCOMPARE(readAll(m_home + "/out.csv"), readAll(m_home + "/in.csv"));
-        }
+        writeAll(m_home + "/in.csv", "Number,Address,Model\r\n7,10.0.0.7,QC-20 Counter\r\n");
+        QCOMPARE(runInstalled("quillon-convert", {"import-scales", m_home + "/in.csv"}), 0);
+        QCOMPARE(runInstalled("quillon-convert", {"export-scales", m_home + "/out.csv"}), 0);
+        QCOMPARE(readAll(m_home + "/out.csv"), readAll(m_home + "/in.csv"));
         setWritable(opt, true);
     }
 };

@@ -108,11 +108,10 @@ private slots:
             {"export-text --type ", {"10", "11"}}};
         for (const auto& [line, expected] : rows) {
             const QStringList words = QStringList{m_bin + "quillon-convert"} + line.split(' ');
-            const QString script = QString("source %1/usr/share/bash-completion/completions/quillon-convert\n"
-                                           "COMP_WORDS=('%2')\nCOMP_CWORD=%3\n_quillon_convert 2>/dev/null\n"
-                                           "printf '%s\\n' \"${COMPREPLY[@]}\"\n")
-                                       .arg(m_root, words.join("' '"))
-                                       .arg(words.size() - 1);
+            const QString script = "source " + m_root + "/usr/share/bash-completion/completions/quillon-convert\n"
+                                   + "COMP_WORDS=('" + words.join("' '") + "')\n"
+                                   + "COMP_CWORD=" + QString::number(words.size() - 1) + "\n"
+                                   + "_quillon_convert 2>/dev/null\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n";
             const Run bash = run("bash", {"-c", script});
             QStringList got = bash.out.split('\n', Qt::SkipEmptyParts);
             got.sort();
