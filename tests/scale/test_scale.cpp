@@ -1,6 +1,5 @@
-// The scale list, its edit dialog and the picker driven as a user would; the driver's result and the
-// result pop-up; send and receive runs with stand-in drivers, and end to end with the real driver, the
-// program's own picker and the scale simulator on loopback.
+// The scale list, its edit dialog and the picker driven as a user would; the driver's result, the pop-up;
+// transfers with stand-in drivers, and end to end with the real driver and the simulator on loopback.
 #include "common/simprocess.h"
 #include "context/appcontext.h"
 #include "model/datafile.h"
@@ -28,12 +27,10 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <functional>
 
 using namespace quillon;
 using transfertest::readAll;
@@ -144,10 +141,10 @@ struct Env {
     {
         QStringList out;
         QSqlQuery q(ctx.db().mainDb());
-        q.exec(QStringLiteral("select SC_NO||'|'||DP_NO||'|'||SC_IP||'|'||SC_USED||'|'||SC_MODEL_ID from SCALE"));
+        q.exec(QStringLiteral("select SC_NO||'|'||DP_NO||'|'||SC_IP||'|'||SC_USED||'|'||SC_MODEL_ID "
+                              "from SCALE order by 1"));
         while (q.next())
             out << q.value(0).toString();
-        out.sort();
         return out;
     }
 
@@ -155,25 +152,20 @@ struct Env {
     {
         return ctx.db().GetLangString(QString::fromLatin1(section), QString::fromLatin1(key));
     }
-    // Report lines, the address padded to 16 and the driver code's text, from "address:code" entries
-    // joined by blanks.
-    QString lines(const QString& spec)
-    {
-        QString out;
-        for (const QString& entry : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            out += entry.section(QLatin1Char(':'), 0, -2).leftJustified(16, QLatin1Char(' ')) + QLatin1Char(':') +
-                   text("Global", qPrintable("msgTCPDriver" + entry.section(QLatin1Char(':'), -1))) + "\r\n";
-        return out;
-    }
-    // The send report: per type its heading, then "all successful" or the given failure lines.
+    // The send report: per type its heading, then "all successful" or a line per "address:code" entry
+    // (entries joined by blanks), the address padded to 16 and the code's text.
     QString sendReport(const QStringList& failures)
     {
         const char* headings[] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
         QStringList parts;
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < 3; ++k) {
+            QString lines;
+            for (const QString& entry : failures.value(k).split(u' ', Qt::SkipEmptyParts))
+                lines += entry.section(u':', 0, -2).leftJustified(16, u' ') + u':' +
+                         text("Global", qPrintable("msgTCPDriver" + entry.section(u':', -1))) + "\r\n";
             parts << text("frmMain", headings[k]) +
-                         (failures.value(k).isEmpty() ? text("frmMain", "msgAllSuccessful") + QStringLiteral("\r\n")
-                                                      : QStringLiteral("\r\n") + failures.value(k));
+                         (lines.isEmpty() ? text("frmMain", "msgAllSuccessful") + "\r\n" : "\r\n" + lines);
+        }
         return parts.join(QStringLiteral("\r\n"));
     }
 };
@@ -200,10 +192,9 @@ private slots:
     {
         Env env;
         QVERIFY(env.setUp());
-        env.addScale(5, QStringLiteral("10.0.0.5"), 0);
+        for (int no : {5, 40, 50}) // 50 not in use: never listed
+            env.addScale(no, QStringLiteral("10.0.0.%1").arg(no), 0, no != 50);
         env.addScale(7, QStringLiteral("10.0.1.7"), 0);
-        env.addScale(40, QStringLiteral("10.0.0.40"), 0);
-        env.addScale(50, QStringLiteral("10.0.0.50"), 0, false);   // not in use: never listed
         ScaleListDialog dlg(env.ctx);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -226,7 +217,6 @@ private slots:
         };
         const auto add = [&] { QTest::mouseClick(dlg.cmdAddNew, Qt::LeftButton); };
         const QString addTitle = env.text("frmScaleEdit", "CaptionAdd");
-        const QString editTitle = env.text("frmScaleEdit", "CaptionEdit");
         // Refused addresses stay in the dialog, explained, and store nothing.
         for (const char* ip : {"10.0.0.5", "10.0.0.0", "10.0.0.8'); delete from SCALE; --"}) {
             const QStringList seen = edit(add, QString::fromUtf8(ip), 1);
@@ -250,7 +240,8 @@ private slots:
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         };
-        QCOMPARE(edit(dclick, QStringLiteral("10.0.0.9"), 2), (QStringList{editTitle, "10.0.0.7", "2", ""}));
+        QCOMPARE(edit(dclick, QStringLiteral("10.0.0.9"), 2),
+                 (QStringList{env.text("frmScaleEdit", "CaptionEdit"), "10.0.0.7", "2", ""}));
         rows.replaceInStrings(QStringLiteral("7|97|10.0.0.7"), QStringLiteral("9|97|10.0.0.9"));
         rows.sort();
         QCOMPARE(env.rows(), rows);
@@ -311,11 +302,9 @@ private slots:
         Env env;
         // No ping program: the rows stay "checking" and can be chosen all the same.
         QVERIFY(env.setUp(QStringLiteral("/nonexistent/ping")));
-        env.addScale(3, QStringLiteral("10.0.0.3"), 0);
-        env.addScale(1, QStringLiteral("10.0.0.1"), 1);
-        env.addScale(2, QStringLiteral("10.0.0.2"), 2);
-        env.addScale(4, QStringLiteral("10.0.0.4"), 0, false);   // not in use
-        env.addScale(5, QStringLiteral("10.0.0.5"), -1);         // unknown model
+        // Scale 4 is not in use, 5 of an unknown model.
+        for (const auto& [no, model] : {std::pair(3, 0), {1, 1}, {2, 2}, {4, 0}, {5, -1}})
+            env.addScale(no, QStringLiteral("10.0.0.%1").arg(no), model, no != 4);
 
         ScalePickerDialog dlg(env.ctx);
         dlg.m_bJustOneSelected = single;
@@ -344,8 +333,7 @@ private slots:
             }
         }
         QTest::mouseClick(dlg.cmdOK, Qt::LeftButton);
-        QCOMPARE(dlg.isVisible(), scales.isEmpty());
-        QCOMPARE(dlg.m_bCancel, scales.isEmpty());
+        QVERIFY(dlg.isVisible() == scales.isEmpty() && dlg.m_bCancel == scales.isEmpty());
         QCOMPARE(dlg.m_strScales, scales);
         if (scales.isEmpty()) {
             QTest::mouseClick(dlg.cmdCancel, Qt::LeftButton);
@@ -393,8 +381,7 @@ private slots:
             {"<none>", two, five + "98\r\n" + six + "98\r\n"},
             {"", two, five + "99\r\n" + six + "99\r\n"},                           // addresses not listed
             {"192.168.1.5:ok;192.168.1.6: 3", two, five + "99\r\n" + six + "3\r\n"}, // not a number
-            {"10.0.0.1:-4", {"10.0.0.1"}, "10.0.0.1        :text-4\r\n"},
-            {"100.100.100.100:2", {"100.100.100.100"}, "100.100.100.100 :text2\r\n"}, // no padding
+            {"100.100.100.100:-4", {"100.100.100.100"}, "100.100.100.100 :text-4\r\n"}, // no padding
             {"10.0.0.1:3;10.0.0.1:3", {"10.0.0.1", "10.0.0.1"}, QString("10.0.0.1        :text3\r\n").repeated(2)},
         };
         for (const auto& c : cases) {
@@ -409,30 +396,27 @@ private slots:
     void popup()
     {
         const QString programDir = QStringLiteral(QUILLON_SOURCE_DIR "/data/program/");
-        for (const QRect& geometry : {QRect(100, 80, 600, 400), QRect(700, 500, 800, 600)}) { // the second: off screen
-            QWidget main;
-            main.setGeometry(geometry);
-            main.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&main));
-            const QRect outer = main.frameGeometry(), screen = main.screen()->geometry();
-            const bool first = geometry.x() == 100;
-            ResultPopup* p = ShowPopupMsg(&main, programDir, "line 1\r\nline 2", first ? "Sent" : "", first ? 7 : 1);
-            QVERIFY(p && p->isVisible());
-            QCOMPARE(p->size(), QSize(qRound(outer.width() / 2.0), qRound(outer.height() / 2.0)));
-            QCOMPARE(p->geometry().bottomRight(),
-                     QPoint(qMin(outer.right(), screen.right()), qMin(outer.bottom(), screen.bottom())));
-            QCOMPARE(p->titleItem()->text(), first ? "Sent" : "Information");
-            QCOMPARE(p->messageItem()->text(), QStringLiteral("line 1\nline 2"));
-            const QPixmap bitmap(first ? QString() : programDir + "Icon/info.bmp");
-            QCOMPARE(p->kindItem()->pixmap().toImage(), bitmap.toImage());
-        }
+        QWidget main;
+        main.setGeometry(700, 500, 800, 600); // beyond the screen's lower right corner
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        const QRect outer = main.frameGeometry(), screen = main.screen()->geometry();
+        QPointer<ResultPopup> p = ShowPopupMsg(&main, programDir, QStringLiteral("line 1\r\nline 2"), QString(), 0);
+        QVERIFY(p && p->isVisible());
+        QCOMPARE(p->size(), QSize(qRound(outer.width() / 2.0), qRound(outer.height() / 2.0)));
+        QCOMPARE(p->geometry().bottomRight(),
+                 QPoint(qMin(outer.right(), screen.right()), qMin(outer.bottom(), screen.bottom())));
+        QCOMPARE(p->titleItem()->text(), QStringLiteral("Error"));
+        QCOMPARE(p->messageItem()->text(), QStringLiteral("line 1\nline 2"));
+        QCOMPARE(p->kindItem()->pixmap().toImage(), QPixmap(programDir + "Icon/error.bmp").toImage());
         // Without a window, and with missing bitmaps that leave their items empty; the next one replaces it.
         QTemporaryDir noIcons;
-        QPointer<ResultPopup> first = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("first"), QString(), 0);
-        QVERIFY(first->isVisible() && first->kindItem()->pixmap().isNull() && first->closeItem()->icon().isNull());
-        QCOMPARE(first->titleItem()->text(), QStringLiteral("Error"));
+        QPointer<ResultPopup> first = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("first"), "Sent", 7);
+        QVERIFY(!p && first->isVisible() && first->closeItem()->icon().isNull());
+        QCOMPARE(first->titleItem()->text(), QStringLiteral("Sent"));
         QPointer<ResultPopup> second = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("second"), QString(), 1);
-        QVERIFY(!first && second->isVisible());
+        QVERIFY(!first && second->isVisible() && second->kindItem()->pixmap().isNull());
+        QCOMPARE(second->titleItem()->text(), QStringLiteral("Information"));
         QTest::mouseClick(second->closeItem(), Qt::LeftButton);
         QTRY_VERIFY(!second);
         QVERIFY(!ResultPopup::current());
@@ -463,11 +447,8 @@ private slots:
             for (const char* t : {"52", "56", "61"})
                 expected += c.valid.isEmpty() ? QString() : QStringLiteral("WR %1 %2\n").arg(QLatin1String(t), c.valid);
             QCOMPARE(QString::fromUtf8(readAll(h.log)), expected);
-            QStringList failures = c.failures;
-            for (QString& f : failures)
-                f = h.lines(f);
             QCOMPARE(h.popups.size(), 1);
-            QCOMPARE(h.popups[0].message, h.sendReport(failures));
+            QCOMPARE(h.popups[0].message, h.sendReport(c.failures));
             QCOMPARE(h.ctl->lastReport(), h.popups[0].message);
             QCOMPARE(h.leftovers(), QStringList());
         }
@@ -497,9 +478,8 @@ private slots:
         qunsetenv("QUILLON_DRIVER_TIMEOUT_MS");
         QVERIFY(clock.elapsed() >= 700);
         QCOMPARE(QString::fromUtf8(readAll(h.log)), QStringLiteral("WR 52 10.0.0.1 10.0.0.2\n"));
-        QCOMPARE(h.popups.size(), 1);
+        QVERIFY(h.popups.size() == 1 && h.popups[0].title.isEmpty() && h.popups[0].kind == 0);
         QCOMPARE(h.popups[0].message, h.text("frmMain", "msgUnknownError"));
-        QVERIFY(h.popups[0].title.isEmpty() && h.popups[0].kind == 0);
         const QString proc = QStringLiteral("/proc/") + QString::fromLatin1(readAll(pidFile).trimmed());
         QVERIFY(!QFileInfo::exists(proc + "/cmdline") || readAll(proc + "/stat").contains(") Z"));
         QCOMPARE(h.leftovers(), QStringList());
@@ -561,24 +541,16 @@ private slots:
         for (int i = 0; i < label.fieldCount(); ++i) {
             FieldRecord& r = label.m_arrFields[i];
             r.bUsed = i < 4 || label.fieldType(i) == FT_TEXT || label.fieldType(i) == FT_SHOPNAME;
-            r.iTextLine = 2;
+            r.iTextLine = 1;
             r.strText[1] = QStringLiteral("Fresh bread %1").arg(i);
-            r.strText[2] = QStringLiteral("Line two");
         }
-        QList<Label> received;
+        QStringList received; // the format records that arrived, and the scale's model
         t.cb.exportFormatData = [&](const QString& path) { return bool(ExportFormatData(label, path)); };
         t.cb.exportTextData = [&](const QString& path, int type) { return bool(ExportTextData(label, path, type)); };
-        t.cb.importReceivedData = [&](const QString& f, const QString& text, const QString& shop, int model) {
+        t.cb.importReceivedData = [&](const QString& f, const QString&, const QString&, int model) {
             QByteArray line;
             QVERIFY(ReadFirstLine(f, &line));
-            for (const QString& record : SplitFormatRecords(QString::fromLatin1(line))) {
-                Label doc(t.ctx.tables);
-                doc.m_iScaleModelIndex = qint16(model);
-                QVERIFY(ImportFormatData(doc, record));
-                QVERIFY(text.isEmpty() || ImportTextData(doc, text, FT_TEXT));
-                QVERIFY(shop.isEmpty() || ImportTextData(doc, shop, FT_SHOPNAME));
-                received << doc;
-            }
+            received = SplitFormatRecords(QString::fromLatin1(line)) << QString::number(model);
         };
         t.cb.pickScales = nullptr;
         t.start();
@@ -597,9 +569,8 @@ private slots:
         a.m_iFormatNo = 3;
         b.m_iFormatNo = 12;
         b.m_arrFields[0].bUsed = true;
-        QVERIFY(QDir().mkpath(data.filePath("127.0.3.2")));
-        const QByteArray two = (FormatRecord(a) + FormatRecord(b)).toLatin1() + "\r\n";
-        QVERIFY(writeAll(data.filePath("127.0.3.2/F52.DAT"), two));
+        QVERIFY(QDir().mkpath(data.filePath("127.0.3.2")) &&
+                writeAll(data.filePath("127.0.3.2/F52.DAT"), (FormatRecord(a) + FormatRecord(b)).toLatin1() + "\r\n"));
         transfertest::SimProcess sim;
         QVERIFY(sim.start({"127.0.3.1", "127.0.3.2", "127.0.3.3:refuse"}, data.path()));
         qputenv("QUILLON_SCALE_PORT", QByteArray::number(sim.port()));
@@ -609,8 +580,7 @@ private slots:
         accept(2);
         QVERIFY(t.run(&TransferController::ReceiveFromScale));
         QVERIFY(t.popups.isEmpty());
-        QVERIFY(received.size() == 2 && received[0].m_iFormatNo == 3 && received[1].m_iFormatNo == 12);
-        QVERIFY(received[1].m_arrFields[0].bUsed && received[1].m_iScaleModelIndex == 5);
+        QCOMPARE(received, (QStringList{FormatRecord(a), FormatRecord(b), "5"}));
         QCOMPARE(t.leftovers(), QStringList());
 
         // Send to every scale of the list; a result left over from before must not count.
@@ -627,9 +597,8 @@ private slots:
         qunsetenv("QUILLON_SCALE_PORT");
         QCOMPARE(busy.size(), 2);
         QCOMPARE(progress.last().mid(0, 2), (QVariantList{9, 9}));
-        const QString failures = t.lines(list[3] + ":2 " + list[0] + ":6 " + list[4] + ":6");
         QCOMPARE(t.popups.size(), 1);
-        QCOMPARE(t.popups[0].message, t.sendReport(QStringList(3, failures)));
+        QCOMPARE(t.popups[0].message, t.sendReport(QStringList(3, list[3] + ":2 " + list[0] + ":6 " + list[4] + ":6")));
         for (int type : {52, 56, 61}) {
             const QString path = t.tmp.filePath("expected.dat");
             QVERIFY(type == 52 ? ExportFormatData(label, path)

@@ -1,6 +1,5 @@
-// The scale list as CSV and from legacy databases: the address rules, the CSV reader and
-// writer, and the real quillon-convert on temporary runtime trees, with stand-ins for
-// mdbtools' programs first on PATH.
+// The scale list as CSV and from legacy databases: address rules, CSV reader and writer, and the real
+// quillon-convert on temporary runtime trees with stand-ins for mdbtools' programs first on PATH.
 #include "common/simprocess.h"
 #include "scale/scaledata.h"
 #include "scale/scalelistimport.h"
@@ -64,8 +63,6 @@ QStringList scales(const QString& bin)
     return rows(bin + QStringLiteral("/../Database/VEXO2005.sqlite"),
                 QStringLiteral("select SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID from SCALE order by SC_IP"));
 }
-
-const char* kModel20 = "insert into SCALE_MODEL values (20, 'Deli \"Pro\", 2 heads', 60, 30, 100, 20, 125)";
 
 // Stand-in for mdbtools: prints the tables of $STANDIN_DIR as mdb-export would (spelled line by line for moc).
 const char* kStandIn =
@@ -204,7 +201,8 @@ private slots:
             QCOMPARE(runConvert(b, {"export-scales", b + "/../empty.csv"}), 0); // also makes the database
             QCOMPARE(readAll(b + "/../empty.csv"), QByteArray("Number,Address,Model\r\n"));
             // A model name as a user may type it: a comma and quotes.
-            rows(b + "/../Database/VEXO2005.sqlite", kModel20);
+            rows(b + "/../Database/VEXO2005.sqlite",
+                 "insert into SCALE_MODEL values (20, 'Deli \"Pro\", 2 heads', 60, 30, 100, 20, 125)");
         }
         const QByteArray head = "Number,Address,Model\r\n", deli = "2,10.1.0.2,\"Deli \"\"Pro\"\", 2 heads\"\r\n";
         const QByteArray counter = "2,10.2.0.2,QC-20 Counter\r\n", self = "31,10.1.0.31,QX-30 Self-Service\r\n";

@@ -17,7 +17,6 @@ class TestRenderTool : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_tree.isValid());
         m_bin = makeRuntimeTree(m_tree.path());
         QVERIFY(m_ctx.LoadAll(m_bin));
         Label lb(m_ctx.tables);
