@@ -16,6 +16,7 @@
 #include "editor/propertygrid.h"
 #include "model/f52data.h"
 #include "model/qlffile.h"
+#include "model/receiveddata.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/ini.h"
@@ -434,10 +435,25 @@ private slots:
             const QList<DocumentWindow*> docs = w->documents();
             QVERIFY2(fileRequests.value(0).title == text("frmMain", "msgImportFormatFrom") && docs.size() == windows
                          && reporter.hasSource("ImportReceivedData") == reported, qPrintable(line.left(20)));
-            for (int i = 0; i < docs.size(); ++i)
+            for (int i = 0; i < docs.size(); ++i) {
                 QVERIFY(docs[i]->label().m_iFormatNo == 10 + (i + 1) % 80 && docs[i]->IsModified()
-                        && docs[i]->IsUntitled());
+                        && docs[i]->IsUntitled() && !docs[i]->document().undo().canUndo());
+                // The same label every import path makes (converter, tests).
+                Label same(ctx.tables);
+                ImportReceivedRecord(same, records[i], 0);
+                QCOMPARE(FormatFileBytes(docs[i]->label()), FormatFileBytes(same));
+            }
         }
+        // Undo right after Open must not write a field of the old label into the new one.
+        reset();
+        DocumentWindow* doc = w->NewDocument(false);
+        Label placed(ctx.tables);
+        placed.m_arrFields[kField].bUsed = true;
+        QVERIFY(SaveToFile(placed, path("placed.QLF")).ok);
+        doc->ToggleField(kField);
+        QVERIFY(doc->document().undo().canUndo() && doc->OpenFromFile(path("placed.QLF")));
+        doc->Undo();
+        QVERIFY(!doc->document().undo().canUndo() && doc->label().m_arrFields[kField].bUsed);
     }
 
     // While the driver runs, nothing may start a second transfer or close the label
