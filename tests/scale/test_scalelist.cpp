@@ -1,6 +1,7 @@
 // The scale list as CSV and from legacy databases: address rules, CSV reader and writer, and the real
 // quillon-convert on temporary runtime trees with stand-ins for mdbtools' programs first on PATH.
 #include "common/simprocess.h"
+#include "context/appcontext.h"
 #include "scale/scaledata.h"
 #include "scale/scalelistimport.h"
 
@@ -224,7 +225,7 @@ private slots:
                                   "1,\"Legacy A\",60,30,100,20,125\n"        // ID taken by the seed
                                   "9,\"QC-20 Counter\",80,40,150,25,83\n"    // name known: kept
                                   "10,\"Broken\",60,30,100,20,0\n"           // MM_PER_KDOT 0
-                                  "40,\"Legacy B\",58,30,100,20,167\n";
+                                  "40,\"legacy b\",58,30,100,20,167\n";     // sorts among the others whatever its case
         const QByteArray head = "SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID\n";
         const QByteArray scales = head + "21,12,\"192.168.5.21\",1,1\n22,97,\"192.168.5.22\",0,9\n"
                                          "0,97,\"192.168.5.x\",1,1\n21,97,\"192.168.5.21\",1,40\n"
@@ -244,7 +245,7 @@ private slots:
             // A key already there keeps its row and takes the new texts; Null stays Null, so the program still
             // reports the missing text.
             {"SCALE_MODEL\nSCALE\ntbl_LANGUAGE\nMSysObjects\n", models, scales, 0,
-             {"8|Legacy A|125", "40|Legacy B|167"},
+             {"8|Legacy A|125", "40|legacy b|167"},
              {"21|12|192.168.5.21|1|8", "22|97|192.168.5.22|0|1", "24|97|192.168.5.24|1|40"},
              {"\"Legacy A\" gets the ID 8, as 1 is taken", "\"QC-20 Counter\" is already known", "\"Broken\"",
               "\"192.168.5.x\" is not", "192.168.5.21 is already", "192.168.5.23 has no known model",
@@ -290,6 +291,11 @@ private slots:
                           "select ID, SCALE_NAME, MM_PER_KDOT from SCALE_MODEL where ID > 7 order by ID"),
                      c.newModels);
             QCOMPARE(::scales(bin), c.table);
+            if (!c.newModels.isEmpty()) { // labels keep their model as a place in the case-blind name order
+                AppContext ctx;
+                QVERIFY(ctx.InitApplication(bin));
+                QCOMPARE(ctx.tables.g_arrScaleModel.value(1).SCALE_NAME, QStringLiteral("legacy b"));
+            }
             QCOMPARE(rows(dir.filePath("Database/language.sqlite"), "select E_NAME, English, Chinese, Other from "
                           "tbl_LANGUAGE where E_NAME = 'LEGACY.EXE' or English = 'Scale Label Studio' order by E_NAME"),
                      c.texts);
