@@ -61,19 +61,11 @@ private slots:
         // A new field takes the last print status, the third size and the second logo size.
         const FieldRecord& r = l.m_arrFields[FT_C1];
         QVERIFY(!r.bUsed && r.lAttribute == 112 && r.printStatus() == 7 && r.iNumOfFigures == 6);
-        QCOMPARE(r.strCharSize[1], QStringLiteral("Large"));
-        QCOMPARE(r.strLogoSize, QStringLiteral("20"));
-        QCOMPARE(l.GetMMPerKDot(), 125.0f);
+        QVERIFY(r.strCharSize[1] == "Large" && r.strLogoSize == "20");
         Label copy = l;
         QVERIFY(copy == l);
         copy.m_arrFields[3].strText[20] = QStringLiteral("x");
         QVERIFY(copy != l);
-        // N1's size follows its font: Large is 12 x 24 dots, 6 figures give 72 x 24.
-        l.m_arrFields[FT_N1].sngWidth = 33;
-        l.m_arrFields[FT_N1].sngHeight = 17;
-        l.NormaliseField(FT_N1);
-        QCOMPARE(l.MMToDot(l.m_arrFields[FT_N1].sngWidth), qint16(72));
-        QCOMPARE(l.MMToDot(l.m_arrFields[FT_N1].sngHeight), qint16(24));
         // Without models the default resolution holds; without fields nothing breaks.
         t.g_arrScaleModel.clear();
         QCOMPARE(Label(t).MMToDot(10), qint16(80));
@@ -85,26 +77,6 @@ private slots:
     void fieldBoxes()
     {
         const Tables t = test::makeTables();
-        // Field at X 10, Y 5, own size 20 x 4 on a 55 x 50 label: the reference point
-        // is the box's bottom-left, bottom-right, top-right, top-left corner.
-        const FieldBox turned[] = {{10, 41, 20, 4}, {6, 25, 4, 20}, {-10, 45, 20, 4}, {10, 45, 4, 20}};
-        for (int rot = 0; rot < 4; ++rot) {
-            Label l(t);
-            FieldRecord& r = l.m_arrFields[FT_C1];
-            r.sngX = 10;
-            r.sngY = 5;
-            r.sngWidth = 20;
-            r.sngHeight = 4;
-            r.lAttribute = (rot << 14) | 112;
-            const FieldBox b = l.GetFieldSize(FT_C1), e = turned[rot];
-            QVERIFY2(b.left == e.left && b.top == e.top && b.width == e.width && b.height == e.height,
-                     qPrintable(QString::number(rot)));
-            if (e.left >= 0 && e.top + e.height <= 50) { // inside: storing the box gives back the record
-                const FieldRecord before = r;
-                l.NormaliseField(FT_C1);
-                QVERIFY(FieldRecordsEqual(l.m_arrFields[FT_C1], before));
-            }
-        }
         // A box set from the canvas is snapped, kept at least 1 mm and moved inside the label.
         const FieldBox limits[][2] = {
             {{10.07f, 5, 20, 4}, {10.125f, 5, 20, 4}}, {{10, 5, 0.2f, 0}, {10, 5, 1, 1}},
@@ -113,10 +85,8 @@ private slots:
         for (const auto& [in, e] : limits) {
             Label l(t);
             const auto [left, top, width, height] = l.SetFieldSize(FT_B1, in);
-            QVERIFY2(left == e.left && top == e.top && width == e.width && height == e.height,
-                     qPrintable(QStringLiteral("%1 %2 %3 %4").arg(in.left).arg(in.top).arg(in.width).arg(in.height)));
-            QCOMPARE(l.m_arrFields[FT_B1].sngX, left);
-            QCOMPARE(l.m_arrFields[FT_B1].sngY, 50.0f - top - height);
+            QCOMPARE(QRectF(left, top, width, height), QRectF(e.left, e.top, e.width, e.height));
+            QVERIFY(l.m_arrFields[FT_B1].sngX == left && l.m_arrFields[FT_B1].sngY == 50.0f - top - height);
         }
     }
 
@@ -126,11 +96,9 @@ private slots:
         Document d(t);
         Label& l = d.label();
         const QList<int> none;
-        QVERIFY(!d.undo().canUndo() && !d.undo().canRedo());
-        QCOMPARE(d.Undo(), none);
+        QVERIFY(d.Undo().isEmpty() && !d.undo().canRedo());
         // A move released where it started records nothing.
-        QVERIFY(!UndoStep(d, 2).Commit());
-        QVERIFY(!d.undo().canUndo());
+        QVERIFY(!UndoStep(d, 2).Commit() && !d.undo().canUndo());
 
         { UndoStep s(d, 2); l.m_arrFields[2].bUsed = true; }
         { UndoStep s(d, 2); l.m_arrFields[2].sngX = 7; }
@@ -139,8 +107,7 @@ private slots:
         QCOMPARE(d.Undo(), QList<int>{2});
         QVERIFY(l.m_arrFields[2].sngX == 2 && l.m_arrFields[2].bUsed && l.m_arrFields[2].strText[1].isEmpty());
         QCOMPARE(d.Redo(), QList<int>{2});
-        QCOMPARE(l.m_arrFields[2].sngX, 7.0f);
-        QCOMPARE(d.Redo(), none);
+        QVERIFY(l.m_arrFields[2].sngX == 7 && d.Redo().isEmpty());
 
         // Undo then a new change: nothing left to redo.
         QCOMPARE(d.Undo(), QList<int>{2});
@@ -181,8 +148,7 @@ private slots:
             QCOMPARE(w.label().m_arrFields[0].sngX, float(steps == 100 ? 2 : steps - 100));
             while (!w.Redo().isEmpty())
                 ++redone;
-            QVERIFY(undone == 100 && redone == 100);
-            QCOMPARE(w.label().m_arrFields[0].sngX, float(steps));
+            QVERIFY(undone == 100 && redone == 100 && w.label().m_arrFields[0].sngX == float(steps));
         }
     }
 };

@@ -1,25 +1,39 @@
-// INI reading and writing, the number rule, the daily log, error reporting,
-// folders, placements and the single-instance lock.
+// The platform layer: INI files and the number rule, the daily log, error reports, folders, the
+// instance lock; the two databases made from seeds, refused when damaged or locked, texts, bound values.
+#include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/fileutil.h"
 #include "platform/ini.h"
 #include "platform/log.h"
-#include "platform/placement.h"
 #include "platform/singleinstance.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
+#include <functional>
 
 using namespace quillon;
 
 namespace {
+
+const char* kMainSeed = R"(-- stand-in main database
+CREATE TABLE SCALE_MODEL (ID INTEGER, SCALE_NAME TEXT, MAX_WIDTH INTEGER, MIN_WIDTH INTEGER,
+  MAX_HEIGHT INTEGER, MIN_HEIGHT INTEGER, MM_PER_KDOT INTEGER);
+INSERT INTO SCALE_MODEL VALUES (1, 'Zeta', 60, 30, 100, 20, 125);
+INSERT INTO SCALE_MODEL VALUES (2, 'Alpha; with semicolon', 80, 40, 150, 25, 83);
+CREATE TABLE SCALE (SC_NO INTEGER, DP_NO INTEGER, SC_IP TEXT, SC_USED BOOLEAN, SC_MODEL_ID INTEGER);
+)";
+
+const char* kLanguageSeed = R"(CREATE TABLE tbl_LANGUAGE (E_NAME TEXT, Caption TEXT, English TEXT, Chinese TEXT, Other TEXT);
+INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'Global.catPos_PrintStatusCombo', '0 - No|1 - Yes', '0 - 否|1 - 是', '0 - Нет|1 - Да');
+INSERT INTO tbl_LANGUAGE VALUES ('quillon.exe', 'frmMain.Caption', 'Designer', NULL, 'Редактор');
+INSERT INTO tbl_LANGUAGE VALUES ('OTHER.EXE', 'Global.OnlyElsewhere', 'x', 'x', 'x');
+)";
 
 QByteArray readAll(const QString& path)
 {
@@ -42,17 +56,53 @@ QString todaysLog()
                                                          (b.size() - 2) / 2) : QString();
 }
 
+// Runs statements on a database file through a connection of its own; `held`
+// runs while the connection is still open.
+bool runOn(const QString& path, const QStringList& statements, const std::function<void()>& held = {})
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-helper"));
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            ok = ok && q.exec(s);
+        if (held)
+            held();
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-helper"));
+    return ok;
+}
+
 } // namespace
 
 class TestPlatformFiles : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir, m_seeds;
     RecordingReporter m_reporter;
 
+    // Opens the databases below `dir` (a root whose Database folder need not exist) from the test seeds.
+    bool open(Database& db, const QTemporaryDir& dir, const QString& language = QStringLiteral("English"))
+    {
+        db.setSeedFolder(m_seeds.path());
+        db.setLanguage(language);
+        return db.OpenDatabases(dir.path() + QLatin1Char('/'));
+    }
+
 private slots:
-    void initTestCase() { SetErrorReporter(&m_reporter); }
+    void initTestCase()
+    {
+        SetErrorReporter(&m_reporter);
+        writeAll(m_seeds.filePath(QStringLiteral("vexo2005.sql")), kMainSeed);
+        writeAll(m_seeds.filePath(QStringLiteral("language.sql")), kLanguageSeed);
+        writeAll(m_seeds.filePath(QStringLiteral("language-2.sql")),
+                 "INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'Global.Second', 'From the second seed', 'b', 'c');\n");
+    }
     void cleanupTestCase() { SetErrorReporter(nullptr); }
     void init()
     {
@@ -147,8 +197,7 @@ private slots:
         WriteLog(QString::fromUtf8("second \xE4\xB8\xAD line\r\nbreak"));
         ReportError(QStringLiteral("MakeDir /x"), QStringLiteral("denied"));
         const QString path = LogFilePath(QDateTime::currentDateTime());
-        QCOMPARE(QFileInfo(path).fileName(),
-                 QStringLiteral("QLN2005_%1.log").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+        QCOMPARE(QFileInfo(path).fileName(), "QLN2005_" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
         QCOMPARE(readAll(path).size() % 2, 0);
         const QString stamp = QStringLiteral("\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\]  ");
         const QRegularExpression re(
@@ -156,22 +205,11 @@ private slots:
         QVERIFY2(re.match(todaysLog()).hasMatch(), qPrintable(todaysLog()));
         QCOMPARE(m_reporter.entries.size(), 1);
         QVERIFY(m_reporter.entries[0].source == "MakeDir /x" && m_reporter.entries[0].description == "denied");
-        // A scoped reporter takes the reports while it lives.
-        RecordingReporter inner;
-        {
-            ScopedErrorReporter scope(&inner);
-            ReportError(QStringLiteral("a"), QStringLiteral("b"));
-        }
-        ReportError(QStringLiteral("c"), QStringLiteral("d"));
-        QVERIFY(inner.entries.size() == 1 && m_reporter.entries.size() == 2);
-        // The log never fails: a missing folder is not made, a file in its place is left alone.
-        SetLogFolder(dir.filePath(QStringLiteral("missing")));
-        WriteLog(QStringLiteral("folder missing"));
-        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
-        writeAll(dir.filePath(QStringLiteral("log")), "a file");
-        SetLogFolder(dir.filePath(QStringLiteral("log")));
+        // The log never fails: a file where its folder should be is left alone.
+        writeAll(dir.filePath("log"), "a file");
+        SetLogFolder(dir.filePath("log"));
         WriteLog(QStringLiteral("folder is a file"));
-        QCOMPARE(readAll(dir.filePath(QStringLiteral("log"))), QByteArray("a file"));
+        QCOMPARE(readAll(dir.filePath("log")), QByteArray("a file"));
     }
 
     void makeDir()
@@ -179,8 +217,7 @@ private slots:
         QTemporaryDir dir;
         const QString base = dir.path() + QLatin1Char('/');
         // "\" and "/" as given, and the folder that must exist afterwards.
-        const char* const rows[][2] = {{"one", "one"}, {"a/b", "a/b"}, {"c/d/", "c/d"}, {"e\\f\\", "e/f"},
-                                       {"g\\h/i", "g/h/i"}, {"j//k", "j/k"}};
+        const char* const rows[][2] = {{"a/b", "a/b"}, {"c/d/", "c/d"}, {"e\\f\\g", "e/f/g"}, {"j//k", "j/k"}};
         for (const auto& r : rows) {
             QVERIFY(MakeDir(base + r[0]));
             QVERIFY2(QFileInfo(base + r[1]).isDir(), r[0]);
@@ -195,24 +232,6 @@ private slots:
         QVERIFY(!MakeDir(file + QStringLiteral("/below/deeper")));
         QCOMPARE(m_reporter.entries.size(), 1);
         QCOMPARE(m_reporter.entries[0].source, QStringLiteral("MakeDir ") + file + QStringLiteral("/below"));
-    }
-
-    void placement()
-    {
-        QTemporaryDir dir;
-        const QString store = dir.filePath(QStringLiteral("user.ini"));
-        SetPlacementStoreFile(store);
-        QCOMPARE(ReadPlacement(QStringLiteral("MainLeft"), 1200), 1200);
-        WritePlacement(QStringLiteral("MainLeft"), -300);
-        QCOMPARE(ReadPlacement(QStringLiteral("MainLeft"), 1200), -300);
-        {
-            QSettings s(store, QSettings::IniFormat);
-            s.setValue(QStringLiteral("Settings/MainTop"), QStringLiteral("garbage"));
-            s.setValue(QStringLiteral("Settings/MainWidth"), QStringLiteral("12.5"));
-        }
-        QCOMPARE(ReadPlacement(QStringLiteral("MainTop"), 600), 600);
-        QCOMPARE(ReadPlacement(QStringLiteral("MainWidth"), 9000), 9000);
-        SetPlacementStoreFile(QString());
     }
 
     void singleInstance()
@@ -242,6 +261,151 @@ private slots:
         QVERIFY(holder.waitForFinished());
         QVERIFY(QFileInfo::exists(second.lockFilePath()));
         QVERIFY(second.tryLock() && second.isLocked());
+    }
+
+    void seedsCreateBothFilesOnce()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("Database/"));
+        {
+            Database db;
+            QVERIFY(open(db, dir) && !QFileInfo::exists(folder + "VEXO2005.sqlite.new"));
+            auto q = db.QueryVexoDB(QStringLiteral("select SCALE_NAME from SCALE_MODEL order by SCALE_NAME"));
+            QVERIFY(q && q->next());
+            QCOMPARE(q->value(0).toString(), QStringLiteral("Alpha; with semicolon"));
+            QCOMPARE(db.GetLangString(QStringLiteral("Global"), QStringLiteral("Second")), "From the second seed");
+            QVERIFY(db.QueryVexoDB(QStringLiteral("insert into SCALE_MODEL values (3, 'Added', 1, 1, 1, 1, 1)")));
+            // A second start keeps what the first one left, whatever the seeds say
+            // (the first stays open: two instances side by side).
+            Database again;
+            QVERIFY(open(again, dir));
+            auto n = again.QueryVexoDB(QStringLiteral("select count(*) from SCALE_MODEL"));
+            QVERIFY(n && n->next() && n->value(0).toInt() == 3);
+        }
+        // A newer program's texts reach an existing file; what the file holds stays.
+        QVERIFY(runOn(folder + QStringLiteral("language.sqlite"),
+                      {QStringLiteral("delete from tbl_LANGUAGE where Caption = 'Global.Second'"),
+                       QStringLiteral("update tbl_LANGUAGE set English = 'Edited' where Caption = 'frmMain.Caption'")}));
+        Database db;
+        QVERIFY(open(db, dir));
+        QCOMPARE(db.GetLangString(QStringLiteral("Global"), QStringLiteral("Second")), "From the second seed");
+        QCOMPARE(db.GetLangString(QStringLiteral("frmMain"), QStringLiteral("Caption")), QStringLiteral("Edited"));
+        QVERIFY(m_reporter.entries.isEmpty());
+    }
+
+    void getLangString()
+    {
+        QTemporaryDir dir;
+        const struct { const char *language, *section, *key, *expected; bool reported; } rows[] = {
+            {"English", "Global", "catPos_PrintStatusCombo", "0 - No|1 - Yes", false},
+            {"Chinese", "Global", "catPos_PrintStatusCombo", "0 - 否|1 - 是", false},
+            {"Other", "frmMain", "Caption", "Редактор", false},
+            {"English", "FRMMAIN", "caption", "Designer", false}, // case of key and program ignored
+            {"Chinese", "frmMain", "Caption", "", true}, // Null text
+            {"English", "Global", "msgNothing", "", true}, {"English", "Global", "OnlyElsewhere", "", true},
+            {"Klingon", "frmMain", "Caption", "Designer", false}, // unknown language reads English
+            {"English", "Global", "x' or '1'='1", "", true}};
+        Database db;
+        QVERIFY(open(db, dir));
+        for (const auto& r : rows) {
+            m_reporter.clear();
+            db.setLanguage(QString::fromUtf8(r.language));
+            const QString section = QString::fromUtf8(r.section), key = QString::fromUtf8(r.key);
+            const QString text = db.GetLangString(section, key);
+            QVERIFY2(text == QString::fromUtf8(r.expected) && !text.isNull(), r.key);
+            QVERIFY2(m_reporter.entries.size() == (r.reported ? 1 : 0), r.key);
+            QVERIFY(!r.reported || m_reporter.hasSource("GetLangString (" + section + ", " + key + ")"));
+        }
+    }
+
+    // Each damaged root is refused with a report and leaves the files as they were.
+    void refusedFiles()
+    {
+        const QString db = QStringLiteral("/Database"), mainFile = db + QStringLiteral("/VEXO2005.sqlite");
+        const QString langFile = db + QStringLiteral("/language.sqlite");
+        // How: w writes the bytes, q runs them as SQL, d makes a folder, s uses them as the only seeds.
+        const struct { const char* what; char how; QString file; QByteArray bytes; } rows[] = {
+            {"main file is not a database", 'w', mainFile, "Standard Jet DB, or any other bytes, no SQLite file"},
+            {"main file is empty", 'w', mainFile, ""},
+            {"text table missing", 'q', langFile, "create table other (a)"},
+            {"text column missing", 'q', langFile, "create table tbl_LANGUAGE (E_NAME, Caption, English, Other)"},
+            {"Database is a file", 'w', db, "file"}, {"main path is a folder", 'd', mainFile, {}},
+            {"broken seed", 's', {}, "CREATE TABLE A (x);\nCREATE TABLE oops oops;\n"}, {"no seed", 's', {}, {}}};
+        for (const auto& r : rows) {
+            m_reporter.clear();
+            QTemporaryDir dir, seeds;
+            const QString root = dir.path() + QLatin1Char('/');
+            if (r.file != db)
+                QDir().mkpath(root + db);
+            if (r.how == 'w')
+                writeAll(root + r.file, r.bytes);
+            else if (r.how == 'q')
+                QVERIFY(runOn(root + r.file, {QString::fromLatin1(r.bytes)}));
+            else if (r.how == 'd')
+                QDir().mkpath(root + r.file);
+            else if (!r.bytes.isEmpty()) {
+                writeAll(seeds.filePath(QStringLiteral("language.sql")), kLanguageSeed);
+                writeAll(seeds.filePath(QStringLiteral("vexo2005.sql")), r.bytes);
+            }
+            const QByteArray mainBefore = readAll(root + mainFile), langBefore = readAll(root + langFile);
+            Database d;
+            d.setSeedFolder(r.how == 's' ? seeds.path() : m_seeds.path());
+            QVERIFY2(!d.OpenDatabases(root) && !d.isOpen() && !m_reporter.entries.isEmpty(), r.what);
+            const QString source = m_reporter.entries[0].source;
+            QVERIFY2(source.startsWith("OpenDatabases") || source.startsWith("MakeDir"), qPrintable(source));
+            // Files that were there stay as they were (a missing one may have been made).
+            QVERIFY2(mainBefore.isEmpty() || readAll(root + mainFile) == mainBefore, r.what);
+            QVERIFY2(langBefore.isEmpty() || readAll(root + langFile) == langBefore, r.what);
+            // A failed creation leaves nothing the next start would take for a database.
+            if (r.how == 's')
+                QVERIFY(!QFileInfo::exists(root + mainFile) && !QFileInfo::exists(root + mainFile + ".new"));
+            // Nothing is run on a refused database.
+            QVERIFY(!d.QueryVexoDB(QStringLiteral("select 1")));
+            QCOMPARE(d.GetLangString(QStringLiteral("Global"), QStringLiteral("SoftwareName")), QString());
+        }
+        // A main database another program holds locked.
+        m_reporter.clear();
+        QTemporaryDir dir;
+        {
+            Database first;
+            QVERIFY(open(first, dir));
+        }
+        const QString path = dir.path() + mainFile;
+        QVERIFY(runOn(path, {QStringLiteral("BEGIN EXCLUSIVE")}, [&] {
+            Database locked;
+            QVERIFY(!locked.OpenDatabases(dir.path() + QLatin1Char('/')));
+            QVERIFY(m_reporter.hasSource(QStringLiteral("OpenDatabases ") + path));
+        }));
+    }
+
+    // Bound values are data, never SQL; a failing query is refused, reported and logged.
+    void queries()
+    {
+        QTemporaryDir dir;
+        SetLogFolder(dir.path());
+        Database db;
+        QVERIFY(open(db, dir));
+        const QString insert = QStringLiteral("insert into SCALE (SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID) "
+                                              "values (?, ?, ?, ?, ?)");
+        QVERIFY(db.QueryVexoDB(insert, {1, 2, QStringLiteral("192.168.0.10"), true, 1}));
+        const QString addresses[] = {"1.2.3.4' or '1'='1", "x'); DROP TABLE SCALE; --", "10.0.0.1 -- rest",
+                                     "\"SC_IP\"", QString::fromUtf8("秤 №1")};
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(db.QueryVexoDB(insert, {i + 2, 2, addresses[i], false, 1}));
+        for (int i = 0; i < 5; ++i) {
+            auto q = db.QueryVexoDB(QStringLiteral("select SC_NO from SCALE where SC_IP = ?"), {addresses[i]});
+            QVERIFY(q && q->next());
+            QCOMPARE(q->value(0).toInt(), i + 2);
+            QVERIFY(!q->next());
+        }
+        auto used = db.QueryVexoDB(QStringLiteral("select count(*) from SCALE where SC_Used=true"));
+        QVERIFY(used && used->next() && used->value(0).toInt() == 1);
+        QVERIFY(m_reporter.entries.isEmpty());
+        const QString bad = QStringLiteral("select * from NO_SUCH_TABLE");
+        QVERIFY(!db.QueryVexoDB(bad));
+        QCOMPARE(m_reporter.entries.size(), 1);
+        QCOMPARE(m_reporter.entries[0].source, QStringLiteral("QueryVexoDB ") + bad);
+        QVERIFY(todaysLog().contains(QStringLiteral("]  QueryVexoDB select * from NO_SUCH_TABLE\r\n")));
     }
 };
 
