@@ -176,8 +176,9 @@ AppContext::AppContext() : m_db(std::make_unique<Database>()) {}
 
 AppContext::~AppContext()
 {
+    // The text lookup must not outlive the databases it reads.
     if (g_app == this)
-        g_app = nullptr;
+        SetApp(nullptr);
 }
 
 Database& AppContext::db()
@@ -409,10 +410,8 @@ AppContext& App()
 void SetApp(AppContext* ctx)
 {
     g_app = ctx;
-    if (ctx)
-        SetTextLookup([ctx](const QString& section, const QString& key) { return ctx->db().GetLangString(section, key); });
-    else
-        SetTextLookup({});
+    // Once the context is gone, a lookup reaches the empty fallback, which reports it.
+    SetTextLookup([](const QString& section, const QString& key) { return App().db().GetLangString(section, key); });
 }
 
 } // namespace quillon

@@ -77,7 +77,8 @@ private:
 };
 
 // The program's one context (set by main); tools and tests make their own.
-// Setting it makes its localisation database the source of GetLangString.
+// Setting it makes its localisation database the source of GetLangString; once it
+// is unset or destroyed, a lookup reports the error and gives "".
 AppContext& App();
 void SetApp(AppContext* ctx);
 
