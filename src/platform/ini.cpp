@@ -48,6 +48,23 @@ bool notUtf8(QByteArrayView bytes)
     return utf8.hasError();
 }
 
+// Calls f(text, line end) for every line, until f returns false. A line ends at LF;
+// a CR before the LF, or at the very end, belongs to the line end.
+template <typename F>
+void forEachLine(QByteArrayView bytes, F f)
+{
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype nl = bytes.indexOf('\n', start);
+        const qsizetype end = nl < 0 ? bytes.size() : nl;
+        const qsizetype textEnd = end > start && bytes[end - 1] == '\r' ? end - 1 : end;
+        const qsizetype next = nl < 0 ? end : end + 1;
+        if (!f(bytes.sliced(start, textEnd - start), bytes.sliced(textEnd, next - textEnd)))
+            return;
+        start = next;
+    }
+}
+
 IniText splitLines(const QByteArray& data)
 {
     IniText t;
@@ -61,23 +78,22 @@ IniText splitLines(const QByteArray& data)
     static const QByteArray lf = QByteArrayLiteral("\n"), crlf = QByteArrayLiteral("\r\n"),
                             cr = QByteArrayLiteral("\r");
     t.lines.reserve(size_t(bytes.count('\n')) + 1);
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        const qsizetype nl = bytes.indexOf('\n', start);
-        const qsizetype end = nl < 0 ? bytes.size() : nl;
-        const bool crBefore = end > start && bytes[end - 1] == '\r';
-        RawLine line;
-        line.text = QByteArray::fromRawData(bytes.data() + start, end - start - (crBefore ? 1 : 0));
-        line.eol = nl < 0 ? (crBefore ? cr : QByteArray()) : (crBefore ? crlf : lf);
-        start = end + 1;
-        t.lines.push_back(std::move(line));
-    }
+    forEachLine(bytes, [&t](QByteArrayView text, QByteArrayView eol) {
+        t.lines.push_back(RawLine{QByteArray::fromRawData(text.data(), text.size()),
+                                  eol.size() == 2 ? crlf : eol.isEmpty() ? QByteArray() : eol[0] == '\n' ? lf : cr});
+        return true;
+    });
     return t;
+}
+
+QString decode(bool latin1, QByteArrayView raw)
+{
+    return latin1 ? QString::fromLatin1(raw) : QString::fromUtf8(raw);
 }
 
 QString decode(const IniText& t, const QByteArray& raw)
 {
-    return t.latin1 ? QString::fromLatin1(raw) : QString::fromUtf8(raw);
+    return decode(t.latin1, raw);
 }
 
 QByteArray encode(const IniText& t, const QString& s)
@@ -99,15 +115,18 @@ bool isKeyLine(const QString& trimmed)
     return !trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char(';')) && trimmed.contains(QLatin1Char('='));
 }
 
+bool isHeaderOf(const QString& trimmed, const QString& section)
+{
+    const auto name = sectionName(trimmed);
+    return name && name->compare(section.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
 // Index of the first header of `section`, or -1.
 qsizetype findSection(const IniText& t, const QString& section)
 {
     for (size_t i = 0; i < t.lines.size(); ++i) {
         // '[' and '=' are one byte in UTF-8 and Latin-1 alike: lines without them need no decoding.
-        if (!t.lines[i].text.contains('['))
-            continue;
-        const auto name = sectionName(decode(t, t.lines[i].text).trimmed());
-        if (name && name->compare(section.trimmed(), Qt::CaseInsensitive) == 0)
+        if (t.lines[i].text.contains('[') && isHeaderOf(decode(t, t.lines[i].text).trimmed(), section))
             return qsizetype(i);
     }
     return -1;
@@ -148,25 +167,30 @@ QString ReadIniString(const QString& section, const QString& key, const QString&
 
 QString IniValue(const QByteArray& data, const QString& section, const QString& key)
 {
-    const IniText t = splitLines(data);
-    const qsizetype s = findSection(t, section);
-    if (s < 0)
-        return QString(QLatin1String(""));
-    for (size_t i = size_t(s) + 1; i < t.lines.size(); ++i) {
-        const QByteArray& raw = t.lines[i].text;
-        if (!raw.contains('[') && !raw.contains('='))
-            continue;
-        const QString line = decode(t, raw).trimmed();
+    // One pass, keeping no lines: settings are read far more often than written.
+    const QByteArrayView bytes = withoutBom(data);
+    const bool latin1 = notUtf8(bytes);
+    bool inSection = false;
+    QString value(QLatin1String(""));
+    forEachLine(bytes, [&](QByteArrayView raw, QByteArrayView) {
+        if (!raw.contains('[') && (!inSection || !raw.contains('=')))
+            return true;
+        const QString line = decode(latin1, raw).trimmed();
+        if (!inSection) {
+            inSection = isHeaderOf(line, section);
+            return true;
+        }
         if (sectionName(line))
-            break;
+            return false;
         if (!isKeyLine(line))
-            continue;
+            return true;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (line.left(eq).trimmed().compare(key.trimmed(), Qt::CaseInsensitive) != 0)
-            continue;
-        return unquote(line.mid(eq + 1).trimmed()).left(kMaxValueLength);
-    }
-    return QString(QLatin1String(""));
+            return true;
+        value = unquote(line.mid(eq + 1).trimmed()).left(kMaxValueLength);
+        return false;
+    });
+    return value;
 }
 
 double LeadingNumber(const QString& text)
