@@ -6,6 +6,7 @@
 #include "model/f56f61data.h"
 #include "model/qlffile.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QThread>
@@ -30,10 +31,15 @@ private slots:
         for (int k = 0; k < 50; ++k) {
             QProcess p;
             p.start(QStringLiteral(QUILLON_BINARY_DIR "/tests/robust-saver"), {dir.path()});
-            // Killed only once it is in its loop, so that most kills land in a save.
+            // Killed only once it is in its loop, within two rounds of its own pace (slow under
+            // the sanitizers or a busy disk), so that kills land in every phase of a save.
             QVERIFY(p.waitForReadyRead(20000));
             QCOMPARE(p.readLine().trimmed(), QByteArray("ready"));
-            QThread::usleep(QRandomGenerator::global()->bounded(30000));
+            QElapsedTimer round;
+            round.start();
+            QVERIFY(p.canReadLine() || p.waitForReadyRead(20000));
+            const qint64 pace = qMax<qint64>(1000, round.nsecsElapsed() / 1000);
+            QThread::usleep(QRandomGenerator::global()->bounded(quint64(2 * pace)));
             ::kill(pid_t(p.processId()), SIGKILL);
             QVERIFY(p.waitForFinished(10000));
             for (int f = 0; f < 3; ++f) {
