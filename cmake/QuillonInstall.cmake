@@ -19,11 +19,7 @@ endif()
 set(QUILLON_INSTALL_ROOT opt/quillon)
 set(QUILLON_INSTALL_PROGRAM opt/quillon/bin)
 
-foreach(target quillon quillon-convert vexowtcp scale-sim)
-  if(TARGET ${target})
-    install(TARGETS ${target} RUNTIME DESTINATION ${QUILLON_INSTALL_PROGRAM})
-  endif()
-endforeach()
+install(TARGETS quillon quillon-convert vexowtcp scale-sim RUNTIME DESTINATION ${QUILLON_INSTALL_PROGRAM})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/program/ DESTINATION ${QUILLON_INSTALL_PROGRAM})
 install(FILES ${CMAKE_SOURCE_DIR}/data/root/Vexo2005.INI DESTINATION ${QUILLON_INSTALL_ROOT})
 install(FILES ${CMAKE_SOURCE_DIR}/data/desktop/quillon.desktop DESTINATION usr/share/applications)
@@ -58,21 +54,17 @@ configure_file(${package_src}/quillon.1.in ${package_out}/quillon.1 @ONLY)
 # without a time stamp. quillon-convert's page is made from its own --help.
 configure_file(${QUILLON_CHANGELOG} ${package_out}/changelog COPYONLY)
 set(compressed quillon.1 changelog)
-find_program(QUILLON_HELP2MAN help2man)
-if(TARGET quillon-convert AND QUILLON_HELP2MAN)
-  add_custom_command(OUTPUT ${package_out}/quillon-convert.1
-    # A sanitizer build's leak report would fail the build over a help text.
-    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 SOURCE_DATE_EPOCH=${QUILLON_RELEASE_EPOCH}
-            ${QUILLON_HELP2MAN} --no-info --section=1
-            "--name=convert label files to and from the data files of retail scales"
-            --include=${package_src}/quillon-convert.h2m --output=${package_out}/quillon-convert.1
-            $<TARGET_FILE:quillon-convert>
-    DEPENDS quillon-convert ${package_src}/quillon-convert.h2m
-    COMMENT "Making the manual page of quillon-convert")
-  list(APPEND compressed quillon-convert.1)
-elseif(TARGET quillon-convert)
-  message(WARNING "help2man was not found: the package will lack the manual page of quillon-convert.")
-endif()
+find_program(QUILLON_HELP2MAN help2man REQUIRED)
+add_custom_command(OUTPUT ${package_out}/quillon-convert.1
+  # A sanitizer build's leak report would fail the build over a help text.
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 SOURCE_DATE_EPOCH=${QUILLON_RELEASE_EPOCH}
+          ${QUILLON_HELP2MAN} --no-info --section=1
+          "--name=convert label files to and from the data files of retail scales"
+          --include=${package_src}/quillon-convert.h2m --output=${package_out}/quillon-convert.1
+          $<TARGET_FILE:quillon-convert>
+  DEPENDS quillon-convert ${package_src}/quillon-convert.h2m
+  COMMENT "Making the manual page of quillon-convert")
+list(APPEND compressed quillon-convert.1)
 set(compressed_files)
 foreach(file ${compressed})
   add_custom_command(OUTPUT ${package_out}/${file}.gz
