@@ -1,30 +1,30 @@
 #include "app/mainwindow.h"
-#include "app/commandicons.h"
 #include "app/aboutbox.h"
+#include "app/commandicons.h"
 #include "app/labelprint.h"
 #include "app/labeltypedialog.h"
 #include "app/recentfiles.h"
-#include "context/appcontext.h"
 #include "app/theme.h"
 #include "app/zoom.h"
-#include "editor/documentwindow.h"
-#include "editor/prompts.h"
-#include "render/labelpainter.h"
-#include "editor/propertygrid.h"
-#include "editor/fieldpalette.h"
+#include "context/appcontext.h"
 #include "context/texts.h"
+#include "editor/documentwindow.h"
+#include "editor/fieldpalette.h"
+#include "editor/prompts.h"
+#include "editor/propertygrid.h"
 #include "model/datafile.h"
 #include "model/f52data.h"
-#include "model/receiveddata.h"
 #include "model/numberspelling.h"
+#include "model/receiveddata.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/ini.h"
 #include "platform/placement.h"
-#include "scale/scalepicker.h"
-#include "scale/scalelistdialog.h"
-#include "scale/transfer.h"
 #include "platform/screenunits.h"
+#include "render/labelpainter.h"
+#include "scale/scalelistdialog.h"
+#include "scale/scalepicker.h"
+#include "scale/transfer.h"
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -84,7 +84,6 @@ MainWindow::~MainWindow()
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
 }
-
 
 bool MainWindow::Form_Load()
 {
