@@ -254,8 +254,11 @@ int FuzzF52(const std::uint8_t* data, std::size_t size)
         checkLabel(T, l1);
         CHECK(T, (!l1.m_bModified && l1.m_iSelected == -1) || !ok);
         // A label of no or negative size is taken as it comes, but fields cannot be
-        // snapped into it the same way twice.
-        if (!ok || l1.m_iHoriRulerWidth < 1 || l1.m_iVertRulerHeight < 1)
+        // snapped into it the same way twice. Nor can fields at the far edge of one
+        // whose whole millimetres reach past the record's 16 bits of dots (7FFF
+        // rounded up): their end points are written cut to 7FFF.
+        if (!ok || l1.m_iHoriRulerWidth < 1 || l1.m_iVertRulerHeight < 1
+            || l1.MMToDot(l1.m_iHoriRulerWidth) == 0x7FFF || l1.MMToDot(l1.m_iVertRulerHeight) == 0x7FFF)
             continue;
         const QString out1 = FormatRecord(l1);
         // A value read that the layout cannot hold (N1 figures above 99) is
