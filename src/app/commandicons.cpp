@@ -105,6 +105,67 @@ void drawScaleList(QPainter& p, const Colours& c)
     drawScale(p, c, QRectF(1, 7, 17, 17));
 }
 
+// Two or three field boxes against a line: what an arrange command does to them.
+// The boxes are drawn for the horizontal commands and turned for the vertical ones.
+void drawArrange(QPainter& p, const Colours& c, CommandIcon kind)
+{
+    const bool vertical = kind == CommandIcon::AlignTop || kind == CommandIcon::AlignBottom
+                          || kind == CommandIcon::AlignMiddle || kind == CommandIcon::DistributeV
+                          || kind == CommandIcon::SameHeight;
+    if (vertical) {
+        // Mirror on the diagonal: x and y change places.
+        p.setTransform(QTransform(0, 1, 1, 0, 0, 0), true);
+    }
+    p.setPen(pen(c.ink, 1.4));
+    p.setBrush(c.glass);
+    QList<QRectF> boxes;
+    switch (kind) {
+    case CommandIcon::AlignLeft: case CommandIcon::AlignTop:
+        boxes = {QRectF(5, 5, 14, 5), QRectF(5, 14, 9, 5)};
+        break;
+    case CommandIcon::AlignRight: case CommandIcon::AlignBottom:
+        boxes = {QRectF(5, 5, 14, 5), QRectF(10, 14, 9, 5)};
+        break;
+    case CommandIcon::AlignCentre: case CommandIcon::AlignMiddle:
+        boxes = {QRectF(4, 5, 16, 5), QRectF(7.5, 14, 9, 5)};
+        break;
+    case CommandIcon::DistributeH: case CommandIcon::DistributeV:
+        boxes = {QRectF(2, 7, 5, 10), QRectF(9.5, 7, 5, 10), QRectF(17, 7, 5, 10)};
+        break;
+    default: // same width or height
+        boxes = {QRectF(5, 4, 14, 6), QRectF(5, 14, 14, 6)};
+        break;
+    }
+    for (const QRectF& r : boxes)
+        p.drawRect(r);
+    p.setPen(pen(c.accent, 2.0));
+    switch (kind) {
+    case CommandIcon::AlignLeft: case CommandIcon::AlignTop: p.drawLine(QPointF(3, 2), QPointF(3, 22)); break;
+    case CommandIcon::AlignRight: case CommandIcon::AlignBottom: p.drawLine(QPointF(21, 2), QPointF(21, 22)); break;
+    case CommandIcon::AlignCentre: case CommandIcon::AlignMiddle: p.drawLine(QPointF(12, 2), QPointF(12, 22)); break;
+    case CommandIcon::DistributeH: case CommandIcon::DistributeV:
+        p.drawLine(QPointF(8.2, 3), QPointF(8.2, 21));
+        p.drawLine(QPointF(15.8, 3), QPointF(15.8, 21));
+        break;
+    default:
+        drawArrow(p, c.accent, QPointF(8, 12), QPointF(3, 12));
+        drawArrow(p, c.accent, QPointF(16, 12), QPointF(21, 12));
+        break;
+    }
+}
+
+// A label frame with four corner arrows pointing out.
+void drawZoomFit(QPainter& p, const Colours& c)
+{
+    p.setPen(pen(c.ink, 1.6));
+    p.setBrush(c.glass);
+    p.drawRect(QRectF(7, 7, 10, 10));
+    drawArrow(p, c.accent, QPointF(6, 6), QPointF(2, 2));
+    drawArrow(p, c.accent, QPointF(18, 6), QPointF(22, 2));
+    drawArrow(p, c.accent, QPointF(6, 18), QPointF(2, 22));
+    drawArrow(p, c.accent, QPointF(18, 18), QPointF(22, 22));
+}
+
 class CommandIconEngine : public QIconEngine {
 public:
     explicit CommandIconEngine(CommandIcon kind) : m_kind(kind) {}
@@ -131,6 +192,8 @@ public:
             drawArrow(*painter, c.accent, QPointF(20.5, 12), QPointF(20.5, 1.5));
             break;
         case CommandIcon::ScaleList: drawScaleList(*painter, c); break;
+        case CommandIcon::ZoomFit: drawZoomFit(*painter, c); break;
+        default: drawArrange(*painter, c, m_kind); break;
         }
         painter->restore();
     }

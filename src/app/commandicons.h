@@ -4,7 +4,11 @@
 
 namespace quillon {
 
-enum class CommandIcon { ZoomIn, ZoomOut, SendToScale, ReceiveFromScale, ScaleList };
+enum class CommandIcon {
+    ZoomIn, ZoomOut, ZoomFit, SendToScale, ReceiveFromScale, ScaleList,
+    AlignLeft, AlignRight, AlignTop, AlignBottom, AlignCentre, AlignMiddle,
+    DistributeH, DistributeV, SameWidth, SameHeight
+};
 
 // The picture follows the application palette when it is drawn (light or dark
 // theme); the disabled mode is drawn in the palette's disabled text colour.

@@ -20,6 +20,31 @@
 
 namespace quillon {
 
+namespace {
+
+// An export never writes over a label file: Enter on a preselected .QLF would
+// otherwise turn the saved label into a picture or data.
+bool RefusedAsExportTarget(QWidget* parent, const QString& path)
+{
+    if (QFileInfo(path).suffix().compare(QLatin1String("QLF"), Qt::CaseInsensitive) != 0)
+        return false;
+    AskUser(parent, QMessageBox::Warning, WithoutMnemonic(GetLangString(kMainSection, QStringLiteral("mnuFileExport"))),
+            GetLangString(kMainSection, QStringLiteral("msgExportOverLabel")) + QStringLiteral("\n") + path);
+    return true;
+}
+
+// A save or export dialog for the active label, starting beside it under its name.
+std::optional<QString> AskExportName(QWidget* parent, const DocumentWindow* doc, const QString& title,
+                                     const QString& filter)
+{
+    const std::optional<QString> path = AskFileName(parent, {title, filter, true, ProposedFileName(doc, filter)});
+    if (path && RefusedAsExportTarget(parent, *path))
+        return std::nullopt;
+    return path;
+}
+
+} // namespace
+
 DocumentWindow* MainWindow::NewDocument(bool ask)
 {
     const Tables& t = m_ctx.tables;
@@ -51,17 +76,25 @@ DocumentWindow* MainWindow::NewDocument(bool ask)
 
 void MainWindow::OpenDocument()
 {
-    const auto path = AskFileName(this, {QStringLiteral("Open"), kFormatFileFilter, false});
+    DocumentWindow* doc = activeDocument();
+    // Unsaved changes are not dropped without a word, as closing does not drop them.
+    if (doc && !doc->MayDiscard())
+        return;
+    const auto path = AskFileName(this, {QStringLiteral("Open"), kFormatFileFilter, false, {}});
     if (!path)
         return;
-    if (!activeDocument())
-        NewDocument(false);
-    DocumentWindow* doc = activeDocument();
-    if (!doc)
-        return;
-    if (doc->OpenFromFile(*path))
+    // Without a document the file opens in a new window, which goes again if the file cannot be read.
+    const bool fresh = !doc;
+    if (fresh)
+        doc = NewDocument(false);
+    if (doc->OpenFromFile(*path)) {
         AddRecentFile(*path);
-    doc->Form_Activate();
+        doc->Form_Activate();
+        if (fresh)
+            doc->ZoomToFit();
+    } else if (fresh) {
+        doc->close();
+    }
 }
 
 bool MainWindow::OpenInNewDocument(const QString& path)
@@ -74,6 +107,7 @@ bool MainWindow::OpenInNewDocument(const QString& path)
         }
         AddRecentFile(path);
         doc->Form_Activate();
+        doc->ZoomToFit();
         return true;
     }
     if (ImportReceivedData(path, QString(), QString(), 0) > 0)
@@ -95,7 +129,8 @@ void MainWindow::SaveDocumentAs()
     DocumentWindow* doc = activeDocument();
     if (!doc)
         return;
-    const auto path = AskFileName(this, {QStringLiteral("Save As"), kFormatFileFilter, true});
+    const auto path = AskFileName(this, {QStringLiteral("Save As"), kFormatFileFilter, true,
+                                         ProposedFileName(doc, kFormatFileFilter)});
     if (!path)
         return;
     if (doc->SaveToFile(*path))
@@ -114,7 +149,7 @@ void MainWindow::ExportFormat()
     DocumentWindow* doc = activeDocument();
     if (!doc)
         return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportFormatTo")), kDataFileFilter, true}))
+    if (const auto path = AskExportName(this, doc, GetLangString(kMainSection, QStringLiteral("msgExportFormatTo")), kDataFileFilter))
         doc->ExportFormatData(*path);
 }
 
@@ -123,7 +158,7 @@ void MainWindow::ExportText()
     DocumentWindow* doc = activeDocument();
     if (!doc)
         return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportTextTo")), kDataFileFilter, true}))
+    if (const auto path = AskExportName(this, doc, GetLangString(kMainSection, QStringLiteral("msgExportTextTo")), kDataFileFilter))
         doc->ExportTextData(*path, FT_TEXT);
 }
 
@@ -132,7 +167,7 @@ void MainWindow::ExportShopName()
     DocumentWindow* doc = activeDocument();
     if (!doc)
         return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportShopNameTo")), kDataFileFilter, true}))
+    if (const auto path = AskExportName(this, doc, GetLangString(kMainSection, QStringLiteral("msgExportShopNameTo")), kDataFileFilter))
         doc->ExportTextData(*path, FT_SHOPNAME);
 }
 
@@ -145,7 +180,7 @@ void MainWindow::ImportAll()
 
 void MainWindow::ImportFormat()
 {
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportFormatFrom")), kDataFileFilter, false}))
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportFormatFrom")), kDataFileFilter, false, {}}))
         ImportReceivedData(*path, QString(), QString(), 0);
 }
 
@@ -154,7 +189,7 @@ void MainWindow::ImportText()
     DocumentWindow* doc = activeDocument();
     if (!doc)
         return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportTextFrom")), kDataFileFilter, false}))
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportTextFrom")), kDataFileFilter, false, {}}))
         if (doc->ImportTextData(*path, FT_TEXT))
             doc->SetModifiedFlag();
 }
@@ -164,7 +199,7 @@ void MainWindow::ImportShopName()
     DocumentWindow* doc = activeDocument();
     if (!doc)
         return;
-    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportShopNameFrom")), kDataFileFilter, false}))
+    if (const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgImportShopNameFrom")), kDataFileFilter, false, {}}))
         if (doc->ImportTextData(*path, FT_SHOPNAME))
             doc->SetModifiedFlag();
 }
@@ -194,6 +229,7 @@ int MainWindow::ImportReceivedData(const QString& formatFile, const QString& tex
         if (!shopNameFile.isEmpty())
             doc->ImportTextData(shopNameFile, FT_SHOPNAME);
         doc->SetModifiedFlag();
+        doc->ZoomToFit();
         ++opened;
     }
     if (!data.trailing.isEmpty()) {
@@ -265,8 +301,8 @@ void MainWindow::ExportPdf()
     DocumentWindow* doc = activeDocument();
     if (!doc)
         return;
-    const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportPdfTo")),
-                                         GetLangString(kMainSection, QStringLiteral("dlgPdfFilter")), true});
+    const auto path = AskExportName(this, doc, GetLangString(kMainSection, QStringLiteral("msgExportPdfTo")),
+                                    GetLangString(kMainSection, QStringLiteral("dlgPdfFilter")));
     if (!path)
         return;
     const Result r = RenderLabelToPdf(doc->label(), *path);
@@ -281,8 +317,8 @@ void MainWindow::ExportPng()
     DocumentWindow* doc = activeDocument();
     if (!doc)
         return;
-    const auto path = AskFileName(this, {GetLangString(kMainSection, QStringLiteral("msgExportPngTo")),
-                                         GetLangString(kMainSection, QStringLiteral("dlgPngFilter")), true});
+    const auto path = AskExportName(this, doc, GetLangString(kMainSection, QStringLiteral("msgExportPngTo")),
+                                    GetLangString(kMainSection, QStringLiteral("dlgPngFilter")));
     if (!path)
         return;
     const Result r = ExportLabelPng(doc->label(), doc->m_sngLabelScale(), *path);

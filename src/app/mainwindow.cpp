@@ -178,11 +178,12 @@ void MainWindow::CreateMenus()
     QMenu* edit = topMenu(QStringLiteral("mnuEdit"));
     AddCommandControl(edit, Cmd::mnuEditUndo, QStringLiteral("mnuEditUndo"), false);
     AddCommandControl(edit, Cmd::mnuEditRedo, QStringLiteral("mnuEditRedo"), false);
+    QMenu* view = topMenu(QStringLiteral("mnuView"));
+    CreateEditMenus(edit, view);
     AddCommandControl(edit, Cmd::mnuEditOption, QStringLiteral("mnuEditOption"), true);
     AddCommandControl(edit, Cmd::mnuEditMorviBarcode, QStringLiteral("mnuEditMorviBarcode"), true);
 
-    QMenu* view = topMenu(QStringLiteral("mnuView"));
-    AddCommandControl(view, Cmd::panProperty, QStringLiteral("panProperty"), false)->setCheckable(true);
+    AddCommandControl(view, Cmd::panProperty, QStringLiteral("panProperty"), true)->setCheckable(true);
     AddCommandControl(view, Cmd::panPLUFields, QStringLiteral("panPLUFields"), false)->setCheckable(true);
     AddCommandControl(view, Cmd::mnuViewStatusBar, QStringLiteral("mnuViewStatusBar"), true)->setCheckable(true);
     QMenu* language = submenu(view, QStringLiteral("mnuLanguage"), true);
@@ -261,7 +262,10 @@ void MainWindow::CreateToolbar()
     QAction* zoomBoxAction = bar->addWidget(m_zoomBox);
     zoomBoxAction->setData(int(Cmd::tlbZoomComboBox));
     m_actions.insert(int(Cmd::tlbZoomComboBox), zoomBoxAction);
+    // Any whole percentage typed applies as typed: no completion to a listed value.
+    m_zoomBox->setCompleter(nullptr);
     connect(m_zoomBox, &QComboBox::textActivated, this, [this] { Execute(Cmd::tlbZoomComboBox); });
+    connect(m_zoomBox->lineEdit(), &QLineEdit::returnPressed, this, [this] { Execute(Cmd::tlbZoomComboBox); });
 
     button(Cmd::tlbZoomIn, "tlbZoomIn", "tlbZoomIn", QString(), MakeCommandIcon(CommandIcon::ZoomIn), false);
     button(Cmd::mnuSendToScale, "mnuSendToScale", "mnuSendToScale", QString(),
@@ -272,6 +276,7 @@ void MainWindow::CreateToolbar()
            MakeCommandIcon(CommandIcon::ScaleList), true);
     button(Cmd::mnuHelpAbout, "mnuHelpAbout", "mnuHelpAbout", QString(),
            standard(QStyle::SP_MessageBoxInformation, "help-about"), true);
+    CreateArrangeToolbar();
 }
 
 bool MainWindow::CreatePanes()
@@ -388,21 +393,29 @@ void MainWindow::AttachDocument(DocumentWindow* doc)
         m_frmToolbox->ResetToolbox(nullptr);
         m_frmProperty->ResetProperty(nullptr);
     });
+    connect(doc, &DocumentWindow::contextMenuRequested, this, &MainWindow::ShowCanvasMenu);
     connect(doc, &QObject::destroyed, this, &MainWindow::Update, Qt::QueuedConnection);
-    // A window larger than the area would open scrolled half out of sight.
+    // Large enough to show a label whole, but never larger than the area (it would
+    // open scrolled half out of sight); the label then zooms to fit it.
     const QSize room = m_mdi->viewport()->size();
     if (room.width() > 100 && room.height() > 100)
-        doc->resize(doc->size().boundedTo(room - QSize(48, 48)));
+        doc->resize(QSize(900, 700).boundedTo(room - QSize(48, 48)));
     doc->installEventFilter(this);
     m_mdi->addSubWindow(doc);
     doc->show();
     m_mdi->setActiveSubWindow(doc);
+    ApplyGrid(doc);
+    doc->ZoomToFit();
 }
 
 void MainWindow::DocumentActivated()
 {
-    if (DocumentWindow* doc = activeDocument())
+    DocumentWindow* doc = activeDocument();
+    if (doc)
         doc->Form_Activate();
+    // The status bar follows the active document's selection.
+    if (m_statusText)
+        m_statusText->setText(doc ? doc->StatusText() : QString());
     Update();
 }
 
@@ -425,6 +438,16 @@ void MainWindow::Execute(Cmd id)
     case Cmd::mnuEditMorviBarcode: StartBarcodeTool(); break;
     case Cmd::mnuSendReceive: ReceiveFromScale(); break;
     case Cmd::mnuViewStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case Cmd::mnuViewGrid:
+    case Cmd::mnuViewSnapGrid:
+    case Cmd::mnuViewGridSettings:
+    case Cmd::mnuEditCut: case Cmd::mnuEditCopy: case Cmd::mnuEditPaste: case Cmd::mnuEditDelete:
+    case Cmd::mnuEditSelectAll: case Cmd::mnuEditText: case Cmd::mnuEditProperties: case Cmd::mnuViewZoomFit:
+    case Cmd::mnuAlignLeft: case Cmd::mnuAlignRight: case Cmd::mnuAlignTop: case Cmd::mnuAlignBottom:
+    case Cmd::mnuAlignCentre: case Cmd::mnuAlignMiddle: case Cmd::mnuDistributeH: case Cmd::mnuDistributeV:
+    case Cmd::mnuSameWidth: case Cmd::mnuSameHeight:
+        EditCommand(id);
+        break;
     case Cmd::panPLUFields:
     case Cmd::panProperty: {
         QDockWidget* d = pane(id);
@@ -502,6 +525,7 @@ void MainWindow::Update()
     for (Cmd id : {Cmd::mnuWindowCascade, Cmd::mnuWindowTileHori, Cmd::mnuWindowTileVert})
         action(id)->setEnabled(hasDoc);
 
+    UpdateEditCommands(doc);
     action(Cmd::mnuViewStatusBar)->setChecked(!statusBar()->isHidden());
     action(Cmd::panPLUFields)->setChecked(m_panePalette && !m_panePalette->isHidden());
     action(Cmd::panProperty)->setChecked(m_paneProperty && !m_paneProperty->isHidden());
@@ -530,8 +554,9 @@ void MainWindow::Zoom(Cmd id)
         p = ZoomStepPercent(doc->m_sngLabelScale(), +1);
     else
         p = ZoomBoxPercent(m_zoomBox->currentText());
-    doc->ApplyLabelScale(float(p) / 100.0f);
-    m_zoomBox->setEditText(QString::number(p) + QLatin1Char('%'));
+    if (p > 0)
+        doc->ApplyLabelScale(float(p) / 100.0f);
+    m_zoomBox->setEditText(ZoomBoxText(doc->m_sngLabelScale()));
 }
 
 void MainWindow::TileWindows(bool horizontal)
@@ -624,7 +649,7 @@ void MainWindow::ShowScaleList()
     ScaleListDialog dlg(m_ctx, this);
     // The CSV buttons ask through the same prompts as the file commands.
     dlg.m_askCsvFile = [](QWidget* parent, const QString& title, const QString& filter, bool save) {
-        return AskFileName(parent, {title, filter, save});
+        return AskFileName(parent, {title, filter, save, {}});
     };
     dlg.m_showResult = [](QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
         AskUser(parent, icon, title, text);

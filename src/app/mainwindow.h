@@ -2,6 +2,7 @@
 // The main window: document area, menus, toolbar with the zoom box, status bar,
 // the palette and property panes, and the one place every command is routed.
 #include "app/commands.h"
+#include "app/griddialog.h"
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
@@ -80,6 +81,12 @@ public:
     using ScalePickerHook = std::function<std::pair<bool, QString>(bool multiSelect)>;
     void SetScalePicker(ScalePickerHook picker) { m_pickScales = std::move(picker); }
 
+    // Editing commands on the active document's selection (clipboard, arrange, grid).
+    void EditCommand(Cmd id);
+    // The canvas's context menu, built from the commands.
+    void ShowCanvasMenu(const QPoint& globalPos);
+    QMenu* canvasMenu() const { return m_canvasMenu; }
+
     // Printing and picture export of the active label.
     void PrintPreview();
     void PrintDocument();
@@ -118,6 +125,11 @@ private:
     void AttachDocument(DocumentWindow* doc);
     void DocumentActivated();
     void CreateTransfer();
+    void CreateEditMenus(QMenu* edit, QMenu* view);
+    void CreateArrangeToolbar();
+    void UpdateEditCommands(DocumentWindow* doc);
+    void ApplyGrid(DocumentWindow* doc);
+    void ShowGridSettings();
 
     AppContext& m_ctx;
     QMdiArea* m_mdi = nullptr;
@@ -128,6 +140,9 @@ private:
     QDockWidget* m_paneProperty = nullptr;
     QMenu* m_windowMenu = nullptr;
     QMenu* m_recentMenu = nullptr;
+    QMenu* m_arrangeMenu = nullptr;
+    QMenu* m_canvasMenu = nullptr;
+    GridSettings m_grid = GridSettings::Load();
     QList<QAction*> m_windowListActions;
     ModelChooser m_chooseModel;
     TransferController* m_transfer = nullptr;

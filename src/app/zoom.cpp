@@ -1,5 +1,7 @@
 #include "app/zoom.h"
 #include "model/numberspelling.h"
+#include <algorithm>
+#include <cmath>
 
 namespace quillon {
 
@@ -12,13 +14,18 @@ int ZoomStepPercent(float sngLabelScale, int direction)
 
 int ZoomBoxPercent(const QString& text)
 {
-    const int p = CInt(Val(text) / 10) * 10;
-    return Clamp(p, kZoomMaxPercent, kZoomMinPercent);
+    const QString t = text.trimmed();
+    if (t.isEmpty() || !(t.at(0).isDigit() || t.at(0) == QLatin1Char('.')))
+        return 0;
+    const double v = Val(t);
+    if (!std::isfinite(v))
+        return 0;
+    return int(std::lround(std::clamp(v, double(kZoomMinPercent), double(kZoomMaxPercent))));
 }
 
 QString ZoomBoxText(float sngLabelScale)
 {
-    return QString::number(CInt(double(sngLabelScale) * 10) * 10) + QLatin1Char('%');
+    return QString::number(CInt(double(sngLabelScale) * 100)) + QLatin1Char('%');
 }
 
 } // namespace quillon

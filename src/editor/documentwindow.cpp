@@ -23,13 +23,14 @@ DocumentWindow::DocumentWindow(const Tables& tables, QWidget* parent)
     setWidget(m_view);
     resize(640, 480);
 
-    connect(m_view, &LabelView::selectionChanged, this, [this](int field) {
+    connect(m_view, &LabelView::selectionChanged, this, [this](int) {
         ResetProperty();
-        const Label& l = label();
-        emit statusText(field >= 0 && field < l.tables().g_arrFieldDef.size()
-                            ? l.tables().g_arrFieldDef[field].Name : QString());
+        emit statusText(StatusText());
         emit stateChanged();
     });
+    connect(m_view, &LabelView::contextMenuRequested, this, &DocumentWindow::contextMenuRequested);
+    connect(m_view, &LabelView::fieldDropped, this, &DocumentWindow::PlaceField);
+    connect(this, &DocumentWindow::stateChanged, this, &DocumentWindow::refreshTitle);
     // Every canvas edit marks the label modified, a handle resize and the Delete
     // key included: otherwise closing would drop the change without asking.
     connect(m_view, &LabelView::fieldEdited, this, [this](int) {
@@ -58,7 +59,119 @@ void DocumentWindow::SetPanes(FieldPalette* toolbox, PropertyGrid* property)
 
 void DocumentWindow::SetCaption(const QString& caption)
 {
-    setWindowTitle(caption);
+    m_caption = caption;
+    refreshTitle();
+    emit stateChanged();
+}
+
+void DocumentWindow::refreshTitle()
+{
+    const QString title = m_caption + (label().m_bModified ? QStringLiteral(" *") : QString());
+    if (windowTitle() != title)
+        setWindowTitle(title);
+}
+
+QString DocumentWindow::StatusText() const
+{
+    const Label& l = label();
+    const int field = l.m_iSelected;
+    const QList<int> sel = m_doc.selection();
+    if (field < 0 || field >= l.tables().g_arrFieldDef.size())
+        return {};
+    const QString name = l.tables().g_arrFieldDef[field].Name;
+    return sel.size() > 1 ? QStringLiteral("%1 (+%2)").arg(name).arg(sel.size() - 1) : name;
+}
+
+void DocumentWindow::ZoomToFit()
+{
+    ApplyLabelScale(m_view->FitScale());
+}
+
+void DocumentWindow::DeleteSelection()
+{
+    m_view->DeleteSelection();
+}
+
+void DocumentWindow::SelectAll()
+{
+    QList<int> all;
+    for (int i = 0; i < label().fieldCount(); ++i)
+        if (label().m_arrFields[i].bUsed)
+            all << i;
+    // The selected field stays the one the grid shows.
+    all.removeAll(label().m_iSelected);
+    if (label().m_iSelected >= 0 && label().m_arrFields[label().m_iSelected].bUsed)
+        all << label().m_iSelected;
+    m_view->SetSelection(all);
+}
+
+void DocumentWindow::ArrangeSelection(Arrange how)
+{
+    const QList<int> sel = m_doc.selection();
+    UndoStep step(m_doc, sel);
+    const QList<int> changed = ArrangeFields(label(), sel, how, label().m_iSelected);
+    afterFieldsEdit(changed, step.Commit());
+}
+
+QByteArray DocumentWindow::CopySelection() const
+{
+    const QList<int> sel = m_doc.selection();
+    return sel.isEmpty() ? QByteArray() : FieldsToClipboard(label(), sel);
+}
+
+bool DocumentWindow::Paste(const QByteArray& data)
+{
+    const QList<ClipboardField> fields = FieldsFromClipboard(label(), data);
+    if (fields.isEmpty())
+        return false;
+    // Each catalogue field is on a label once: a paste onto a placed one replaces it.
+    QStringList placed;
+    QList<int> indices;
+    for (const ClipboardField& f : fields) {
+        indices << f.index;
+        if (label().m_arrFields[f.index].bUsed)
+            placed << label().tables().g_arrFieldDef.value(f.index).Name;
+    }
+    if (!placed.isEmpty()) {
+        const QString text = GetLangString(QStringLiteral("frmDocument"), QStringLiteral("msgReplaceFields"))
+                             + QStringLiteral("\n\n") + placed.join(QLatin1Char('\n'));
+        if (AskUser(this, QMessageBox::Question, Caption(), text, QMessageBox::Yes | QMessageBox::No)
+            != QMessageBox::Yes)
+            return false;
+    }
+    UndoStep step(m_doc, indices);
+    const QList<int> changed = PasteFields(label(), fields);
+    afterFieldsEdit(changed, step.Commit());
+    m_view->SetSelection(indices);
+    return true;
+}
+
+void DocumentWindow::PlaceField(int iIndex, const QPointF& topLeftMM)
+{
+    if (iIndex < 0 || iIndex >= label().fieldCount())
+        return;
+    UndoStep step(m_doc, iIndex);
+    FieldRecord& rec = label().m_arrFields[iIndex];
+    rec.bUsed = true;
+    FieldBox box = label().GetFieldSize(iIndex);
+    box.left = float(topLeftMM.x());
+    box.top = float(topLeftMM.y());
+    label().SetFieldSize(iIndex, box);
+    label().NormaliseField(iIndex);
+    afterFieldsEdit({iIndex}, step.Commit());
+    m_view->SetSelection({iIndex});
+    m_view->setFocus();
+}
+
+void DocumentWindow::afterFieldsEdit(const QList<int>& fields, bool recorded)
+{
+    for (int i : fields)
+        AdjustLabel(i);
+    if (recorded)
+        label().SetModifiedFlag(true);
+    SelectField(label().m_iSelected);
+    ResetToolbox();
+    ResetProperty();
     emit stateChanged();
 }
 
@@ -150,7 +263,7 @@ bool DocumentWindow::OpenFromFile(const QString& strFileName)
     label() = fresh;
     m_doc.ClearHistory();
     label().m_bModified = false;
-    setWindowTitle(strFileName);
+    m_caption = strFileName;
     m_view->ApplyLabelScale(m_view->m_sngLabelScale());
     AdjustAllLabels();
     SelectField(selected);
@@ -209,7 +322,8 @@ bool DocumentWindow::ImportFormatData(const QString& strData)
 bool DocumentWindow::Save()
 {
     if (IsUntitled()) {
-        const auto path = AskFileName(this, {QStringLiteral("Save"), kFormatFileFilter, true});
+        const auto path = AskFileName(this, {QStringLiteral("Save"), kFormatFileFilter, true,
+                                             ProposedFileName(this, kFormatFileFilter)});
         if (!path)
             return false;
         return SaveToFile(*path);
@@ -356,19 +470,23 @@ void DocumentWindow::afterFieldEdit(int iIndex, UndoStep& step)
     ResetProperty();
 }
 
+bool DocumentWindow::MayDiscard()
+{
+    if (!IsModified())
+        return true;
+    const QString text = GetLangString(QStringLiteral("frmDocument"), QStringLiteral("msgWantQuit"))
+                         + QStringLiteral(" \"") + Caption() + QStringLiteral("\"?");
+    const auto answer = AskUser(this, QMessageBox::Information, Caption(), text,
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    // A failed or cancelled save keeps the label: going on now would lose the work.
+    return answer == QMessageBox::No || (answer == QMessageBox::Yes && Save());
+}
+
 void DocumentWindow::closeEvent(QCloseEvent* event)
 {
-    if (IsModified()) {
-        const QString text = GetLangString(QStringLiteral("frmDocument"), QStringLiteral("msgWantQuit"))
-                             + QStringLiteral(" \"") + Caption() + QStringLiteral("\"?");
-        const auto answer = AskUser(this, QMessageBox::Information, Caption(), text,
-                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        if ((answer != QMessageBox::Yes && answer != QMessageBox::No)
-            || (answer == QMessageBox::Yes && !Save())) {
-            // A failed or cancelled save keeps the window: closing now would lose the work.
-            event->ignore();
-            return;
-        }
+    if (!MayDiscard()) {
+        event->ignore();
+        return;
     }
     emit documentClosed(this);
     QMdiSubWindow::closeEvent(event);

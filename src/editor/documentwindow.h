@@ -1,6 +1,7 @@
 #pragma once
 // The document window: one label being edited, its canvas, and the operations
 // the main window calls on the active document.
+#include "model/arrange.h"
 #include "model/document.h"
 #include <QMdiSubWindow>
 
@@ -25,8 +26,9 @@ public:
     // The palette and the grid that show the active document (either may be null).
     void SetPanes(FieldPalette* toolbox, PropertyGrid* property);
 
-    // The caption is the file path once saved or opened, "Quillon N" before.
-    QString Caption() const { return windowTitle(); }
+    // The caption is the file path once saved or opened, "Quillon N" before. The
+    // window title adds a "*" while the label has unsaved changes.
+    QString Caption() const { return m_caption; }
     void SetCaption(const QString& caption);
     bool IsUntitled() const;
 
@@ -43,6 +45,9 @@ public:
     bool ImportFormatData(const QString& strData);
     // Save to the caption's path, or ask for one while untitled. True when written.
     bool Save();
+    // Asks whether to save unsaved changes before they are dropped (Yes/No/Cancel).
+    // True when the label may go: saved, unmodified, or the user said No.
+    bool MayDiscard();
 
     void Undo();
     void Redo();
@@ -56,6 +61,23 @@ public:
     void SelectField(int iIndex);
     // After an edit recorded as an undo step: the undo commands need a refresh.
     void UndoStepRecorded() { emit stateChanged(); }
+
+    // Zooms so that the whole label and its rulers fit the window.
+    void ZoomToFit();
+    // The selected field's name for the status bar ("" when none).
+    QString StatusText() const;
+
+    // Editing commands on the selection, each one undo step.
+    void DeleteSelection();
+    void SelectAll();
+    void ArrangeSelection(Arrange how);
+    // The selected fields as clipboard data ("" when none is selected).
+    QByteArray CopySelection() const;
+    // Places the fields of clipboard data as they were copied; asks before replacing
+    // fields already on the label. False when nothing was pasted.
+    bool Paste(const QByteArray& data);
+    // Puts a palette field on the label with its top-left corner at this point (mm).
+    void PlaceField(int iIndex, const QPointF& topLeftMM);
 
     // An edited item of the property grid.
     void PropertyChanged(int iTag, const QString& value);
@@ -74,6 +96,8 @@ signals:
     void stateChanged();
     // Text for the status bar (the selected field's name).
     void statusText(const QString& text);
+    // A right click on the canvas, at this global position.
+    void contextMenuRequested(const QPoint& globalPos);
     // The window is closing for good (the panes must stop showing it).
     void documentClosed(DocumentWindow* doc);
 
@@ -82,10 +106,14 @@ protected:
 
 private:
     void afterFieldEdit(int iIndex, UndoStep& step);
+    // After an edit of several fields (recorded or not): redraw, panes, flag.
+    void afterFieldsEdit(const QList<int>& fields, bool recorded);
+    void refreshTitle();
     // Redraws the fields an undo or redo restored.
     void afterHistoryStep(const QList<int>& fields);
 
     Document m_doc;
+    QString m_caption;
     LabelView* m_view = nullptr;
     FieldPalette* m_toolbox = nullptr;
     PropertyGrid* m_property = nullptr;

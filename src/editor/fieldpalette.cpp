@@ -1,5 +1,11 @@
 #include "editor/fieldpalette.h"
 #include "model/label.h"
+#include "editor/labelview.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
 
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -11,6 +17,41 @@ namespace {
 constexpr int kMaxGroups = 51;
 constexpr int RoleField = Qt::UserRole + 1;
 constexpr int RoleGroup = Qt::UserRole + 2;
+
+// An item dragged past the drag distance carries its field to the canvas.
+class PaletteTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        m_pressPos = e->position().toPoint();
+        m_pressed = e->button() == Qt::LeftButton ? itemAt(m_pressPos) : nullptr;
+        QTreeWidget::mousePressEvent(e);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override
+    {
+        if (!m_pressed || !(e->buttons() & Qt::LeftButton)
+            || (e->position().toPoint() - m_pressPos).manhattanLength() < QApplication::startDragDistance()) {
+            QTreeWidget::mouseMoveEvent(e);
+            return;
+        }
+        const QVariant field = m_pressed->data(0, RoleField);
+        m_pressed = nullptr;
+        if (!field.isValid() || !isEnabled())
+            return;
+        auto* drag = new QDrag(this);
+        auto* mime = new QMimeData;
+        mime->setData(QLatin1String(kFieldMimeType), QByteArray::number(field.toInt()));
+        drag->setMimeData(mime);
+        drag->exec(Qt::CopyAction);
+    }
+
+private:
+    QPoint m_pressPos;
+    QTreeWidgetItem* m_pressed = nullptr;
+};
 }
 
 struct FieldPalette::Impl {
@@ -35,7 +76,7 @@ FieldPalette::FieldPalette(QWidget* parent) : QWidget(parent), d(new Impl)
 {
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
-    d->tree = new QTreeWidget(this);
+    d->tree = new PaletteTree(this);
     d->tree->setObjectName(QStringLiteral("wndToolBox"));
     d->tree->setColumnCount(1);
     d->tree->header()->hide();

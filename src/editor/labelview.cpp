@@ -1,16 +1,23 @@
 #include "editor/labelview.h"
+#include "context/texts.h"
+#include "model/arrange.h"
 #include "model/units.h"
 #include "model/numberspelling.h"
 #include "render/labelpainter.h"
 #include "editor/rulers.h"
 #include "platform/screenunits.h"
+#include <QApplication>
+#include <QHash>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QToolTip>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -25,6 +32,7 @@ constexpr int kSmallStep = 200;
 constexpr int kLargeStep = 500;
 constexpr int kAutoScroll = 20;
 constexpr double kHandleMM = 1.7;  // screen mm
+constexpr double kSnapPx = 6;      // how near (canvas px) a line must be to snap
 
 // What the canvas widget asks of the view that owns it.
 struct CanvasHost {
@@ -36,6 +44,9 @@ struct CanvasHost {
     virtual void canvasDoubleClick(QMouseEvent* e) = 0;
     virtual bool canvasKey(QKeyEvent* e) = 0;
     virtual void canvasWheel(QWheelEvent* e) = 0;
+    virtual void canvasContextMenu(QContextMenuEvent* e) = 0;
+    virtual QString canvasToolTip(const QPointF& pt) = 0;
+    virtual bool canvasDrop(const QMimeData* mime, const QPointF& pt, bool commit) = 0;
 };
 
 class Canvas : public QWidget {
@@ -46,9 +57,23 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
         setMouseTracking(true);
         setFocusPolicy(Qt::StrongFocus);
+        setAcceptDrops(true);
     }
 
 protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::ToolTip) {
+            auto* he = static_cast<QHelpEvent*>(e);
+            const QString tip = m_host->canvasToolTip(he->pos());
+            if (tip.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(he->globalPos(), tip, this);
+            return true;
+        }
+        return QWidget::event(e);
+    }
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
@@ -58,23 +83,40 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override { m_host->canvasMove(e); }
     void mouseReleaseEvent(QMouseEvent* e) override { m_host->canvasRelease(e); }
     void mouseDoubleClickEvent(QMouseEvent* e) override { m_host->canvasDoubleClick(e); }
+    void contextMenuEvent(QContextMenuEvent* e) override { m_host->canvasContextMenu(e); }
     void keyPressEvent(QKeyEvent* e) override
     {
         if (!m_host->canvasKey(e))
             QWidget::keyPressEvent(e);
     }
     void wheelEvent(QWheelEvent* e) override { m_host->canvasWheel(e); }
-    // Arrow keys nudge the field; they must not move the focus away.
+    void dragEnterEvent(QDragEnterEvent* e) override { dragOver(e); }
+    void dragMoveEvent(QDragMoveEvent* e) override { dragOver(e); }
+    void dropEvent(QDropEvent* e) override
+    {
+        if (m_host->canvasDrop(e->mimeData(), e->position(), true))
+            e->acceptProposedAction();
+        else
+            e->ignore();
+    }
+    // Arrow keys nudge and Tab steps through the fields; they must not move the focus away.
     bool focusNextPrevChild(bool) override { return false; }
 
 private:
+    void dragOver(QDropEvent* e)
+    {
+        if (m_host->canvasDrop(e->mimeData(), e->position(), false))
+            e->acceptProposedAction();
+        else
+            e->ignore();
+    }
     CanvasHost* m_host;
 };
 
 } // namespace
 
 struct LabelView::Impl : CanvasHost {
-    enum class Drag { None, Field, Handle, InertHandle };
+    enum class Drag { None, Field, Handle, InertHandle, Band };
 
     LabelView* q;
     float scale = 2.5f;
@@ -82,9 +124,17 @@ struct LabelView::Impl : CanvasHost {
     bool nodesVisible = false;
     bool guidesVisible = false;
     Drag drag = Drag::None;
+    bool dragStarted = false;          // the pointer went past the platform's drag distance
+    bool collapseOnClick = false;      // a plain click on one of several selected fields
     int dragHandle = -1;
-    float origX = 0, origY = 0;        // press point: twips in the field, or snapped mm in the handle
-    QPointF lastHandlePos{-1e9, -1e9};
+    QPointF pressPt;                   // canvas px
+    QHash<int, FieldBox> dragFrom;     // boxes at the press
+    FieldBox dragCommon;
+    SnapLines snapLines;
+    QVector<float> guideX, guideY;     // lines snapped to in the last step
+    QRectF band;                       // rubber band, canvas px
+    QList<int> bandBase;               // the selection a Ctrl/Shift band adds to
+    LabelView::GridOptions gridOptions;
     bool anchorPending = false;        // Ctrl+wheel: keep this label point under the pointer
     QPointF anchorMM, anchorPx;
 
@@ -103,6 +153,7 @@ struct LabelView::Impl : CanvasHost {
 
     Label& label() { return q->m_doc.label(); }
     int selected() { return label().m_iSelected; }
+    QList<int> selection() { return q->m_doc.selection(); }
 
     double dpiX() const { return q->logicalDpiX(); }
     double dpiY() const { return q->logicalDpiY(); }
@@ -112,6 +163,7 @@ struct LabelView::Impl : CanvasHost {
     double twY(double px) const { return px * kTwipsPerInch / dpiY(); }
     double pxPerMM() const { return scale * dpiX() / kMMPerInch; }   // canvas px per label mm
     double handlePx() const { return kHandleMM * dpiX() / kMMPerInch; }
+    float snapTolerance() const { return float(kSnapPx / pxPerMM()); }
 
     QRectF boxPx(const FieldBox& b) const
     {
@@ -127,7 +179,7 @@ struct LabelView::Impl : CanvasHost {
         o.zoom = scale;
         o.selected = q->m_doc.label().m_iSelected;
         o.handles = nodesVisible;
-        o.guides = guidesVisible;
+        o.guides = guidesVisible && guideX.isEmpty() && guideY.isEmpty();
         o.handleSizePx = handlePx();
         return o;
     }
@@ -151,13 +203,20 @@ struct LabelView::Impl : CanvasHost {
                 return k;
         return -1;
     }
-    int fieldAt(const QPointF& pt)
+    // The placed fields under a point, topmost first.
+    QList<int> fieldsAt(const QPointF& pt)
     {
         Label work = label();
+        QList<int> out;
         for (int i = work.fieldCount() - 1; i >= 0; --i)
             if (work.m_arrFields[i].bUsed && boxPx(work.GetFieldSize(i)).contains(pt))
-                return i;
-        return -1;
+                out << i;
+        return out;
+    }
+    int fieldAt(const QPointF& pt)
+    {
+        const QList<int> all = fieldsAt(pt);
+        return all.isEmpty() ? -1 : all.first();
     }
 
     void placeCanvas()
@@ -187,42 +246,73 @@ struct LabelView::Impl : CanvasHost {
         return recorded;
     }
 
-    // Moves the selected field by (dx, dy) label mm (dy downwards), kept inside the
-    // label. False when the move is below one dot on both axes.
-    bool moveSelected(float dx, float dy)
+    // Puts each field at its box from `from` shifted by (dx, dy) label mm, the
+    // group kept inside the label. False when nothing moved.
+    bool placeShifted(const QHash<int, FieldBox>& from, const FieldBox& common, float dx, float dy)
     {
-        const int sel = selected();
-        const float one = dot();
-        if (std::fabs(dx) < one && std::fabs(dy) < one)
-            return false;
         Label& lb = label();
-        const FieldBox b = lb.GetFieldSize(sel);
-        if (dx < 0 && std::fabs(dx) > b.left)
-            dx = -b.left;
-        if (dx > 0 && dx > lb.m_iHoriRulerWidth - (b.width + b.left))
-            dx = lb.m_iHoriRulerWidth - (b.width + b.left);
-        if (dy < 0 && std::fabs(dy) > b.top)
-            dy = -b.top;
-        if (dy > 0 && dy > lb.m_iVertRulerHeight - (b.height + b.top))
-            dy = lb.m_iVertRulerHeight - (b.height + b.top);
-        if (std::fabs(dx) < one && std::fabs(dy) < one)
+        dx = std::clamp(dx, -common.left, std::max(0.0f, lb.m_iHoriRulerWidth - (common.left + common.width)));
+        dy = std::clamp(dy, -common.top, std::max(0.0f, lb.m_iVertRulerHeight - (common.top + common.height)));
+        bool moved = false;
+        for (auto it = from.cbegin(); it != from.cend(); ++it) {
+            const FieldRecord before = lb.m_arrFields[it.key()];
+            FieldBox b = it.value();
+            b.left += dx;
+            b.top += dy;
+            lb.SetFieldSize(it.key(), b);
+            lb.NormaliseField(it.key());
+            moved = moved || !FieldRecordsEqual(before, lb.m_arrFields[it.key()]);
+        }
+        if (moved)
+            lb.SetModifiedFlag(true);
+        return moved;
+    }
+
+    // Moves the selection by (dx, dy) label mm (dy downwards). False when it
+    // did not move (below one dot, or against the label's edge).
+    bool moveSelection(float dx, float dy)
+    {
+        const QList<int> sel = selection();
+        if (sel.isEmpty() || (std::fabs(dx) < dot() && std::fabs(dy) < dot()))
             return false;
-        FieldRecord& r = lb.m_arrFields[sel];
-        r.sngX += dx;
-        r.sngY -= dy;
-        q->AdjustLabel(sel);
-        lb.SetModifiedFlag(true);
-        return true;
+        QHash<int, FieldBox> from;
+        for (int i : sel)
+            from.insert(i, label().GetFieldSize(i));
+        const std::optional<FieldBox> common = CommonBox(label(), sel);
+        return common && placeShifted(from, *common, dx, dy);
+    }
+
+    // The edges of a box along one axis that snap: start, centre and end, or the
+    // moving edge of a resize.
+    static QVector<float> edges(float start, float extent) { return {start, start + extent / 2, start + extent}; }
+
+    // Snaps a shift of the edges to the nearest line (unless Alt is held) and
+    // remembers the line for the guides.
+    float snapped(float shift, const QVector<float>& at, const QVector<float>& lines, QVector<float>& guides,
+                  Qt::KeyboardModifiers mods)
+    {
+        guides.clear();
+        if (mods & Qt::AltModifier)
+            return shift;
+        QVector<float> moved;
+        for (float e : at)
+            moved << e + shift;
+        const float grid = gridOptions.snapToGrid ? gridOptions.stepMM : 0.0f;
+        if (const std::optional<Snap> s = SnapShift(moved, lines, grid, snapTolerance())) {
+            guides << s->line;
+            return shift + s->shift;
+        }
+        return shift;
     }
 
     void ResizeByNode(int k, float dx, float dy)
     {
         const int sel = selected();
-        if (sel < 0 || sel >= label().fieldCount())
+        if (sel < 0 || sel >= label().fieldCount() || !dragFrom.contains(sel))
             return;
         Label& lb = label();
         const FieldRecord before = lb.m_arrFields[sel];
-        const FieldBox b = lb.GetFieldSize(sel);
+        const FieldBox b = dragFrom.value(sel);
         const float L = b.left, T = b.top, W = b.width, H = b.height;
         float l2 = L, t2 = T, w2 = W, h2 = H;
         const bool limitW = k == 5 || k == 6 || k == 7;
@@ -250,7 +340,7 @@ struct LabelView::Impl : CanvasHost {
         // A resize is an edit like any other: without the flag, closing would drop it.
         if (!FieldRecordsEqual(before, lb.m_arrFields[sel]))
             lb.SetModifiedFlag(true);
-        q->SelectField(sel);
+        emit q->selectionChanged(sel);
         canvas->update();
     }
 
@@ -289,49 +379,137 @@ struct LabelView::Impl : CanvasHost {
     }
 
     // --- canvas events --------------------------------------------------------
-    void paintCanvas(QPainter& p) override { PaintLabel(p, label(), paintOptions()); }
+    void paintCanvas(QPainter& p) override
+    {
+        Label& lb = label();
+        const double k = pxPerMM();
+        const double w = lb.m_iHoriRulerWidth * k, h = lb.m_iVertRulerHeight * k;
+        p.fillRect(QRectF(0, 0, canvas->width(), canvas->height()), Qt::white);
+        PaintLabel(p, lb, paintOptions());
+        p.save();
+        if (gridOptions.visible && gridOptions.stepMM > 0) {
+            // Only a grid whose lines stay apart on the screen is drawn.
+            const double stepPx = gridOptions.stepMM * k;
+            if (stepPx >= 4) {
+                p.setPen(QPen(QColor(0, 0, 0, 40), 0));
+                for (double x = stepPx; x < w; x += stepPx)
+                    p.drawLine(QPointF(x, 0), QPointF(x, h));
+                for (double y = stepPx; y < h; y += stepPx)
+                    p.drawLine(QPointF(0, y), QPointF(w, y));
+            }
+        }
+        const QList<int> sel = selection();
+        if (sel.size() > 1) {
+            p.setPen(QPen(QColor(0, 90, 220), 0, Qt::DashLine));
+            p.setBrush(Qt::NoBrush);
+            for (int i : sel)
+                p.drawRect(boxPx(FieldBoxOf(lb, i)).adjusted(-1, -1, 0, 0));
+        }
+        if (drag == Drag::Field || drag == Drag::Handle) {
+            p.setPen(QPen(QColor(230, 0, 140), 0));
+            for (float x : guideX)
+                p.drawLine(QPointF(x * k, 0), QPointF(x * k, h + 1));
+            for (float y : guideY)
+                p.drawLine(QPointF(0, y * k), QPointF(w + 1, y * k));
+        }
+        if (drag == Drag::Band && !band.isEmpty()) {
+            p.setPen(QPen(QColor(0, 90, 220), 0));
+            p.setBrush(QColor(0, 90, 220, 40));
+            p.drawRect(band);
+        }
+        p.restore();
+    }
 
     void canvasPress(QMouseEvent* e) override
     {
         if (e->button() != Qt::LeftButton)
             return;
         const QPointF pt = e->position();
-        const int k = handleAt(pt);
+        pressPt = pt;
+        dragStarted = false;
+        collapseOnClick = false;
+        guideX.clear();
+        guideY.clear();
+        const Qt::KeyboardModifiers mods = e->modifiers();
+        const bool adding = mods & (Qt::ShiftModifier | Qt::ControlModifier);
+        const int k = adding || (mods & Qt::AltModifier) ? -1 : handleAt(pt);
         if (k >= 0) {
-            pressHandle(k, pt);
+            pressHandle(k);
             return;
         }
-        const int i = fieldAt(pt);
-        if (i < 0)
+        int i = fieldAt(pt);
+        if (mods & Qt::AltModifier) {
+            // The field under the selected one here (or under the topmost), round again at the bottom.
+            const QList<int> under = fieldsAt(pt);
+            const qsizetype at = under.indexOf(selected());
+            if (under.size() > 1)
+                i = under[at < 0 ? 1 : (at + 1) % under.size()];
+        }
+        if (i < 0) {
+            bandBase = adding ? selection() : QList<int>();
+            if (!adding)
+                q->SelectField(-1);
+            band = QRectF(pt, QSizeF());
+            drag = Drag::Band;
             return;
-        pendingStep.emplace(q->m_doc, i);
-        q->SelectField(i);
-        guidesVisible = true;
-        const FieldRecord& r = label().m_arrFields[i];
+        }
+        QList<int> sel = selection();
+        if (adding) {
+            if (sel.contains(i) && sel.size() > 1) {
+                sel.removeAll(i);
+                q->SetSelection(sel);
+                return;
+            }
+            sel.removeAll(i);
+            q->SetSelection(sel << i);
+        } else if (sel.contains(i)) {
+            collapseOnClick = sel.size() > 1;
+            sel.removeAll(i);
+            q->SetSelection(sel << i);
+        } else {
+            q->SetSelection({i});
+        }
+        startMove(i);
+    }
+
+    void startMove(int primary)
+    {
+        dragFrom.clear();
+        const QList<int> sel = selection();
+        for (int f : sel)
+            dragFrom.insert(f, label().GetFieldSize(f));
+        dragCommon = CommonBox(label(), sel).value_or(FieldBox{});
+        snapLines = SnapTargets(label(), sel);
+        const FieldRecord& r = label().m_arrFields[primary];
         q->VertRulerHotTrack(label().m_iVertRulerHeight - r.sngY);
         q->HoriRulerHotTrack(r.sngX);
-        nodesVisible = false;
-        const QRectF box = boxPx(FieldBoxOf(label(), i));
-        origX = float(twX(pt.x() - box.left()));
-        origY = float(twY(pt.y() - box.top()));
         drag = Drag::Field;
         refresh();
     }
 
-    void pressHandle(int k, const QPointF& pt)
+    void pressHandle(int k)
     {
         const int sel = selected();
-        const QRectF h = HandleRect(boxPx(FieldBoxOf(label(), sel)), k, handlePx(), handlePx());
-        origX = label().AdjustMMtoDot(float(twX(pt.x() - h.left()) / xTwipsPerMM));
-        origY = label().AdjustMMtoDot(float(twY(pt.y() - h.top()) / yTwipsPerMM));
-        lastHandlePos = QPointF(-1e9, -1e9);
         dragHandle = k;
         if (label().fieldType(sel) == FT_N1) {
             drag = Drag::InertHandle; // its size follows its font and figures
             return;
         }
-        pendingStep.emplace(q->m_doc, sel);
+        dragFrom.clear();
+        dragFrom.insert(sel, label().GetFieldSize(sel));
+        snapLines = SnapTargets(label(), {sel});
         drag = Drag::Handle;
+    }
+
+    // Nothing moves until the pointer leaves the platform's drag distance, so a
+    // click with a small wobble is only a click.
+    bool beyondDragDistance(const QPointF& pt)
+    {
+        if (!dragStarted && (pt - pressPt).manhattanLength() >= QApplication::startDragDistance()) {
+            dragStarted = true;
+            pendingStep.emplace(q->m_doc, dragFrom.keys());
+        }
+        return dragStarted;
     }
 
     void canvasMove(QMouseEvent* e) override
@@ -340,19 +518,19 @@ struct LabelView::Impl : CanvasHost {
         const bool left = e->buttons() & Qt::LeftButton;
         const int sel = selected();
         if (drag == Drag::Field && left && sel >= 0) {
-            dragStep(pt, e);
+            if (beyondDragDistance(pt))
+                dragStep(pt, e);
             return;
         }
         if (drag == Drag::Handle && left && sel >= 0) {
-            if (pt == lastHandlePos)
-                return;
-            lastHandlePos = pt;
-            const QRectF h = HandleRect(boxPx(FieldBoxOf(label(), sel)), dragHandle, handlePx(), handlePx());
-            const float x = label().AdjustMMtoDot(float(twX(pt.x() - h.left()) / xTwipsPerMM));
-            const float y = label().AdjustMMtoDot(float(twY(pt.y() - h.top()) / yTwipsPerMM));
-            q->VertRulerHotTrack(float(h.top() / pxPerMM()) + y);
-            q->HoriRulerHotTrack(float(h.left() / pxPerMM()) + x);
-            ResizeByNode(dragHandle, label().AdjustMMtoDot(x - origX), label().AdjustMMtoDot(y - origY));
+            if (beyondDragDistance(pt))
+                resizeStep(pt, e->modifiers());
+            return;
+        }
+        if (drag == Drag::Band && left) {
+            band = QRectF(pressPt, pt).normalized();
+            bandSelect();
+            refresh();
             return;
         }
         if (drag != Drag::None)
@@ -363,14 +541,27 @@ struct LabelView::Impl : CanvasHost {
         hotTrackCanvas(pt);
     }
 
+    void bandSelect()
+    {
+        QList<int> sel = bandBase;
+        Label work = label();
+        for (int i = 0; i < work.fieldCount(); ++i)
+            if (work.m_arrFields[i].bUsed && !sel.contains(i) && band.intersects(boxPx(work.GetFieldSize(i))))
+                sel << i;
+        q->SetSelection(sel);
+    }
+
     void dragStep(const QPointF& pt, QMouseEvent* e)
     {
         const int sel = selected();
         nodesVisible = false;
-        const QRectF box = boxPx(FieldBoxOf(label(), sel));
-        const float dx = float((twX(pt.x() - box.left()) - origX) / xTwipsPerMM);
-        const float dy = float((twY(pt.y() - box.top()) - origY) / yTwipsPerMM);
-        if (moveSelected(dx, dy)) {
+        guidesVisible = true;
+        float dx = float((pt.x() - pressPt.x()) / pxPerMM());
+        float dy = float((pt.y() - pressPt.y()) / pxPerMM());
+        const FieldBox& c = dragCommon;
+        dx = label().AdjustMMtoDot(snapped(dx, edges(c.left, c.width), snapLines.x, guideX, e->modifiers()));
+        dy = label().AdjustMMtoDot(snapped(dy, edges(c.top, c.height), snapLines.y, guideY, e->modifiers()));
+        if (placeShifted(dragFrom, dragCommon, dx, dy)) {
             const FieldRecord& r = label().m_arrFields[sel];
             q->VertRulerHotTrack(label().m_iVertRulerHeight - r.sngY);
             q->HoriRulerHotTrack(r.sngX);
@@ -380,20 +571,51 @@ struct LabelView::Impl : CanvasHost {
         autoScroll(canvas->mapTo(q, e->position()));
     }
 
+    void resizeStep(const QPointF& pt, Qt::KeyboardModifiers mods)
+    {
+        const int k = dragHandle;
+        const FieldBox b = dragFrom.value(selected());
+        float dx = float((pt.x() - pressPt.x()) / pxPerMM());
+        float dy = float((pt.y() - pressPt.y()) / pxPerMM());
+        // Only the edges the handle moves snap.
+        const bool leftEdge = k <= 2, rightEdge = k >= 5, topEdge = k == 0 || k == 3 || k == 5,
+                   bottomEdge = k == 2 || k == 4 || k == 7;
+        guideX.clear();
+        guideY.clear();
+        if (leftEdge || rightEdge)
+            dx = snapped(dx, {leftEdge ? b.left : b.left + b.width}, snapLines.x, guideX, mods);
+        if (topEdge || bottomEdge)
+            dy = snapped(dy, {topEdge ? b.top : b.top + b.height}, snapLines.y, guideY, mods);
+        const QRectF now = boxPx(b).adjusted(leftEdge ? dx * pxPerMM() : 0, topEdge ? dy * pxPerMM() : 0,
+                                             rightEdge ? dx * pxPerMM() : 0, bottomEdge ? dy * pxPerMM() : 0);
+        q->HoriRulerHotTrack(float((rightEdge ? now.right() : now.left()) / pxPerMM()));
+        q->VertRulerHotTrack(float((bottomEdge ? now.bottom() : now.top()) / pxPerMM()));
+        ResizeByNode(k, label().AdjustMMtoDot(dx), label().AdjustMMtoDot(dy));
+    }
+
     void canvasRelease(QMouseEvent* e) override
     {
+        if (e->button() != Qt::LeftButton)
+            return;
         const int sel = selected();
         const Drag was = drag;
-        if (e->button() == Qt::LeftButton)
-            drag = Drag::None;
+        drag = Drag::None;
+        guideX.clear();
+        guideY.clear();
         if (was == Drag::Field) {
-            if (e->button() == Qt::LeftButton)
-                recordDrag(sel);
-            guidesVisible = false;
-            q->SelectField(sel);
-        } else if (was == Drag::Handle && e->button() == Qt::LeftButton) {
             recordDrag(sel);
+            guidesVisible = false;
+            if (!dragStarted && collapseOnClick)
+                q->SetSelection({sel});
+            else
+                q->SelectField(sel);
+        } else if (was == Drag::Handle) {
+            recordDrag(sel);
+            q->SelectField(sel);
+        } else if (was == Drag::Band) {
+            band = QRectF();
         }
+        pendingStep.reset();
         // An inert (N1) handle saved nothing on the press, so there is nothing to record.
         refresh();
     }
@@ -415,6 +637,43 @@ struct LabelView::Impl : CanvasHost {
             emit q->editTextRequested(i);
     }
 
+    void canvasContextMenu(QContextMenuEvent* e) override
+    {
+        if (drag != Drag::None)
+            return;
+        const int i = e->reason() == QContextMenuEvent::Mouse ? fieldAt(e->pos()) : selected();
+        if (i < 0)
+            q->SelectField(-1);
+        else if (!selection().contains(i))
+            q->SetSelection({i});
+        emit q->contextMenuRequested(e->globalPos());
+    }
+
+    QString canvasToolTip(const QPointF& pt) override
+    {
+        const int i = fieldAt(pt);
+        if (i < 0)
+            return {};
+        const qint32 t = label().fieldType(i);
+        if (t == FT_TEXT || t == FT_SHOPNAME)
+            return GetLangString(QStringLiteral("frmDocument"), QStringLiteral("msgDblClickToEdit"));
+        const auto& defs = label().tables().g_arrFieldDef;
+        return i < defs.size() ? defs[i].Name : QString();
+    }
+
+    bool canvasDrop(const QMimeData* mime, const QPointF& pt, bool commit) override
+    {
+        if (!mime || !mime->hasFormat(QLatin1String(kFieldMimeType)))
+            return false;
+        bool ok = false;
+        const int i = QString::fromLatin1(mime->data(QLatin1String(kFieldMimeType))).toInt(&ok);
+        if (!ok || i < 0 || i >= label().fieldCount())
+            return false;
+        if (commit)
+            emit q->fieldDropped(i, pt / pxPerMM());
+        return true;
+    }
+
     // Handled by the view in its own coordinates (whatever way the event came).
     void canvasWheel(QWheelEvent* e) override
     {
@@ -426,18 +685,26 @@ struct LabelView::Impl : CanvasHost {
 
     bool canvasKey(QKeyEvent* e) override
     {
-        const int sel = selected();
-        if (drag != Drag::None || sel < 0)
+        if (drag != Drag::None)
+            return false;
+        const QList<int> sel = selection();
+        switch (e->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            q->SelectNextField(e->key() == Qt::Key_Tab && !(e->modifiers() & Qt::ShiftModifier));
+            return true;
+        case Qt::Key_Escape:
+            if (sel.isEmpty())
+                return false;
+            q->SelectField(-1);
+            return true;
+        default:
+            break;
+        }
+        if (sel.isEmpty())
             return false;
         if (e->key() == Qt::Key_Delete) {
-            UndoStep step(q->m_doc, sel);
-            label().m_arrFields[sel].bUsed = false;
-            q->AdjustLabel(sel);
-            recordEdit(step, sel);
-            // Deleting is an edit: without the flag, closing would drop it.
-            label().SetModifiedFlag(true);
-            emit q->fieldRemoved(sel);
-            q->SelectField(-1);
+            q->DeleteSelection();
             return true;
         }
         float dx = 0, dy = 0;
@@ -450,9 +717,9 @@ struct LabelView::Impl : CanvasHost {
         default: return false;
         }
         UndoStep step(q->m_doc, sel);
-        if (moveSelected(dx, dy))
-            recordEdit(step, sel);
-        q->SelectField(sel);
+        if (moveSelection(dx, dy))
+            recordEdit(step, selected());
+        q->SelectField(selected());
         return true;
     }
 };
@@ -651,18 +918,83 @@ void LabelView::SelectField(int i)
 {
     Label& lb = m_doc.label();
     if (i < 0 || i >= lb.fieldCount() || !lb.m_arrFields[i].bUsed) {
-        lb.m_iSelected = -1;
-        d->nodesVisible = false;
-        d->canvas->update();
-        emit selectionChanged(-1);
+        SetSelection({});
         return;
     }
-    lb.m_iSelected = qint16(i);
-    d->nodesVisible = true;
-    d->canvas->setFocus(Qt::OtherFocusReason);
-    d->canvas->update();
-    emit selectionChanged(i);
+    // The selected field keeps the others selected with it (a redraw after an edit).
+    if (i == lb.m_iSelected && m_doc.selection().contains(i))
+        SetSelection(m_doc.selection());
+    else
+        SetSelection({i});
 }
+
+void LabelView::SetSelection(const QList<int>& fields)
+{
+    m_doc.SetSelection(fields);
+    d->nodesVisible = m_doc.label().m_iSelected >= 0;
+    d->canvas->update();
+    emit selectionChanged(m_doc.label().m_iSelected);
+}
+
+void LabelView::SelectNextField(bool forward)
+{
+    const Label& lb = m_doc.label();
+    const int n = lb.fieldCount();
+    const int start = lb.m_iSelected;
+    for (int step = 1; step <= n; ++step) {
+        const int i = ((start < 0 ? (forward ? -1 : n) : start) + (forward ? step : -step) % n + n) % n;
+        if (lb.m_arrFields[i].bUsed) {
+            SetSelection({i});
+            return;
+        }
+    }
+}
+
+void LabelView::DeleteSelection()
+{
+    const QList<int> sel = m_doc.selection();
+    if (sel.isEmpty())
+        return;
+    UndoStep step(m_doc, sel);
+    for (int i : sel) {
+        m_doc.label().m_arrFields[i].bUsed = false;
+        AdjustLabel(i);
+    }
+    d->recordEdit(step, sel.last());
+    // Deleting is an edit: without the flag, closing would drop it.
+    m_doc.label().SetModifiedFlag(true);
+    for (int i : sel)
+        emit fieldRemoved(i);
+    SelectField(-1);
+}
+
+float LabelView::FitScale() const
+{
+    const Label& lb = m_doc.label();
+    if (lb.m_iHoriRulerWidth <= 0 || lb.m_iVertRulerHeight <= 0)
+        return 2.5f;
+    // Room for the rulers and the scroll bars' margin on both axes.
+    const double roomW = d->twX(width()) - kOrigin - kExtraRoom;
+    const double roomH = d->twY(height()) - kOrigin - kExtraRoom;
+    const double s = std::min(roomW / (lb.m_iHoriRulerWidth * kTwipsPerMM), roomH / (lb.m_iVertRulerHeight * kTwipsPerMM));
+    return float(std::clamp(std::floor(s * 100) / 100, 0.5, 5.0));
+}
+
+void LabelView::SetGrid(const GridOptions& grid)
+{
+    GridOptions g = grid;
+    if (!(g.stepMM > 0))
+        g.stepMM = 1.0f;
+    if (g.visible == d->gridOptions.visible && g.snapToGrid == d->gridOptions.snapToGrid
+        && g.stepMM == d->gridOptions.stepMM)
+        return;
+    d->gridOptions = g;
+    d->canvas->update();
+}
+
+LabelView::GridOptions LabelView::grid() const { return d->gridOptions; }
+QVector<float> LabelView::snapGuidesX() const { return d->guideX; }
+QVector<float> LabelView::snapGuidesY() const { return d->guideY; }
 
 void LabelView::HoriRulerHotTrack(float position) { d->hruler->setMark(position); }
 void LabelView::VertRulerHotTrack(float position) { d->vruler->setMark(position); }

@@ -4,9 +4,13 @@
 // It edits the Document it is given (drag, resize, Delete) through the undo bracket
 // and tells its owner what happened through signals.
 #include "model/document.h"
+#include <QVector>
 #include <QWidget>
 
 namespace quillon {
+
+// What a palette item carries when it is dragged onto the canvas: the field index.
+inline constexpr char kFieldMimeType[] = "application/x-quillon-field";
 
 class LabelView : public QWidget {
     Q_OBJECT
@@ -23,8 +27,32 @@ public:
     // Re-place field i from its record (normalised into the label, snapped to dots).
     void AdjustLabel(int iIndex);
     void AdjustAllLabels();
-    // -1 or a hidden field selects nothing.
+    // -1 or a hidden field selects nothing. The selected field keeps the fields
+    // selected with it; any other becomes the only one.
     void SelectField(int iSelectedControl);
+    // The selected fields, the label's selected one last.
+    QList<int> selection() const { return m_doc.selection(); }
+    void SetSelection(const QList<int>& fields);
+    // The placed field after (or before) the selected one, wrapping round.
+    void SelectNextField(bool forward);
+    // Takes the selected fields off the label as one undo step.
+    void DeleteSelection();
+
+    // The largest zoom, in whole per cent, at which the rulers and the label fit
+    // the window.
+    float FitScale() const;
+
+    // The visible grid and what snaps while dragging and resizing.
+    struct GridOptions {
+        bool visible = false;
+        bool snapToGrid = false;
+        float stepMM = 1.0f;
+    };
+    void SetGrid(const GridOptions& grid);
+    GridOptions grid() const;
+    // Lines the last drag step snapped to (label mm), for the guides; empty when none.
+    QVector<float> snapGuidesX() const;
+    QVector<float> snapGuidesY() const;
 
     void HoriRulerHotTrack(float position);   // label mm from the left, -1 removes the mark
     void VertRulerHotTrack(float position);   // label mm from the top, -1 removes the mark
@@ -53,6 +81,10 @@ signals:
     void editTextRequested(int field);
     // Ctrl+wheel: the zoom the user asked for (already in 10 % steps, clamped).
     void zoomRequested(float sngScale);
+    // A right click (the selection already follows it), at this global position.
+    void contextMenuRequested(const QPoint& globalPos);
+    // A palette field dropped on the canvas: its top-left corner in label mm.
+    void fieldDropped(int field, const QPointF& topLeftMM);
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

@@ -1,4 +1,6 @@
 #include "editor/prompts.h"
+#include "editor/documentwindow.h"
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
@@ -30,6 +32,45 @@ QString QtFileFilter(const QString& filter)
     return out.join(QStringLiteral(";;"));
 }
 
+QString FilterSuffix(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    if (parts.size() < 2)
+        return {};
+    QString pattern = parts[1].trimmed().section(QLatin1Char(';'), 0, 0).trimmed();
+    if (!pattern.startsWith(QLatin1String("*.")))
+        return {};
+    pattern = pattern.mid(2);
+    if (pattern.isEmpty() || pattern.contains(QLatin1Char('*')) || pattern.contains(QLatin1Char('?')))
+        return {};
+    return pattern;
+}
+
+QString WithFilterSuffix(const QString& path, const QString& filter)
+{
+    const QString suffix = FilterSuffix(filter);
+    if (suffix.isEmpty() || path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + (path.endsWith(QLatin1Char('.')) ? suffix : QLatin1Char('.') + suffix);
+}
+
+QString ProposedFileName(const DocumentWindow* doc, const QString& filter)
+{
+    if (!doc)
+        return {};
+    const QString suffix = FilterSuffix(filter);
+    QString folder, name;
+    if (doc->IsUntitled()) {
+        name = doc->Caption();
+        folder = LastFileName().isEmpty() ? QDir::homePath() : QFileInfo(LastFileName()).absolutePath();
+    } else {
+        const QFileInfo label(doc->Caption());
+        name = label.completeBaseName();
+        folder = label.absolutePath();
+    }
+    return QDir(folder).filePath(suffix.isEmpty() ? name : name + QLatin1Char('.') + suffix);
+}
+
 void SetFileNameProvider(FileNameProvider provider) { fileProvider() = std::move(provider); }
 
 QString LastFileName() { return lastName(); }
@@ -44,16 +85,22 @@ std::optional<QString> AskFileName(QWidget* parent, const FileRequest& request)
         dlg.setNameFilter(QtFileFilter(request.filter));
         dlg.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        if (!lastName().isEmpty()) {
-            const QFileInfo last(lastName());
-            dlg.setDirectory(last.absolutePath());
-            dlg.selectFile(last.fileName());
+        // The dialog's own suffix rule, so that its "replace?" question asks about the real file.
+        if (request.save)
+            dlg.setDefaultSuffix(FilterSuffix(request.filter));
+        const QString start = request.proposed.isEmpty() ? lastName() : request.proposed;
+        if (!start.isEmpty()) {
+            const QFileInfo info(start);
+            dlg.setDirectory(info.absolutePath());
+            dlg.selectFile(info.fileName());
         }
         if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
             chosen = dlg.selectedFiles().constFirst();
     }
     if (chosen && chosen->isEmpty())
         chosen.reset();
+    if (chosen && request.save)
+        chosen = WithFilterSuffix(*chosen, request.filter);
     if (chosen)
         lastName() = *chosen;
     return chosen;

@@ -19,13 +19,26 @@ struct FileRequest {
     QString title;
     QString filter;     // "Text (*.X)|*.X|All Files (*.*)|*.*" as the commands give it
     bool save = false;  // save variant (asks before replacing) or open variant
+    QString proposed;   // the path the dialog starts with; "" for the name chosen last time
 };
+
+// The suffix of the filter's first pattern ("QLF" for "*.QLF"), "" when it has none.
+QString FilterSuffix(const QString& filter);
+// A saved file's path as typed, with the filter's suffix when the user typed none.
+QString WithFilterSuffix(const QString& path, const QString& filter);
 
 // Filter of the commands ("desc|pattern|desc|pattern[||]") as a Qt file dialog filter.
 QString QtFileFilter(const QString& filter);
 
+// Where a save or export of a document proposes to write: beside its label file
+// under the label's name with the filter's suffix; an untitled one by its caption
+// in the folder chosen last.
+class DocumentWindow;
+QString ProposedFileName(const DocumentWindow* doc, const QString& filter);
+
 // A chosen path, or nothing when the user cancelled. The dialog starts at the
-// name chosen last time.
+// proposed path, or at the name chosen last time. A save adds the filter's
+// suffix to a name typed without one.
 using FileNameProvider = std::function<std::optional<QString>(QWidget* parent, const FileRequest&)>;
 void SetFileNameProvider(FileNameProvider provider);   // empty: the real file dialog
 std::optional<QString> AskFileName(QWidget* parent, const FileRequest& request);

@@ -313,6 +313,9 @@ void TextEditorDialog::Init(qint16 iTextLine, const std::array<QString, kMaxText
         m_strText[i] = strText[i];
         m_strCharSize[i] = strCharSize[i];
     }
+    // The first line of a field without text starts at the size chosen in the grid.
+    if (m_iTextLine == 0)
+        m_strCharSize[1] = strCharSize[1];
 }
 
 int TextEditorDialog::rowCount() const { return int(d->rows.size()); }

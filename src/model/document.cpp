@@ -86,8 +86,26 @@ PropertyChange Document::PropertyChanged(int iTag, const QString& value)
     if (!known)
         return change;
 
-    UndoStep step(*this, i);
+    // A selection of several fields takes the value where its type shows the item.
+    QList<int> fields;
+    for (int f : selection())
+        if (f == i || FieldHasProperty(l.fieldType(f), iTag))
+            fields << f;
+    if (!fields.contains(i))
+        fields << i;
+    UndoStep step(*this, fields);
     l.SetModifiedFlag(true);
+    for (int f : fields)
+        applyFieldProperty(f, iTag, value);
+    step.Commit();
+    change.kind = PropertyChange::Field;
+    change.field = i;
+    return change;
+}
+
+void Document::applyFieldProperty(int i, int iTag, const QString& value)
+{
+    Label& l = m_label;
     FieldRecord& r = l.m_arrFields[i];
     const float mm = l.AdjustMMtoDot(typedNumber(value));
     const float fromDots = l.DotToMM(typedNumber(value));
@@ -120,10 +138,47 @@ PropertyChange Document::PropertyChanged(int iTag, const QString& value)
     // The window redraws the field before the step is recorded, so the step
     // holds the field as drawn: inside the label and on whole dots.
     l.NormaliseField(i);
-    step.Commit();
-    change.kind = PropertyChange::Field;
-    change.field = i;
-    return change;
+}
+
+bool FieldHasProperty(qint32 type, int iTag)
+{
+    if (iTag >= PROP_X && iTag <= PROP_WIDTH_DOT)
+        return true;
+    const bool chars = type == FT_C1 || type == FT_C2 || type == FT_C3 || type == FT_C4 || type == FT_TEXT
+                       || type == FT_SHOPNAME || type == FT_N1;
+    switch (iTag) {
+    case PROP_LOGO_SIZE: return type == FT_B2;
+    case PROP_THICKNESS: case PROP_THICKNESS_DOT: return type == FT_B3;
+    case PROP_IMAGE_NUMBER: return type == FT_B4;
+    case PROP_NUM_OF_FIGURES: return type == FT_B5 || type == FT_N1;
+    default: return chars && iTag >= PROP_CHAR_SIZE_1 && iTag <= PROP_CHAR_SIZE_20;
+    }
+}
+
+QList<int> Document::selection() const
+{
+    const Label& l = m_label;
+    auto placed = [&l](int f) { return f >= 0 && f < l.fieldCount() && l.m_arrFields[f].bUsed; };
+    const int primary = l.m_iSelected;
+    if (!placed(primary))
+        return {};
+    if (!m_selection.contains(primary))
+        return {primary};
+    QList<int> out;
+    for (int f : m_selection)
+        if (f != primary && placed(f) && !out.contains(f))
+            out << f;
+    out << primary;
+    return out;
+}
+
+void Document::SetSelection(const QList<int>& fields)
+{
+    m_selection.clear();
+    for (int f : fields)
+        if (f >= 0 && f < m_label.fieldCount() && m_label.m_arrFields[f].bUsed && !m_selection.contains(f))
+            m_selection << f;
+    m_label.m_iSelected = m_selection.isEmpty() ? qint16(-1) : qint16(m_selection.last());
 }
 
 UndoStep::UndoStep(Document& doc, const QList<int>& fields) : m_doc(doc)

@@ -20,6 +20,9 @@ enum PropertyId : int {
     PROP_CHAR_SIZE_1 = 24, PROP_CHAR_SIZE_20 = 43
 };
 
+// Whether the property grid shows item iTag for a field of this type.
+bool FieldHasProperty(qint32 type, int iTag);
+
 // What a PropertyChanged call changed, so the window knows what to redraw.
 struct PropertyChange {
     enum Kind { None, Field, LabelSize, LabelOther, ScaleModel, Selection } kind = None;
@@ -41,14 +44,22 @@ public:
     // A label opened or received into the document starts a history of its own.
     void ClearHistory() { m_undo.Clear(); }
 
+    // The selected fields, the label's selected one (m_iSelected) last; fields taken
+    // off the label, or a selection that no longer holds m_iSelected, drop out.
+    QList<int> selection() const;
+    // Selects the placed fields among `fields`; the last becomes m_iSelected.
+    void SetSelection(const QList<int>& fields);
+
     // Applies one edited property of the selected field or of the label with the
     // limits of the model; field edits are bracketed for undo and mark the label modified.
     PropertyChange PropertyChanged(int iTag, const QString& value);
 
 private:
     friend class UndoStep;
+    void applyFieldProperty(int field, int iTag, const QString& value);
     Label m_label;
     UndoRing m_undo;
+    QList<int> m_selection;
 };
 
 // One edit of a document's fields as one undo step: the fields' records are

@@ -80,9 +80,21 @@ void setHexN(QString& out, qsizetype pos, int n, qint64 v)
         d[i] = QLatin1Char(digits[u & 15]);
 }
 
+// The leading hex figures of the (at most) two characters at i, as HexLeading reads them.
 int hexByte(QStringView s, qsizetype i)
 {
-    return int(HexLeading(s.mid(i, qMin<qsizetype>(2, s.size() - i))));
+    int v = 0;
+    for (qsizetype k = i; k < s.size() && k < i + 2; ++k) {
+        const char16_t c = s[k].unicode();
+        const int d = c >= u'0' && c <= u'9' ? c - u'0'
+            : c >= u'a' && c <= u'f'         ? c - u'a' + 10
+            : c >= u'A' && c <= u'F'         ? c - u'A' + 10
+                                             : -1;
+        if (d < 0)
+            break;
+        v = v * 16 + d;
+    }
+    return v;
 }
 
 void encodeScaleText(QString& out, const Tables& t, QStringView text)
@@ -127,7 +139,7 @@ QString decodeScaleText(const Tables& t, QStringView hex)
     while (i < hex.size()) {
         const int b = hexByte(hex, i);
         if (persian) {
-            out += iranConvert(t).IrSys2Uni(QString(QChar(char16_t(b))));
+            iranConvert(t).AppendIrSys2Uni(out, quint8(b));
         } else if (b < 128) {
             out += QChar(char16_t(b));
         } else if (table) {

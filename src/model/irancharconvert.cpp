@@ -1,5 +1,7 @@
 #include "model/irancharconvert.h"
 
+#include <QVarLengthArray>
+
 
 namespace quillon {
 
@@ -165,23 +167,40 @@ char32_t foldLetter(char32_t c)
     return c;
 }
 
-// Presentation forms typed or pasted in are taken as their base letters.
-QString baseText(const QString& text)
+// Calls f for every character of s; a lone surrogate is U+FFFD, as toUcs4 gives it.
+template <typename F>
+void forEachUcs4(QStringView s, F f)
 {
-    QString out;
-    out.reserve(text.size());
-    for (const uint code : text.toUcs4()) {
-        const char32_t c = char32_t(code);
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = s[i].unicode();
+        if (QChar::isSurrogate(c)) {
+            if (QChar::isHighSurrogate(c) && i + 1 < n && s[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(char16_t(c), s[i + 1].unicode());
+                ++i;
+            } else {
+                c = 0xFFFD;
+            }
+        }
+        f(c);
+    }
+}
+
+// Calls f for every character of the text, presentation forms typed or pasted in
+// taken as their base letters.
+template <typename F>
+void forEachBaseChar(const QString& text, F f)
+{
+    forEachUcs4(text, [&f](char32_t c) {
         if ((c >= 0xFB50 && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF)) {
             const QString d = QChar::decomposition(c);
             if (!d.isEmpty()) {
-                out += d;
-                continue;
+                forEachUcs4(d, f);
+                return;
             }
         }
-        out += QString::fromUcs4(&c, 1);
-    }
-    return out;
+        f(c);
+    });
 }
 
 bool joinsForward(QChar::JoiningType j) { return j == QChar::Joining_Dual || j == QChar::Joining_Causing; }
@@ -224,15 +243,12 @@ IranCharConvert::IranCharConvert()
 
 QString IranCharConvert::Uni2IrSys(const QString& text) const
 {
-    const QList<uint> chars = baseText(text).toUcs4();
-    QList<char32_t> cs;
-    cs.reserve(chars.size());
-    for (uint c : chars) {
-        const QChar::JoiningType j = QChar::joiningType(c);
-        if (j == QChar::Joining_Transparent)
-            continue; // diacritics have no byte and do not break joining
-        cs.append(foldLetter(c));
-    }
+    QVarLengthArray<char32_t, 256> cs;
+    forEachBaseChar(text, [&cs](char32_t c) {
+        // Diacritics have no byte and do not break joining.
+        if (QChar::joiningType(c) != QChar::Joining_Transparent)
+            cs.append(foldLetter(c));
+    });
 
     auto isLetter = [&](qsizetype i) { return i >= 0 && i < cs.size() && m_letterBytes.contains(cs[i]); };
     auto jt = [&](qsizetype i) {
@@ -271,15 +287,20 @@ QString IranCharConvert::IrSys2Uni(const QString& oneByte) const
 {
     QString out;
     for (QChar ch : oneByte) {
-        const char16_t b = ch.unicode();
-        if (b < 0x80)
-            out += ch;
-        else if (b <= 0xFF)
-            out += m_decode[b - 0x80];
+        if (ch.unicode() <= 0xFF)
+            AppendIrSys2Uni(out, quint8(ch.unicode()));
         else
             out += QChar(u'?');
     }
     return out;
+}
+
+void IranCharConvert::AppendIrSys2Uni(QString& out, quint8 byte) const
+{
+    if (byte < 0x80)
+        out += QChar(char16_t(byte));
+    else
+        out += m_decode[byte - 0x80];
 }
 
 } // namespace quillon

@@ -23,6 +23,8 @@ public:
     QString Uni2IrSys(const QString& text) const;
     // One received byte (a one-character string whose code point is the byte) to Unicode.
     QString IrSys2Uni(const QString& oneByte) const;
+    // The same for one byte, appended to out.
+    void AppendIrSys2Uni(QString& out, quint8 byte) const;
 
 private:
     std::array<QString, 128> m_decode;                   // byte - 0x80 -> base text

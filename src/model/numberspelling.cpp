@@ -3,8 +3,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
-#include <string>
 
 namespace quillon {
 
@@ -90,8 +90,9 @@ double Val(QStringView text)
         if (k == u'O')
             return radixNumber(text, i + 2, 8);
     }
-    std::string num;
-    num.reserve(32);
+    // At most a sign, 400 figures, a point and an exponent of 8: no allocation.
+    char num[416];
+    std::size_t len = 0;
     auto peek = [&]() -> QChar {
         while (i < text.size() && isBlank(text[i]))
             ++i;
@@ -99,18 +100,18 @@ double Val(QStringView text)
     };
     QChar c = peek();
     if (c == u'+' || c == u'-') {
-        num += char(c.unicode());
+        num[len++] = char(c.unicode());
         ++i;
     }
     bool digits = false;
     bool point = false;
     for (c = peek(); !c.isNull(); c = peek()) {
         if (c >= u'0' && c <= u'9') {
-            if (num.size() < 400)
-                num += char(c.unicode());
+            if (len < 400)
+                num[len++] = char(c.unicode());
             digits = true;
         } else if (c == u'.' && !point) {
-            num += '.';
+            num[len++] = '.';
             point = true;
         } else {
             break;
@@ -123,25 +124,29 @@ double Val(QStringView text)
     if (c == u'e' || c == u'E' || c == u'd' || c == u'D') {
         const qsizetype save = i;
         ++i;
-        std::string exp = "e";
+        char exp[8] = {'e'};
+        std::size_t expLen = 1;
         QChar s = peek();
         if (s == u'+' || s == u'-') {
-            exp += char(s.unicode());
+            exp[expLen++] = char(s.unicode());
             ++i;
         }
         bool expDigits = false;
         for (s = peek(); s >= u'0' && s <= u'9'; s = peek()) {
-            if (exp.size() < 8)
-                exp += char(s.unicode());
+            if (expLen < 8)
+                exp[expLen++] = char(s.unicode());
             expDigits = true;
             ++i;
         }
-        if (expDigits)
-            num += exp;
-        else
+        if (expDigits) {
+            std::memcpy(num + len, exp, expLen);
+            len += expLen;
+        } else {
             i = save;
+        }
     }
-    double v = std::strtod(num.c_str(), nullptr);
+    num[len] = '\0';
+    double v = std::strtod(num, nullptr);
     if (std::isnan(v))
         return 0;
     if (std::isinf(v))

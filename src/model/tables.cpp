@@ -1,22 +1,85 @@
 #include "model/tables.h"
 #include "model/numberspelling.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
 
 const char* const kTypeNames[] = {"B1", "B2", "B3", "B4", "B5", "C1", "C2", "C3", "C4", "N1", "TEXT", "SHOPNAME"};
 
-// Lines of a program-folder text file: UTF-8, BOM skipped, any line end.
-QStringList textLines(const QByteArray& bytes)
+// Calls f(line number from 1, line) for every line of a program-folder text file:
+// UTF-8, BOM skipped, CR LF, LF or a lone CR. The lines are views into one decoded
+// text, so a line costs no allocation of its own.
+template <typename F>
+void forEachTextLine(const QByteArray& bytes, F f)
 {
-    QByteArray b = bytes;
+    QByteArrayView b(bytes);
     if (b.startsWith("\xEF\xBB\xBF"))
-        b.remove(0, 3);
-    QString text = QString::fromUtf8(b);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(u'\r', u'\n');
-    return text.split(u'\n');
+        b = b.sliced(3);
+    const QString text = QString::fromUtf8(b);
+    const QStringView v(text);
+    int n = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        if (v[i] != u'\n' && v[i] != u'\r')
+            continue;
+        f(++n, v.sliced(start, i - start));
+        if (v[i] == u'\r' && i + 1 < v.size() && v[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    f(++n, v.sliced(start));
+}
+
+// The first N comma-separated parts of a line, and how many there are in all.
+template <int N>
+struct Parts {
+    std::array<QStringView, N> part;
+    qsizetype count = 0;
+};
+
+template <int N>
+Parts<N> splitAtCommas(QStringView line)
+{
+    Parts<N> p;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype comma = line.indexOf(u',', start);
+        const qsizetype end = comma < 0 ? line.size() : comma;
+        if (p.count < N)
+            p.part[size_t(p.count)] = line.sliced(start, end - start);
+        ++p.count;
+        if (comma < 0)
+            return p;
+        start = comma + 1;
+    }
+}
+
+// GetFieldType without a copy for the names a catalogue holds; anything not ASCII
+// takes the full upper-casing.
+qint32 fieldTypeOf(QStringView name, bool* unknown)
+{
+    char upper[8];
+    const bool ascii = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!ascii)
+        return GetFieldType(name.toString(), unknown);
+    if (name.size() <= qsizetype(sizeof upper)) {
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            const char c = char(name[i].unicode());
+            upper[i] = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+        }
+        const QLatin1StringView u(upper, name.size());
+        for (int i = 0; i < 12; ++i) {
+            if (u == QLatin1StringView(kTypeNames[i])) {
+                *unknown = false;
+                return i;
+            }
+        }
+    }
+    *unknown = true;
+    return 0;
 }
 
 } // namespace
@@ -111,24 +174,23 @@ int FieldEntryLength(qint32 fieldType)
 QVector<FieldFont> ParseFieldFonts(const QByteArray& text, QList<int>* badLines)
 {
     QVector<FieldFont> fonts;
-    const QStringList lines = textLines(text);
-    for (int n = 0; n < lines.size(); ++n) {
-        const QString line = lines[n].trimmed();
+    forEachTextLine(text, [&](int n, QStringView raw) {
+        const QStringView line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(u';'))
-            continue;
-        const QStringList parts = line.split(u',');
-        if (parts.size() < 4) {
+            return;
+        const Parts<4> parts = splitAtCommas<4>(line);
+        if (parts.count < 4) {
             if (badLines)
-                badLines->append(n + 1);
-            continue;
+                badLines->append(n);
+            return;
         }
         FieldFont f;
-        f.Name = parts[0].trimmed();
-        f.Code = CInt(double(HexLeading(parts[1].trimmed())));
-        f.Width = CInt(Val(parts[2].trimmed()));
-        f.Height = CInt(Val(parts[3].trimmed()));
+        f.Name = parts.part[0].trimmed().toString();
+        f.Code = CInt(double(HexLeading(parts.part[1].trimmed())));
+        f.Width = CInt(Val(parts.part[2].trimmed()));
+        f.Height = CInt(Val(parts.part[3].trimmed()));
         fonts.append(f);
-    }
+    });
     return fonts;
 }
 
@@ -138,41 +200,42 @@ QVector<FieldDef> ParseFieldCatalogue(const QByteArray& text, const CatalogueCal
     QVector<FieldDef> defs;
     QStringList groups;
     int current = -1;
-    for (const QString& raw : textLines(text)) {
-        const QString line = raw.trimmed();
+    forEachTextLine(text, [&](int, QStringView raw) {
+        const QStringView line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(u';'))
-            continue;
-        const QStringList parts = line.split(u',');
-        if (parts.size() == 1) {
+            return;
+        const Parts<6> parts = splitAtCommas<6>(line);
+        if (parts.count == 1) {
             const int found = int(groups.indexOf(line));
             if (found >= 0) {
                 current = found;
             } else if (groups.size() < kMaxGroups) {
-                groups.append(line);
+                groups.append(line.toString());
                 current = int(groups.size()) - 1;
                 if (cb.onGroup)
-                    cb.onGroup(current, line);
+                    cb.onGroup(current, groups.last());
             }
-            continue;
+            return;
         }
         FieldDef d;
-        d.Name = parts[0].trimmed();
+        d.Name = parts.part[0].trimmed().toString();
         bool unknown = false;
-        d.FieldType = GetFieldType(parts[1].trimmed(), &unknown);
+        const QStringView type = parts.part[1].trimmed();
+        d.FieldType = fieldTypeOf(type, &unknown);
         if (unknown && cb.onUnknownType)
-            cb.onUnknownType(parts[1].trimmed());
-        if (parts.size() >= 4) {
+            cb.onUnknownType(type.toString());
+        if (parts.count >= 4) {
             float* members[] = {&d.X, &d.Y, &d.Width, &d.Height};
-            for (int k = 0; k < 4 && 2 + k < parts.size(); ++k) {
-                const double v = Val(parts[2 + k].trimmed());
+            for (int k = 0; k < 4 && 2 + k < parts.count; ++k) {
+                const double v = Val(parts.part[size_t(2 + k)].trimmed());
                 *members[k] = float(qBound(-3.0e38, v, 3.0e38));
             }
         }
         const int index = int(defs.size());
         defs.append(d);
-        if (parts.size() >= 4 && current >= 0 && cb.onItem)
+        if (parts.count >= 4 && current >= 0 && cb.onItem)
             cb.onItem(current, index, d.Name);
-    }
+    });
     return defs;
 }
 

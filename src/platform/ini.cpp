@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -77,7 +78,7 @@ IniText splitLines(const QByteArray& data)
     // nothing per line.
     static const QByteArray lf = QByteArrayLiteral("\n"), crlf = QByteArrayLiteral("\r\n"),
                             cr = QByteArrayLiteral("\r");
-    t.lines.reserve(size_t(bytes.count('\n')) + 1);
+    t.lines.reserve(size_t(bytes.count('\n')) + 4); // room for the lines an edit adds
     forEachLine(bytes, [&t](QByteArrayView text, QByteArrayView eol) {
         t.lines.push_back(RawLine{QByteArray::fromRawData(text.data(), text.size()),
                                   eol.size() == 2 ? crlf : eol.isEmpty() ? QByteArray() : eol[0] == '\n' ? lf : cr});
@@ -91,6 +92,20 @@ QString decode(bool latin1, QByteArrayView raw)
     return latin1 ? QString::fromLatin1(raw) : QString::fromUtf8(raw);
 }
 
+// decode into buf when that is a plain widening (Latin-1, or UTF-8 that is all
+// ASCII), so reading a value allocates nothing per line; else into spill.
+QStringView decodeLine(bool latin1, QByteArrayView raw, QVarLengthArray<char16_t, 256>& buf, QString& spill)
+{
+    const auto* p = reinterpret_cast<const uchar*>(raw.data());
+    if (!latin1 && std::any_of(p, p + raw.size(), [](uchar c) { return c >= 0x80; })) {
+        spill = QString::fromUtf8(raw);
+        return spill;
+    }
+    buf.resize(raw.size());
+    std::copy(p, p + raw.size(), buf.data());
+    return QStringView(buf.constData(), buf.size());
+}
+
 QString decode(const IniText& t, const QByteArray& raw)
 {
     return decode(t.latin1, raw);
@@ -102,42 +117,43 @@ QByteArray encode(const IniText& t, const QString& s)
 }
 
 // "[name]" gives name; any other line nothing.
-std::optional<QString> sectionName(const QString& trimmed)
+std::optional<QStringView> sectionName(QStringView trimmed)
 {
-    if (!trimmed.startsWith(QLatin1Char('[')))
+    if (!trimmed.startsWith(u'['))
         return std::nullopt;
-    const qsizetype close = trimmed.indexOf(QLatin1Char(']'));
-    return (close > 0 ? trimmed.mid(1, close - 1) : trimmed.mid(1)).trimmed();
+    const qsizetype close = trimmed.indexOf(u']');
+    return (close > 0 ? trimmed.sliced(1, close - 1) : trimmed.sliced(1)).trimmed();
 }
 
-bool isKeyLine(const QString& trimmed)
+bool isKeyLine(QStringView trimmed)
 {
-    return !trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char(';')) && trimmed.contains(QLatin1Char('='));
+    return !trimmed.isEmpty() && !trimmed.startsWith(u';') && trimmed.contains(u'=');
 }
 
-bool isHeaderOf(const QString& trimmed, const QString& section)
+// `section` is trimmed already.
+bool isHeaderOf(QStringView trimmed, QStringView section)
 {
     const auto name = sectionName(trimmed);
-    return name && name->compare(section.trimmed(), Qt::CaseInsensitive) == 0;
+    return name && name->compare(section, Qt::CaseInsensitive) == 0;
 }
 
-// Index of the first header of `section`, or -1.
-qsizetype findSection(const IniText& t, const QString& section)
+// Index of the first header of `section` (trimmed), or -1.
+qsizetype findSection(const IniText& t, QStringView section)
 {
     for (size_t i = 0; i < t.lines.size(); ++i) {
         // '[' and '=' are one byte in UTF-8 and Latin-1 alike: lines without them need no decoding.
-        if (t.lines[i].text.contains('[') && isHeaderOf(decode(t, t.lines[i].text).trimmed(), section))
+        if (t.lines[i].text.contains('[') && isHeaderOf(QStringView(decode(t, t.lines[i].text)).trimmed(), section))
             return qsizetype(i);
     }
     return -1;
 }
 
-QString unquote(const QString& v)
+QStringView unquote(QStringView v)
 {
     if (v.size() >= 2) {
         const QChar first = v.front();
         if ((first == QLatin1Char('"') || first == QLatin1Char('\'')) && v.back() == first)
-            return v.mid(1, v.size() - 2);
+            return v.sliced(1, v.size() - 2);
     }
     return v;
 }
@@ -169,25 +185,34 @@ QString IniValue(const QByteArray& data, const QString& section, const QString& 
 {
     // One pass, keeping no lines: settings are read far more often than written.
     const QByteArrayView bytes = withoutBom(data);
-    const bool latin1 = notUtf8(bytes);
+    // Whether the file is UTF-8 matters only once a line must be decoded.
+    std::optional<bool> latin1;
     bool inSection = false;
+    const QString sec = section.trimmed();
+    const QString k = key.trimmed();
     QString value(QLatin1String(""));
+    QVarLengthArray<char16_t, 256> buf;
+    QString spill;
     forEachLine(bytes, [&](QByteArrayView raw, QByteArrayView) {
         if (!raw.contains('[') && (!inSection || !raw.contains('=')))
             return true;
-        const QString line = decode(latin1, raw).trimmed();
+        if (!latin1)
+            latin1 = notUtf8(bytes);
+        const QStringView line = decodeLine(*latin1, raw, buf, spill).trimmed();
         if (!inSection) {
-            inSection = isHeaderOf(line, section);
+            inSection = isHeaderOf(line, sec);
             return true;
         }
         if (sectionName(line))
             return false;
         if (!isKeyLine(line))
             return true;
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (line.left(eq).trimmed().compare(key.trimmed(), Qt::CaseInsensitive) != 0)
+        const qsizetype eq = line.indexOf(u'=');
+        if (line.left(eq).trimmed().compare(k, Qt::CaseInsensitive) != 0)
             return true;
-        value = unquote(line.mid(eq + 1).trimmed()).left(kMaxValueLength);
+        const QStringView v = unquote(line.sliced(eq + 1).trimmed()).left(kMaxValueLength);
+        if (!v.isEmpty())
+            value = v.toString();
         return false;
     });
     return value;
@@ -201,60 +226,66 @@ double LeadingNumber(const QString& text)
                      || text[i] == QLatin1Char('\n')))
         ++i;
 
+    // Figures are read in place: a temporary string per character was most of the work.
     if (i + 1 < n && text[i] == QLatin1Char('&')) {
         const QChar radix = text[i + 1].toUpper();
         const int base = radix == QLatin1Char('H') ? 16 : radix == QLatin1Char('O') ? 8 : 0;
         if (base) {
             qsizetype j = i + 2;
-            QString figures;
-            while (j < n && figures.size() < 8) {
-                bool ok = false;
-                QString(text[j]).toInt(&ok, base);
-                if (!ok)
+            qint64 v = 0;
+            int count = 0;
+            for (; j < n && count < 8; ++j, ++count) {
+                const char16_t c = text[j].unicode();
+                const int d = c >= u'0' && c <= u'9' ? c - u'0'
+                    : c >= u'a' && c <= u'f'         ? c - u'a' + 10
+                    : c >= u'A' && c <= u'F'         ? c - u'A' + 10
+                                                     : base;
+                if (d >= base)
                     break;
-                figures += text[j++];
+                v = v * base + d;
             }
-            // Hexadecimal and octal numbers are 16-bit two's complement up to 4 figures.
-            bool ok = false;
-            const qint64 v = figures.toLongLong(&ok, base);
-            if (!ok)
+            if (count == 0)
                 return 0;
-            if (base == 16 && figures.size() <= 4 && v > 0x7FFF)
+            // Hexadecimal and octal numbers are 16-bit two's complement up to 4 figures.
+            if (base == 16 && count <= 4 && v > 0x7FFF)
                 return double(v - 0x10000);
             return double(v);
         }
     }
 
-    QString num;
+    QVarLengthArray<QChar, 64> num;
     if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-        num += text[i++];
+        num.append(text[i++]);
     bool figures = false;
     while (i < n && text[i].isDigit() && text[i].unicode() < 128) {
-        num += text[i++];
+        num.append(text[i++]);
         figures = true;
     }
     if (i < n && text[i] == QLatin1Char('.')) {
-        num += text[i++];
+        num.append(text[i++]);
         while (i < n && text[i].isDigit() && text[i].unicode() < 128) {
-            num += text[i++];
+            num.append(text[i++]);
             figures = true;
         }
     }
     if (!figures)
         return 0;
-    if (i < n && QStringLiteral("eEdD").contains(text[i])) {
+    if (i < n && QLatin1StringView("eEdD").contains(text[i])) {
         qsizetype j = i + 1;
-        QString exp = QStringLiteral("e");
+        QChar exp[2] = {QLatin1Char('e')};
+        qsizetype expLength = 1;
         if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
-            exp += text[j++];
-        qsizetype digitsStart = j;
+            exp[expLength++] = text[j++];
+        const qsizetype digitsStart = j;
         while (j < n && text[j].isDigit() && text[j].unicode() < 128)
-            exp += text[j++];
-        if (j > digitsStart)
-            num += exp;
+            ++j;
+        if (j > digitsStart) {
+            num.append(exp, expLength);
+            num.append(text.constData() + digitsStart, j - digitsStart);
+        }
     }
     bool ok = false;
-    const double v = num.toDouble(&ok);
+    const double v = QStringView(num.constData(), num.size()).toDouble(&ok);
     if (!ok)
         return std::isinf(v) ? v : 0; // toDouble reports overflow as failure with inf
     return v;
@@ -355,8 +386,10 @@ std::optional<QByteArray> WithIniValue(const QByteArray& data, const QString& se
         size_t insertAfter = size_t(s);
         bool replaced = false;
         for (size_t i = size_t(s) + 1; i < t.lines.size(); ++i) {
+            if (!t.lines[i].text.contains('[') && !t.lines[i].text.contains('='))
+                continue;
             const QString line = decode(t, t.lines[i].text);
-            const QString trimmed = line.trimmed();
+            const QStringView trimmed = QStringView(line).trimmed();
             if (sectionName(trimmed))
                 break;
             if (!isKeyLine(trimmed))

@@ -189,7 +189,9 @@ private slots:
         DocumentWindow* doc = w->NewDocument(true);
         expectEnabled(needDoc, true);
         expectEnabled(undoRedo, false);
-        QCOMPARE(w->zoomBox()->currentText(), "250%");
+        // A new window opens zoomed to fit its label.
+        QVERIFY(doc->m_sngLabelScale() == doc->labelView()->FitScale()
+                && w->zoomBox()->currentText() == ZoomBoxText(doc->m_sngLabelScale()));
         doc->ToggleField(kField);
         QVERIFY(w->action(Cmd::mnuEditUndo)->isEnabled() && !w->action(Cmd::mnuEditRedo)->isEnabled());
         w->Execute(Cmd::mnuEditUndo);
@@ -207,8 +209,8 @@ private slots:
     {
         const std::tuple<float, const char*, int> rows[] = {   // "+" or "-": the toolbar buttons; else typed
             {1.0f, "-", 90}, {4.9f, "+", 500}, {5.0f, "+", 500}, {0.6f, "-", 50}, {0.5f, "-", 50},
-            {2.5f, "+", 260}, {1.0f, "125", 120}, {1.0f, "135", 140},   // halves round to even
-            {1.0f, "20%", 50}, {1.0f, "abc", 50}, {1.0f, "120%", 120}, {1.0f, "1e30", 500}, {1.0f, "-300", 50}};
+            {2.5f, "+", 260}, {1.0f, "125", 125}, {1.0f, "137.6", 138}, {1.0f, "20%", 50},   // typed: as typed
+            {1.0f, "abc", 100}, {1.0f, "120%", 120}, {1.0f, "1e30", 500}, {1.0f, "-300", 100}};
         for (const auto& [scale, input, percent] : rows) {
             DocumentWindow* doc = w->NewDocument(true);
             doc->ApplyLabelScale(scale);
@@ -348,9 +350,12 @@ private slots:
             if (!content.isEmpty())
                 writeFile(broken, content);
             fileAnswers << broken;
+            // Open over unsaved changes asks first; No goes on without saving.
+            messageAnswers << QMessageBox::No;
             w->Execute(Cmd::mnuFileOpen);
             QVERIFY(opened->label() == before && opened->Caption() == p1 && opened->IsModified());
-            QVERIFY(formatError ? messages.value(0) == formatMessage : reporter.hasSource("OpenFromFile"));
+            QVERIFY(messages.value(0).second.startsWith(text("frmDocument", "msgWantQuit")));
+            QVERIFY(formatError ? messages.value(1) == formatMessage : reporter.hasSource("OpenFromFile"));
         }
     }
 
@@ -399,12 +404,14 @@ private slots:
             const QString question =
                 closing ? text("frmDocument", "msgWantQuit") + " \"" + doc->Caption() + "\"?" : QString(u'\u6F22');
             messageAnswers << QMessageBox::StandardButton(answer);
-            fileAnswers << (named ? std::optional(file) : std::nullopt);
+            const QString target = cmd == Cmd::mnuFileExportText ? path("asked.DAT") : file;
+            QFile::remove(target);
+            fileAnswers << (named ? std::optional(target) : std::nullopt);
             QPointer<DocumentWindow> guard(doc);
             w->Execute(cmd);
             settle();
             QVERIFY2(messages.size() == (answer ? 1 : 0) && (!answer || messages[0].second.contains(question))
-                         && guard.isNull() == closed && QFile::exists(file) == written, qPrintable(edit));
+                         && guard.isNull() == closed && QFile::exists(target) == written, qPrintable(edit));
             QVERIFY(closed || (w->isVisible() && (closing ? doc->IsModified()
                                                           : (doc->Caption() == file) == (written && cmd == save))));
         }
