@@ -1,11 +1,11 @@
 #include "app/griddialog.h"
 #include "context/texts.h"
+#include "platform/placement.h"
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QLabel>
-#include <QSettings>
 #include <algorithm>
 #include <cmath>
 
@@ -20,14 +20,12 @@ QString T(const char* key) { return GetLangString(QStringLiteral("frmGrid"), QSt
 
 GridSettings GridSettings::Load()
 {
-    QSettings s(QStringLiteral("Quillon"), QStringLiteral("Quillon"));
-    s.beginGroup(QStringLiteral("Settings"));
     GridSettings g;
-    g.visible = s.value(QStringLiteral("GridVisible"), false).toBool();
-    g.snap = s.value(QStringLiteral("GridSnap"), false).toBool();
-    g.inDots = s.value(QStringLiteral("GridUnit")).toString() == QLatin1String("dot");
+    g.visible = ReadUserSetting(QStringLiteral("GridVisible"), false).toBool();
+    g.snap = ReadUserSetting(QStringLiteral("GridSnap"), false).toBool();
+    g.inDots = ReadUserSetting(QStringLiteral("GridUnit"), QString()).toString() == QLatin1String("dot");
     bool ok = false;
-    const double step = s.value(QStringLiteral("GridStep"), 1.0).toDouble(&ok);
+    const double step = ReadUserSetting(QStringLiteral("GridStep"), 1.0).toDouble(&ok);
     // A hand-edited value out of range falls back to the default.
     g.step = ok && std::isfinite(step) && step > 0 && step <= 1000 ? step : 1.0;
     return g;
@@ -35,12 +33,10 @@ GridSettings GridSettings::Load()
 
 void GridSettings::Store() const
 {
-    QSettings s(QStringLiteral("Quillon"), QStringLiteral("Quillon"));
-    s.beginGroup(QStringLiteral("Settings"));
-    s.setValue(QStringLiteral("GridVisible"), visible);
-    s.setValue(QStringLiteral("GridSnap"), snap);
-    s.setValue(QStringLiteral("GridStep"), step);
-    s.setValue(QStringLiteral("GridUnit"), inDots ? QStringLiteral("dot") : QStringLiteral("mm"));
+    WriteUserSetting(QStringLiteral("GridVisible"), visible);
+    WriteUserSetting(QStringLiteral("GridSnap"), snap);
+    WriteUserSetting(QStringLiteral("GridStep"), step);
+    WriteUserSetting(QStringLiteral("GridUnit"), inDots ? QStringLiteral("dot") : QStringLiteral("mm"));
 }
 
 float GridSettings::StepMM(float mmPerDot) const

@@ -39,4 +39,14 @@ void WritePlacement(const QString& key, int twips)
     store->setValue(QStringLiteral("Settings/") + key, twips);
 }
 
+QVariant ReadUserSetting(const QString& key, const QVariant& defaultValue)
+{
+    return openStore()->value(QStringLiteral("Settings/") + key, defaultValue);
+}
+
+void WriteUserSetting(const QString& key, const QVariant& value)
+{
+    openStore()->setValue(QStringLiteral("Settings/") + key, value);
+}
+
 } // namespace quillon

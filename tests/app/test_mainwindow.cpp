@@ -4,6 +4,7 @@
 #include "app/aboutbox.h"
 #include "app/commandicons.h"
 #include "app/labeltypedialog.h"
+#include "app/griddialog.h"
 #include "app/mainwindow.h"
 #include "app/recentfiles.h"
 #include "app/theme.h"
@@ -38,6 +39,12 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void settle()
@@ -415,6 +422,73 @@ private slots:
             QVERIFY(closed || (w->isVisible() && (closing ? doc->IsModified()
                                                           : (doc->Caption() == file) == (written && cmd == save))));
         }
+    }
+
+    // A name typed without a suffix gets the filter's; exports start beside the label under
+    // its name, and an export aimed at a label file is refused, the label left as it was.
+    void fileNames()
+    {
+        DocumentWindow* doc = w->NewDocument(true);
+        const QString base = path("shelf");
+        QFile::remove(base + ".QLF");
+        fileAnswers << base;
+        w->Execute(Cmd::mnuFileSaveAs);
+        QVERIFY(doc->Caption() == base + ".QLF" && QFile::exists(base + ".QLF") && !doc->windowTitle().contains('*'));
+        doc->ToggleField(kField);
+        QCOMPARE(doc->windowTitle(), base + ".QLF *");
+        for (const auto& [cmd, suffix] : {std::pair(Cmd::mnuFileExportPdf, "pdf"), {Cmd::mnuFileExportPng, "png"},
+                                          {Cmd::mnuFileExportFormat, "DAT"}, {Cmd::mnuFileSaveAs, "QLF"}}) {
+            w->Execute(cmd);
+            QCOMPARE(fileRequests.last().proposed, base + "." + suffix);
+        }
+        const QByteArray saved = readFile(base + ".QLF");
+        for (Cmd cmd : {Cmd::mnuFileExportPdf, Cmd::mnuFileExportPng, Cmd::mnuFileExportText}) {
+            messages.clear();
+            fileAnswers << base + ".qlf";
+            w->Execute(cmd);
+            QVERIFY(readFile(base + ".QLF") == saved && messages.size() == 1
+                    && messages[0].second.startsWith(text("frmMain", "msgExportOverLabel")));
+        }
+        QFile::remove(base + ".pdf");
+        fileAnswers << base;
+        w->Execute(Cmd::mnuFileExportPdf);
+        QVERIFY(pdfPageIs(base + ".pdf", 55, 50) && readFile(base + ".QLF") == saved);
+    }
+
+    // Fields copied from one label paste into another where they were; onto a placed
+    // field only when the user agrees, and each paste is one undo step.
+    void copyBetweenLabels()
+    {
+        DocumentWindow* from = w->NewDocument(true);
+        const int lines = fieldOfType(FT_TEXT);
+        from->ToggleField(kField);
+        from->ToggleField(lines);
+        from->label().m_arrFields[lines].sngX = 12;
+        from->AdjustLabel(lines);
+        from->SelectAll();
+        w->Execute(Cmd::mnuEditCopy);
+        DocumentWindow* to = w->NewDocument(true);
+        QVERIFY(w->action(Cmd::mnuEditPaste)->isEnabled() && !w->action(Cmd::mnuEditCopy)->isEnabled());
+        w->Execute(Cmd::mnuEditPaste);
+        QVERIFY(to->label().m_arrFields[lines] == from->label().m_arrFields[lines] && messages.isEmpty());
+        QCOMPARE(to->document().selection().size(), 2);
+        to->label().m_arrFields[lines].sngX = 20;
+        to->AdjustLabel(lines);
+        const FieldRecord moved = to->label().m_arrFields[lines];
+        for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            messageAnswers << answer;
+            w->Execute(Cmd::mnuEditPaste);
+            QVERIFY(messages.size() == 1 && messages.takeFirst().second.startsWith(text("frmDocument", "msgReplaceFields")));
+            QCOMPARE(to->label().m_arrFields[lines].sngX, answer == QMessageBox::Yes ? 12.0f : 20.0f);
+        }
+        w->Execute(Cmd::mnuEditUndo);
+        QVERIFY(to->label().m_arrFields[lines] == moved);
+        // Cut takes the selection off as one step; the grid toggle is kept for the next start.
+        w->Execute(Cmd::mnuEditCut);
+        QVERIFY(!to->label().m_arrFields[lines].bUsed && !to->label().m_arrFields[kField].bUsed);
+        w->action(Cmd::mnuViewGrid)->trigger();
+        QVERIFY(to->labelView()->grid().visible && GridSettings::Load().visible);
+        w->action(Cmd::mnuViewGrid)->trigger();
     }
 
     // Each record of a received format file opens as a new untitled label; a damaged

@@ -4,6 +4,7 @@
 #include "editor/labelview.h"
 #include "editor/rulers.h"
 #include "render/labelpainter.h"
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QWheelEvent>
@@ -244,6 +245,72 @@ private slots:
             QTest::keyClick(f.canvas, c.key, c.shift ? Qt::ShiftModifier : Qt::NoModifier);
             QCOMPARE(f.undoSteps(), c.stepsAfterTwo);
         }
+    }
+
+    // The user's paths with several fields: a wobbling click moves nothing, Shift+click
+    // and a rubber band select, the selection moves as one undo step, a drag snaps to
+    // another field's edge (not with Alt), Tab steps, Delete takes all, a palette drop lands.
+    void severalFields()
+    {
+        Fixture f;
+        f.put(C1, {10, 20, 20, 5});
+        f.put(C2, {15, 30, 10, 5});
+        f.put(SHOP, {30, 5, 20, 6});
+        auto move = [&](QPointF mm, Qt::KeyboardModifiers mods = {}) {
+            QMouseEvent e(QEvent::MouseMove, f.px(mm), f.canvas->mapToGlobal(f.px(mm)), Qt::NoButton, Qt::LeftButton,
+                          mods);
+            QApplication::sendEvent(f.canvas, &e);
+        };
+        QTest::mousePress(f.canvas, Qt::LeftButton, {}, f.px({12, 22}));
+        QTest::mouseMove(f.canvas, f.px({12, 22}) + QPoint(1, 1));
+        QTest::mouseRelease(f.canvas, Qt::LeftButton, {}, f.px({12, 22}) + QPoint(1, 1));
+        QVERIFY(f.box(C1) == QRectF(10, 20, 20, 5) && !f.lb().m_bModified && f.undoSteps() == 0);
+
+        QTest::mouseClick(f.canvas, Qt::LeftButton, Qt::ShiftModifier, f.px({16, 31}));
+        QCOMPARE(f.view.selection(), (QList<int>{C1, C2}));
+        QTest::mousePress(f.canvas, Qt::LeftButton, {}, f.px({16, 31}));
+        move({18, 32}, Qt::AltModifier);
+        move({21.3, 33.4}, Qt::AltModifier);
+        QTest::mouseRelease(f.canvas, Qt::LeftButton, Qt::AltModifier, f.px({21.3, 33.4}));
+        QVERIFY(f.box(C1) == QRectF(15.25, 22.375, 20, 5) && f.box(C2) == QRectF(20.25, 32.375, 10, 5));
+        QCOMPARE(f.undoSteps(), 1);
+        QList<int> undone = f.doc.Undo();
+        std::sort(undone.begin(), undone.end());
+        QVERIFY(undone == (QList<int>{C1, C2}) && f.box(C2) == QRectF(15, 30, 10, 5));
+
+        // C2's left edge dragged near C1's (10 mm) snaps onto it and shows the guide.
+        f.click({16, 31});
+        QCOMPARE(f.view.selection(), QList<int>{C2});
+        QTest::mousePress(f.canvas, Qt::LeftButton, {}, f.px({16, 31}));
+        move({13, 31});
+        move({11.2, 31});
+        QCOMPARE(f.view.snapGuidesX(), QVector<float>{10});
+        QTest::mouseRelease(f.canvas, Qt::LeftButton, {}, f.px({11.2, 31}));
+        QVERIFY(f.box(C2).left() == 10 && f.view.snapGuidesX().isEmpty());
+
+        // A band over C1 and C2 from the empty corner; Tab and Shift+Tab step through the fields.
+        QTest::mousePress(f.canvas, Qt::LeftButton, {}, f.px({2, 45}));
+        move({12, 22});
+        QTest::mouseRelease(f.canvas, Qt::LeftButton, {}, f.px({12, 22}));
+        QCOMPARE(f.view.selection().size(), 2);
+        QTest::keyClick(f.canvas, Qt::Key_Tab);
+        QCOMPARE(f.view.selection(), QList<int>{SHOP});
+        QTest::keyClick(f.canvas, Qt::Key_Backtab);
+        QCOMPARE(f.view.selection(), QList<int>{C2});
+        f.view.SetSelection({C1, C2});
+        QTest::keyClick(f.canvas, Qt::Key_Delete);
+        QVERIFY(!f.lb().m_arrFields[C1].bUsed && !f.lb().m_arrFields[C2].bUsed && f.view.selection().isEmpty());
+        QCOMPARE(f.doc.Undo(), (QList<int>{C1, C2}));
+
+        QSignalSpy dropped(&f.view, &LabelView::fieldDropped);
+        QMimeData mime;
+        mime.setData(kFieldMimeType, QByteArray::number(N1));
+        QDragEnterEvent enter(f.px({30, 40}), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(f.canvas, &enter);
+        QDropEvent drop(f.px({30, 40}), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(f.canvas, &drop);
+        QVERIFY(dropped.size() == 1 && dropped[0][0].toInt() == N1);
+        QVERIFY((dropped[0][1].toPointF() - QPointF(30, 40)).manhattanLength() < 0.2);
     }
 
     void zoom()

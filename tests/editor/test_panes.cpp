@@ -332,6 +332,17 @@ private slots:
             for (int i = 0; i < lines; ++i)
                 QVERIFY(dlg.m_strText[i + 1] == c.texts[i] && dlg.m_strCharSize[i + 1] == c.fontsBack[i]);
         }
+        // A new line starts at the field's size: the grid's for a field without text, else the line above's.
+        const std::tuple<QStringList, QStringList, QString> added[] = {{{}, {"Large"}, "Large"},
+                                                                       {{"A"}, {"Medium"}, "Medium"}};
+        for (const auto& [texts, fonts, size] : added) {
+            TextEditorDialog dlg(m_t);
+            open(dlg, texts, fonts);
+            const int row = int(texts.size());
+            QTest::keyClicks(dlg.txtContents(row), "Bread");
+            QTest::mouseClick(dlg.cmdOK(), Qt::LeftButton);
+            QVERIFY(dlg.m_iTextLine == row + 1 && dlg.m_strCharSize[row + 1] == size);
+        }
     }
 
     void keysGrowAndShrinkRows()

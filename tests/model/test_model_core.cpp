@@ -1,3 +1,4 @@
+#include "model/arrange.h"
 #include "model/codepage.h"
 #include "model/document.h"
 #include "model/label.h"
@@ -88,6 +89,103 @@ private slots:
             QCOMPARE(QRectF(left, top, width, height), QRectF(e.left, e.top, e.width, e.height));
             QVERIFY(l.m_arrFields[FT_B1].sngX == left && l.m_arrFields[FT_B1].sngY == 50.0f - top - height);
         }
+    }
+
+    // Align, distribute and same size on three boxes (left, top, width, height in mm)
+    // of the 55 x 50 mm label; the boxes stay on whole dots and inside the label.
+    void arrangeFields()
+    {
+        const Tables t = test::makeTables();
+        using Boxes = std::array<QRectF, 3>;
+        const Boxes start{QRectF(2, 4, 10, 5), QRectF(20, 11, 6, 3), QRectF(40, 30, 12, 8)};
+        const std::tuple<Arrange, Boxes> rows[] = {
+            {Arrange::AlignLeft, {QRectF(2, 4, 10, 5), QRectF(2, 11, 6, 3), QRectF(2, 30, 12, 8)}},
+            {Arrange::AlignRight, {QRectF(42, 4, 10, 5), QRectF(46, 11, 6, 3), QRectF(40, 30, 12, 8)}},
+            {Arrange::AlignHCentre, {QRectF(22, 4, 10, 5), QRectF(24, 11, 6, 3), QRectF(21, 30, 12, 8)}},
+            {Arrange::AlignBottom, {QRectF(2, 33, 10, 5), QRectF(20, 35, 6, 3), QRectF(40, 30, 12, 8)}},
+            {Arrange::AlignVCentre, {QRectF(2, 18.5, 10, 5), QRectF(20, 19.5, 6, 3), QRectF(40, 17, 12, 8)}},
+            // Gaps of (50 - 28) / 2 = 11 mm between the boxes.
+            {Arrange::DistributeH, {QRectF(2, 4, 10, 5), QRectF(23, 11, 6, 3), QRectF(40, 30, 12, 8)}},
+            {Arrange::SameWidth, {QRectF(2, 4, 12, 5), QRectF(20, 11, 12, 3), QRectF(40, 30, 12, 8)}},
+            {Arrange::SameHeight, {QRectF(2, 4, 10, 8), QRectF(20, 11, 6, 8), QRectF(40, 30, 12, 8)}}};
+        const int fields[] = {FT_C1, FT_C2, FT_C3};
+        for (const auto& [how, expected] : rows) {
+            Label l(t);
+            for (int k = 0; k < 3; ++k)
+                test::place(l, fields[k], start[k].x(), start[k].y(), start[k].width(), start[k].height());
+            const QList<int> changed = ArrangeFields(l, {FT_C3, FT_C1, FT_C2, FT_B1}, how, FT_C3);
+            for (int k = 0; k < 3; ++k) {
+                const FieldBox b = l.GetFieldSize(fields[k]);
+                QCOMPARE(QRectF(b.left, b.top, b.width, b.height), expected[k]);
+                QCOMPARE(changed.contains(fields[k]), expected[k] != start[k]);
+            }
+        }
+        // Two fields cannot be distributed; a field off the label is never placed by it.
+        Label l(t);
+        test::place(l, FT_C1, 2, 4, 10, 5);
+        test::place(l, FT_C2, 30, 4, 10, 5);
+        QVERIFY(ArrangeFields(l, {FT_C1, FT_C2}, Arrange::DistributeH, FT_C1).isEmpty());
+        QVERIFY(ArrangeFields(l, {FT_C1, FT_C3}, Arrange::AlignTop, FT_C1).isEmpty() && !l.m_arrFields[FT_C3].bUsed);
+    }
+
+    // The nearest line within the tolerance wins; a grid is a line at every step.
+    void snapping()
+    {
+        const QVector<float> lines{0, 27.5f, 55};
+        const std::tuple<QVector<float>, float, float, bool, float, float> rows[] = {
+            // edges, grid step, tolerance, snaps, shift, line
+            {{26.9f, 30, 33.1f}, 0, 1, true, 0.6f, 27.5f}, {{1.5f}, 0, 1, false, 0, 0},
+            {{0.8f, 54.5f}, 0, 1, true, 0.5f, 55}, {{12.3f}, 2.5f, 0.5f, true, 0.2f, 12.5f},
+            {{12.3f}, 2.5f, 0.1f, false, 0, 0}, {{-0.4f}, 0, 0.5f, true, 0.4f, 0}};
+        for (const auto& [edges, grid, tolerance, snaps, shift, line] : rows) {
+            const std::optional<Snap> s = SnapShift(edges, lines, grid, tolerance);
+            QCOMPARE(s.has_value(), snaps);
+            if (s)
+                QVERIFY(qAbs(s->shift - shift) < 1e-4f && s->line == line);
+        }
+        // The targets leave the moving fields out.
+        const Tables t = test::makeTables();
+        Label l(t);
+        test::place(l, FT_C1, 5, 6, 10, 4);
+        test::place(l, FT_C2, 30, 20, 10, 4);
+        const SnapLines targets = SnapTargets(l, {FT_C2});
+        QCOMPARE(targets.x, (QVector<float>{0, 27.5f, 55, 5, 10, 15}));
+        QCOMPARE(targets.y, (QVector<float>{0, 25, 50, 6, 8, 10}));
+    }
+
+    // Fields copied from one label paste into another with the same catalogue as
+    // they were; data for another catalogue, damaged or unsound data pastes nothing.
+    void clipboard()
+    {
+        const Tables t = test::makeTables();
+        Label from(t);
+        test::place(from, FT_TEXT, 4, 5, 20, 6, 1);
+        from.m_arrFields[FT_TEXT].iTextLine = 2;
+        from.m_arrFields[FT_TEXT].strText[2] = QStringLiteral("Fresh \u00E9");
+        test::place(from, FT_B3, 1, 40, 30, 2);
+        const QByteArray data = FieldsToClipboard(from, {FT_TEXT, FT_B3, FT_C1});
+        Label to(t);
+        to.m_iHoriRulerWidth = 40;
+        const QList<ClipboardField> fields = FieldsFromClipboard(to, data);
+        QCOMPARE(fields.size(), 2);
+        QCOMPARE(PasteFields(to, fields), (QList<int>{FT_B3, FT_TEXT}));
+        QVERIFY(to.m_arrFields[FT_TEXT] == from.m_arrFields[FT_TEXT]);
+        // Kept inside the narrower label.
+        QCOMPARE(to.GetFieldSize(FT_B3).width, 30.0f);
+
+        Tables other = t;
+        other.g_arrFieldDef[FT_B3].Name = QStringLiteral("Rule");
+        Label foreign(other);
+        QCOMPARE(FieldsFromClipboard(foreign, data).size(), 1);
+        Label unsound(t);
+        test::place(unsound, FT_C1, 4, 5, 20, 6);
+        unsound.m_arrFields[FT_C1].strText[1] = QStringLiteral("say \"hi\"");
+        // At most the whole fields before a cut.
+        const std::pair<QByteArray, int> bad[] = {{QByteArray(), 0}, {data.left(data.size() / 2), 1},
+                                                  {QByteArray("QFLD"), 0}, {data.mid(1), 0},
+                                                  {FieldsToClipboard(unsound, {FT_C1}), 0}};
+        for (const auto& [bytes, most] : bad)
+            QVERIFY(FieldsFromClipboard(to, bytes).size() <= most);
     }
 
     void undoRing()
