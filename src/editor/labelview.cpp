@@ -181,6 +181,8 @@ struct LabelView::Impl : CanvasHost {
         o.handles = nodesVisible;
         o.guides = guidesVisible && guideX.isEmpty() && guideY.isEmpty();
         o.handleSizePx = handlePx();
+        if (gridOptions.visible)
+            o.gridStepPx = gridOptions.stepMM * pxPerMM();
         return o;
     }
 
@@ -387,17 +389,6 @@ struct LabelView::Impl : CanvasHost {
         p.fillRect(QRectF(0, 0, canvas->width(), canvas->height()), Qt::white);
         PaintLabel(p, lb, paintOptions());
         p.save();
-        if (gridOptions.visible && gridOptions.stepMM > 0) {
-            // Only a grid whose lines stay apart on the screen is drawn.
-            const double stepPx = gridOptions.stepMM * k;
-            if (stepPx >= 4) {
-                p.setPen(QPen(QColor(0, 0, 0, 40), 0));
-                for (double x = stepPx; x < w; x += stepPx)
-                    p.drawLine(QPointF(x, 0), QPointF(x, h));
-                for (double y = stepPx; y < h; y += stepPx)
-                    p.drawLine(QPointF(0, y), QPointF(w, y));
-            }
-        }
         const QList<int> sel = selection();
         if (sel.size() > 1) {
             p.setPen(QPen(QColor(0, 90, 220), 0, Qt::DashLine));

@@ -24,6 +24,7 @@ const QColor kLabelFrame(120, 120, 120);
 const QColor kHandleBlue(0, 0, 255);
 const QColor kHandleGrey(128, 128, 128);
 const QColor kGuide(60, 60, 60);
+const QColor kGrid(222, 226, 234);
 
 bool isBarcode(qint32 type) { return type >= FT_B1 && type <= FT_B5; }
 
@@ -229,6 +230,17 @@ void PaintLabel(QPainter& p, const Label& label, const LabelPaintOptions& o)
     if (o.separator && 10 * k <= h) {
         p.setPen(QPen(kSeparator, 0));
         p.drawLine(QPointF(0, 10 * k), QPointF(w + 1, 10 * k));
+    }
+
+    if (o.gridStepPx >= 4) {
+        // Opaque, whole-pixel lines in one call: blended ones cost a frame's budget.
+        QVector<QLine> lines;
+        for (double x = o.gridStepPx; x < w; x += o.gridStepPx)
+            lines << QLine(int(std::lround(x)), 0, int(std::lround(x)), int(h));
+        for (double y = o.gridStepPx; y < h; y += o.gridStepPx)
+            lines << QLine(0, int(std::lround(y)), int(w), int(std::lround(y)));
+        p.setPen(QPen(kGrid, 0));
+        p.drawLines(lines);
     }
 
     const QVector<FieldBox> boxes = boxesOf(label);

@@ -25,6 +25,8 @@ struct LabelPaintOptions {
     double handleSizePx = 6; // side of one handle square
     // Skip this field (a field being painted elsewhere); -1 paints all.
     int skip = -1;
+    // The editor's grid under the fields: its step in pixels (0: none; too dense to see: none).
+    double gridStepPx = 0;
 };
 
 // Field box in label millimetres from the top-left corner, as drawn. Works on a
