@@ -10,6 +10,7 @@
 #include "context/texts.h"
 #include "editor/documentwindow.h"
 #include "editor/fieldpalette.h"
+#include "editor/labelview.h"
 #include "editor/prompts.h"
 #include "editor/propertygrid.h"
 #include "model/datafile.h"
@@ -520,7 +521,8 @@ void MainWindow::Update()
     action(Cmd::mnuEditRedo)->setEnabled(hasDoc && doc->document().undo().canRedo());
     action(Cmd::tlbZoomComboBox)->setEnabled(hasDoc);
     m_zoomBox->setEnabled(hasDoc);
-    if (hasDoc && !m_zoomBox->hasFocus())
+    // What the user is typing stays; otherwise the box follows the zoom, however it changed.
+    if (hasDoc && !(m_zoomBox->hasFocus() && m_zoomBox->lineEdit()->isModified()))
         m_zoomBox->setEditText(ZoomBoxText(doc->m_sngLabelScale()));
     for (Cmd id : {Cmd::mnuWindowCascade, Cmd::mnuWindowTileHori, Cmd::mnuWindowTileVert})
         action(id)->setEnabled(hasDoc);
@@ -557,6 +559,9 @@ void MainWindow::Zoom(Cmd id)
     if (p > 0)
         doc->ApplyLabelScale(float(p) / 100.0f);
     m_zoomBox->setEditText(ZoomBoxText(doc->m_sngLabelScale()));
+    // A confirmed value hands the keys back to the label, as the arrow keys expect.
+    if (id == Cmd::tlbZoomComboBox && m_zoomBox->hasFocus())
+        doc->labelView()->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::TileWindows(bool horizontal)

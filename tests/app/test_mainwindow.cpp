@@ -228,6 +228,16 @@ private slots:
             QVERIFY2(qRound(doc->m_sngLabelScale() * 100) == percent && w->zoomBox()->currentText() == shown
                          && ZoomBoxText(doc->m_sngLabelScale()) == shown, input);
         }
+        // Typed into the box and confirmed with Enter; the box then follows zoom to fit.
+        DocumentWindow* doc = w->NewDocument(true);
+        w->activateWindow();
+        w->zoomBox()->setFocus();
+        w->zoomBox()->lineEdit()->selectAll();
+        QTest::keyClicks(w->zoomBox()->lineEdit(), "137");
+        QTest::keyClick(w->zoomBox()->lineEdit(), Qt::Key_Return);
+        QCOMPARE(qRound(doc->m_sngLabelScale() * 100), 137);
+        w->Execute(Cmd::mnuViewZoomFit);
+        QCOMPARE(w->zoomBox()->currentText(), ZoomBoxText(doc->labelView()->FitScale()));
     }
 
     // A stored width that is no number gives the default one, never narrower than the window's
