@@ -260,6 +260,8 @@ bool DocumentWindow::OpenFromFile(const QString& strFileName)
         return false;
     }
     const int selected = fresh.m_iSelected;
+    // Fields selected in the old label mean nothing in the new one.
+    m_doc.SetSelection({});
     label() = fresh;
     m_doc.ClearHistory();
     label().m_bModified = false;
@@ -309,6 +311,7 @@ bool DocumentWindow::ImportTextData(const QString& strFileName, qint32 iFieldTyp
 
 bool DocumentWindow::ImportFormatData(const QString& strData)
 {
+    m_doc.SetSelection({});
     const bool ok = ImportReceivedRecord(label(), strData, label().m_iScaleModelIndex);
     m_doc.ClearHistory();
     m_view->ApplyLabelScale(m_view->m_sngLabelScale());
