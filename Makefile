@@ -9,7 +9,8 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins \
             libgl-dev xvfb xauth iputils-ping fonts-dejavu-core fonts-wqy-microhei \
             postgresql libqt6sql6-psql \
-            help2man lintian appstream desktop-file-utils
+            help2man lintian appstream desktop-file-utils \
+            libzint-dev libzxing-dev
 
 # Coverage needs gcovr besides the packages above.
 COVERAGE_PACKAGES := gcovr

@@ -30,3 +30,7 @@ INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUI
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmGrid.lblUnit', '&Unit:', '单位(&U)：', '&Единица:');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmGrid.optMM', 'mm', '毫米', 'мм');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmGrid.optDot', 'Dots', '点', 'точки');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmDocument.msgFitsOf', 'Fits %1 of %2 characters', '只能容纳 %2 个字符中的 %1 个', 'Помещается %1 из %2 символов');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmDocument.msgCellsTooHigh', 'The characters are higher than the field', '字符高度超出字段', 'Символы выше поля');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmDocument.msgBarcodeTooNarrow', 'The barcode needs %1 dots across; the field has %2', '条码需要 %1 点宽；字段只有 %2 点', 'Штрихкоду нужно %1 точек по ширине; в поле %2');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuViewPreview', 'Pre&view with Sample Data', '用样本数据预览(&V)', 'Просмотр с о&бразцом');

@@ -166,6 +166,22 @@ void drawZoomFit(QPainter& p, const Colours& c)
     drawArrow(p, c.accent, QPointF(18, 18), QPointF(22, 22));
 }
 
+// A label with a barcode and two lines of text: the label as it prints.
+void drawPreview(QPainter& p, const Colours& c)
+{
+    p.setPen(pen(c.ink, 1.4));
+    p.setBrush(c.glass);
+    p.drawRoundedRect(QRectF(2.5, 3.5, 19, 17), 1.5, 1.5);
+    p.setPen(pen(c.accent, 1.6));
+    p.drawLine(QPointF(5.5, 7.5), QPointF(15, 7.5));
+    p.drawLine(QPointF(5.5, 10.5), QPointF(12, 10.5));
+    p.setPen(Qt::NoPen);
+    p.setBrush(c.ink);
+    const double bars[][2] = {{5.5, 1}, {7, 0.6}, {8.2, 1.4}, {10.2, 0.6}, {11.5, 1}, {13.2, 0.6}, {14.4, 1.4}, {16.5, 0.8}};
+    for (const auto& b : bars)
+        p.drawRect(QRectF(b[0], 13, b[1], 5));
+}
+
 class CommandIconEngine : public QIconEngine {
 public:
     explicit CommandIconEngine(CommandIcon kind) : m_kind(kind) {}
@@ -193,6 +209,7 @@ public:
             break;
         case CommandIcon::ScaleList: drawScaleList(*painter, c); break;
         case CommandIcon::ZoomFit: drawZoomFit(*painter, c); break;
+        case CommandIcon::Preview: drawPreview(*painter, c); break;
         default: drawArrange(*painter, c, m_kind); break;
         }
         painter->restore();

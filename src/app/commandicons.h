@@ -5,7 +5,7 @@
 namespace quillon {
 
 enum class CommandIcon {
-    ZoomIn, ZoomOut, ZoomFit, SendToScale, ReceiveFromScale, ScaleList,
+    ZoomIn, ZoomOut, ZoomFit, Preview, SendToScale, ReceiveFromScale, ScaleList,
     AlignLeft, AlignRight, AlignTop, AlignBottom, AlignCentre, AlignMiddle,
     DistributeH, DistributeV, SameWidth, SameHeight
 };

@@ -84,6 +84,7 @@ enum class Cmd : int {
     mnuViewGrid = 223,
     mnuViewSnapGrid = 224,
     mnuViewGridSettings = 225,
+    mnuViewPreview = 226,
     mnuWindowList = 35000,
 };
 

@@ -7,6 +7,7 @@
 #include "editor/documentwindow.h"
 #include "editor/labelview.h"
 #include "editor/propertygrid.h"
+#include "platform/placement.h"
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -89,7 +90,10 @@ void MainWindow::CreateEditMenus(QMenu* edit, QMenu* view)
     add(view, Cmd::tlbZoomOut, "mnuViewZoomOut", false, QKeySequence(Qt::CTRL | Qt::Key_Minus));
     add(view, Cmd::mnuViewZoomFit, "mnuViewZoomFit", false, QKeySequence(Qt::CTRL | Qt::Key_0))
         ->setIcon(MakeCommandIcon(CommandIcon::ZoomFit));
-    add(view, Cmd::mnuViewGrid, "mnuViewGrid", true, QKeySequence(Qt::CTRL | Qt::Key_G))->setCheckable(true);
+    add(view, Cmd::mnuViewPreview, "mnuViewPreview", true, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P))
+        ->setCheckable(true);
+    action(Cmd::mnuViewPreview)->setIcon(MakeCommandIcon(CommandIcon::Preview));
+    add(view, Cmd::mnuViewGrid, "mnuViewGrid", false, QKeySequence(Qt::CTRL | Qt::Key_G))->setCheckable(true);
     add(view, Cmd::mnuViewSnapGrid, "mnuViewSnapGrid", false)->setCheckable(true);
     add(view, Cmd::mnuViewGridSettings, "mnuViewGridSettings", false);
 
@@ -110,6 +114,7 @@ void MainWindow::CreateArrangeToolbar()
     bar->setObjectName(QStringLiteral("tlbArrange"));
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     bar->addAction(action(Cmd::mnuViewZoomFit));
+    bar->addAction(action(Cmd::mnuViewPreview));
     bar->addSeparator();
     for (const ArrangeCommand& a : kArrange) {
         if (a.id == Cmd::mnuDistributeH || a.id == Cmd::mnuSameWidth)
@@ -135,6 +140,13 @@ void MainWindow::EditCommand(Cmd id)
         return;
     }
     case Cmd::mnuViewGridSettings: ShowGridSettings(); return;
+    case Cmd::mnuViewPreview:
+        // The choice is the window's, and the next new window's.
+        if (doc) {
+            doc->labelView()->SetSample(m_sample, action(id)->isChecked());
+            WriteUserSetting(QStringLiteral("PreviewSampleData"), action(id)->isChecked());
+        }
+        return;
     default: break;
     }
     if (!doc)
@@ -188,6 +200,8 @@ void MainWindow::UpdateEditCommands(DocumentWindow* doc)
     for (const ArrangeCommand& a : kArrange)
         action(a.id)->setEnabled(selected >= a.least);
     m_arrangeMenu->menuAction()->setEnabled(selected >= 2);
+    action(Cmd::mnuViewPreview)->setEnabled(doc != nullptr);
+    action(Cmd::mnuViewPreview)->setChecked(doc && doc->labelView()->isPreview());
     action(Cmd::mnuViewGrid)->setChecked(m_grid.visible);
     action(Cmd::mnuViewSnapGrid)->setChecked(m_grid.snap);
     if (doc)

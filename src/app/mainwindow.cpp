@@ -102,6 +102,7 @@ bool MainWindow::Form_Load()
     if (!CreatePanes())
         return false;
     m_ctx.BuildCodePageTables();
+    m_sample = DefaultSampleItem(m_ctx.tables.g_strLanguage);
     CreateTransfer();
     Update();
     return true;
@@ -406,6 +407,7 @@ void MainWindow::AttachDocument(DocumentWindow* doc)
     doc->show();
     m_mdi->setActiveSubWindow(doc);
     ApplyGrid(doc);
+    doc->labelView()->SetSample(m_sample, ReadUserSetting(QStringLiteral("PreviewSampleData"), false).toBool());
     doc->ZoomToFit();
 }
 
@@ -442,6 +444,7 @@ void MainWindow::Execute(Cmd id)
     case Cmd::mnuViewGrid:
     case Cmd::mnuViewSnapGrid:
     case Cmd::mnuViewGridSettings:
+    case Cmd::mnuViewPreview:
     case Cmd::mnuEditCut: case Cmd::mnuEditCopy: case Cmd::mnuEditPaste: case Cmd::mnuEditDelete:
     case Cmd::mnuEditSelectAll: case Cmd::mnuEditText: case Cmd::mnuEditProperties: case Cmd::mnuViewZoomFit:
     case Cmd::mnuAlignLeft: case Cmd::mnuAlignRight: case Cmd::mnuAlignTop: case Cmd::mnuAlignBottom:

@@ -3,6 +3,7 @@
 // the palette and property panes, and the one place every command is routed.
 #include "app/commands.h"
 #include "app/griddialog.h"
+#include "model/sampledata.h"
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
@@ -143,6 +144,7 @@ private:
     QMenu* m_arrangeMenu = nullptr;
     QMenu* m_canvasMenu = nullptr;
     GridSettings m_grid = GridSettings::Load();
+    SampleItem m_sample;
     QList<QAction*> m_windowListActions;
     ModelChooser m_chooseModel;
     TransferController* m_transfer = nullptr;

@@ -135,6 +135,8 @@ struct LabelView::Impl : CanvasHost {
     QRectF band;                       // rubber band, canvas px
     QList<int> bandBase;               // the selection a Ctrl/Shift band adds to
     LabelView::GridOptions gridOptions;
+    std::optional<SampleItem> sample;
+    bool preview = false;
     bool anchorPending = false;        // Ctrl+wheel: keep this label point under the pointer
     QPointF anchorMM, anchorPx;
 
@@ -183,6 +185,8 @@ struct LabelView::Impl : CanvasHost {
         o.handleSizePx = handlePx();
         if (gridOptions.visible)
             o.gridStepPx = gridOptions.stepMM * pxPerMM();
+        o.sample = sample ? &*sample : nullptr;
+        o.preview = preview;
         return o;
     }
 
@@ -646,10 +650,16 @@ struct LabelView::Impl : CanvasHost {
         if (i < 0)
             return {};
         const qint32 t = label().fieldType(i);
-        if (t == FT_TEXT || t == FT_SHOPNAME)
-            return GetLangString(QStringLiteral("frmDocument"), QStringLiteral("msgDblClickToEdit"));
         const auto& defs = label().tables().g_arrFieldDef;
-        return i < defs.size() ? defs[i].Name : QString();
+        QString tip = t == FT_TEXT || t == FT_SHOPNAME
+                          ? GetLangString(QStringLiteral("frmDocument"), QStringLiteral("msgDblClickToEdit"))
+                          : (i < defs.size() ? defs[i].Name : QString());
+        if (sample) {
+            const FieldFit fit = FieldFitOf(label(), i, *sample);
+            if (!fit.fits)
+                tip += QLatin1Char('\n') + FitText(fit, t == FT_B1);
+        }
+        return tip;
     }
 
     bool canvasDrop(const QMimeData* mime, const QPointF& pt, bool commit) override
@@ -984,6 +994,29 @@ void LabelView::SetGrid(const GridOptions& grid)
 }
 
 LabelView::GridOptions LabelView::grid() const { return d->gridOptions; }
+
+void LabelView::SetSample(const SampleItem& item, bool preview)
+{
+    d->sample = item;
+    d->preview = preview;
+    d->canvas->update();
+}
+
+bool LabelView::isPreview() const { return d->preview; }
+
+QString FitText(const FieldFit& fit, bool barcode)
+{
+    const QString section = QStringLiteral("frmDocument");
+    if (barcode)
+        return GetLangString(section, QStringLiteral("msgBarcodeTooNarrow"))
+            .replace(QLatin1String("%1"), QString::number(fit.needed))
+            .replace(QLatin1String("%2"), QString::number(fit.capacity));
+    if (fit.needed > fit.capacity)
+        return GetLangString(section, QStringLiteral("msgFitsOf"))
+            .replace(QLatin1String("%1"), QString::number(fit.capacity))
+            .replace(QLatin1String("%2"), QString::number(fit.needed));
+    return GetLangString(section, QStringLiteral("msgCellsTooHigh"));
+}
 QVector<float> LabelView::snapGuidesX() const { return d->guideX; }
 QVector<float> LabelView::snapGuidesY() const { return d->guideY; }
 

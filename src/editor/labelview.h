@@ -4,6 +4,7 @@
 // It edits the Document it is given (drag, resize, Delete) through the undo bracket
 // and tells its owner what happened through signals.
 #include "model/document.h"
+#include "model/sampledata.h"
 #include <QVector>
 #include <QWidget>
 
@@ -11,6 +12,9 @@ namespace quillon {
 
 // What a palette item carries when it is dragged onto the canvas: the field index.
 inline constexpr char kFieldMimeType[] = "application/x-quillon-field";
+
+// What does not fit in a field, in the user's language ("Fits 13 of 22 characters").
+QString FitText(const FieldFit& fit, bool barcode);
 
 class LabelView : public QWidget {
     Q_OBJECT
@@ -50,6 +54,11 @@ public:
     };
     void SetGrid(const GridOptions& grid);
     GridOptions grid() const;
+    // The sample item that marks fields without room (red outline, tool tip), and
+    // whether the fields are drawn as they print with it.
+    void SetSample(const SampleItem& item, bool preview);
+    bool isPreview() const;
+
     // Lines the last drag step snapped to (label mm), for the guides; empty when none.
     QVector<float> snapGuidesX() const;
     QVector<float> snapGuidesY() const;

@@ -1,4 +1,6 @@
 #include "render/labelpainter.h"
+#include "render/barcode.h"
+#include "model/tables.h"
 #include "model/units.h"
 #include "platform/screenunits.h"
 #include <QFontMetricsF>
@@ -12,6 +14,7 @@
 #include <QScreen>
 #include <QTextOption>
 #include <cmath>
+#include <limits>
 
 namespace quillon {
 
@@ -25,6 +28,7 @@ const QColor kHandleBlue(0, 0, 255);
 const QColor kHandleGrey(128, 128, 128);
 const QColor kGuide(60, 60, 60);
 const QColor kGrid(222, 226, 234);
+const QColor kMisfit(220, 0, 0);
 
 bool isBarcode(qint32 type) { return type >= FT_B1 && type <= FT_B5; }
 
@@ -152,7 +156,102 @@ void paintFieldBox(QPainter& p, const Label& label, int i, const FieldBox& b, co
     drawCaption(p, r, rot, ownW, ownH, f, caption, label.tables().g_iLangeCodepageToConvert == 2);
 }
 
+// One line of characters, each in its printer cell (cellW x cellH pixels) from `origin`.
+void drawCells(QPainter& p, QPointF origin, const QString& text, double cellW, double cellH)
+{
+    if (cellW < 1 || cellH < 1 || text.isEmpty())
+        return;
+    QFont f = captionFont();
+    f.setPixelSize(std::max(1, int(cellH * 0.82)));
+    const double avg = QFontMetricsF(f).averageCharWidth();
+    if (avg > 0)
+        f.setStretch(std::clamp(int(std::lround(cellW * 0.92 / avg * 100)), 30, 300));
+    p.setFont(f);
+    p.setPen(Qt::black);
+    for (int j = 0; j < text.size(); ++j)
+        p.drawText(QRectF(origin.x() + j * cellW, origin.y(), cellW, cellH), Qt::AlignCenter, text.mid(j, 1));
+}
+
+// Field i as it prints with the sample item, inside its box and turned with it.
+void paintFieldPreview(QPainter& p, const Label& label, int i, const FieldBox& b, const LabelPaintOptions& o)
+{
+    const double k = o.pxPerMM;
+    const QRectF r(b.left * k, b.top * k, b.width * k, b.height * k);
+    const FieldRecord& rec = label.m_arrFields[i];
+    const int rot = rec.rotation();
+    const bool sideways = rot == 1 || rot == 3;
+    const double ownW = sideways ? r.height() : r.width();
+    const double ownH = sideways ? r.width() : r.height();
+    const double dotPx = k * label.GetMMPerKDot() / 1000.0;
+    const SampleItem& item = *o.sample;
+    const Tables& t = label.tables();
+    const qint32 type = label.fieldType(i);
+
+    p.save();
+    p.translate(r.center());
+    p.rotate(-90.0 * rot);
+    const QRectF own(-ownW / 2, -ownH / 2, ownW, ownH);
+    p.setClipRect(own.adjusted(-0.5, -0.5, 0.5, 0.5));
+    switch (type) {
+    case FT_B1: {
+        const QString data = BarcodeData(item);
+        if (!DrawBarcode(p, EncodeBarcode(item.barcode, data), own, dotPx, data)) {
+            p.setPen(QPen(kMisfit, 0, Qt::DashLine));
+            p.drawRect(own);
+        }
+        break;
+    }
+    case FT_B3: p.fillRect(own, Qt::black); break;
+    case FT_B2:
+    case FT_B4: {
+        p.setPen(QPen(Qt::gray, 0, Qt::DashLine));
+        p.drawRect(own.adjusted(0, 0, -1, -1));
+        QFont f = captionFont();
+        f.setPixelSize(std::max(1, int(std::min(ownH * 0.3, 14 * k / 4))));
+        p.setFont(f);
+        p.drawText(own, Qt::AlignCenter,
+                   type == FT_B2 ? QStringLiteral("Logo %1").arg(rec.strLogoSize)
+                                 : QStringLiteral("Image %1").arg(rec.iImageNumber));
+        break;
+    }
+    case FT_B5: {
+        QFont f = captionFont();
+        f.setPixelSize(std::max(1, int(ownH * 0.9)));
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Qt::black);
+        p.drawText(own, Qt::AlignRight | Qt::AlignVCenter, SampleText(label, i, item));
+        break;
+    }
+    default: {
+        if (t.g_arrFieldFont.isEmpty())
+            break;
+        double y = own.top();
+        const bool ownLines = type == FT_TEXT || type == FT_SHOPNAME;
+        for (int line = 1; line <= SampleLineCount(label, i); ++line) {
+            const FieldFont& cell = t.g_arrFieldFont[FontIndexByName(t, rec.strCharSize[ownLines ? line : 1])];
+            drawCells(p, QPointF(own.left(), y), SampleText(label, i, item, line), cell.Width * dotPx,
+                      cell.Height * dotPx);
+            y += cell.Height * dotPx;
+        }
+        break;
+    }
+    }
+    p.restore();
+}
+
 } // namespace
+
+FieldFit FieldFitOf(const Label& label, int i, const SampleItem& item)
+{
+    int modules = 0;
+    if (i >= 0 && i < label.fieldCount() && label.fieldType(i) == FT_B1) {
+        const BarcodeSymbol s = EncodeBarcode(item.barcode, BarcodeData(item));
+        // Data the symbology refuses fits nowhere.
+        modules = s.ok() ? s.modulesAcross() : std::numeric_limits<int>::max();
+    }
+    return CheckFieldFit(label, i, item, modules);
+}
 
 FieldBox FieldBoxOf(const Label& label, int index)
 {
@@ -227,7 +326,7 @@ void PaintLabel(QPainter& p, const Label& label, const LabelPaintOptions& o)
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.fillRect(QRectF(0, 0, w + 1, h + 1), Qt::white);
-    if (o.separator && 10 * k <= h) {
+    if (o.separator && !o.preview && 10 * k <= h) {
         p.setPen(QPen(kSeparator, 0));
         p.drawLine(QPointF(0, 10 * k), QPointF(w + 1, 10 * k));
     }
@@ -247,7 +346,17 @@ void PaintLabel(QPainter& p, const Label& label, const LabelPaintOptions& o)
     for (int i = 0; i < boxes.size(); ++i) {
         if (i == o.skip || !label.m_arrFields[i].bUsed)
             continue;
-        paintFieldBox(p, label, i, boxes[i], o);
+        if (o.preview && o.sample)
+            paintFieldPreview(p, label, i, boxes[i], o);
+        else
+            paintFieldBox(p, label, i, boxes[i], o);
+    }
+    if (o.sample) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(kMisfit, std::max(1.0, k / 8)));
+        for (int i = 0; i < boxes.size(); ++i)
+            if (i != o.skip && label.m_arrFields[i].bUsed && !FieldFitOf(label, i, *o.sample).fits)
+                p.drawRect(QRectF(boxes[i].left * k, boxes[i].top * k, boxes[i].width * k, boxes[i].height * k));
     }
 
     p.setBrush(Qt::NoBrush);
@@ -283,7 +392,7 @@ double RenderScreenDpi()
     return s ? s->logicalDotsPerInch() : 96.0;
 }
 
-QImage RenderLabelToImage(const Label& label, double zoom)
+QImage RenderLabelToImage(const Label& label, double zoom, const SampleItem* preview)
 {
     const double dpi = RenderScreenDpi();
     LabelPaintOptions o;
@@ -298,13 +407,15 @@ QImage RenderLabelToImage(const Label& label, double zoom)
     const int dpm = int(std::lround(dpi / 0.0254));
     img.setDotsPerMeterX(dpm);
     img.setDotsPerMeterY(dpm);
+    o.sample = preview;
+    o.preview = preview != nullptr;
     QPainter p(&img);
     PaintLabel(p, label, o);
     p.end();
     return img;
 }
 
-Result RenderLabelToPdf(const Label& label, const QString& path)
+Result RenderLabelToPdf(const Label& label, const QString& path, const SampleItem* preview)
 {
     const double W = label.m_iHoriRulerWidth, H = label.m_iVertRulerHeight;
     if (W <= 0 || H <= 0)
@@ -327,6 +438,8 @@ Result RenderLabelToPdf(const Label& label, const QString& path)
         o.zoom = 1.0;
         o.pxPerMM = 1200 / kMMPerInch;
         o.separator = false; // a screen aid, not part of the label
+        o.sample = preview;
+        o.preview = preview != nullptr;
         PaintLabel(p, label, o);
         if (!p.end()) {
             file.cancelWriting();

@@ -3,6 +3,7 @@
 // and printing all draw through it, so what the user sees is what is exported.
 #include "model/label.h"
 #include "model/result.h"
+#include "model/sampledata.h"
 #include "platform/screenunits.h"
 #include <QImage>
 #include <QRectF>
@@ -27,7 +28,14 @@ struct LabelPaintOptions {
     int skip = -1;
     // The editor's grid under the fields: its step in pixels (0: none; too dense to see: none).
     double gridStepPx = 0;
+    // With a sample item, fields whose sample does not fit are outlined in red; with
+    // `preview` too, every field is drawn as it prints with the item.
+    const SampleItem* sample = nullptr;
+    bool preview = false;
 };
+
+// Fit of field i with the item, a barcode's modules taken from its real symbol.
+FieldFit FieldFitOf(const Label& label, int i, const SampleItem& item);
 
 // Field box in label millimetres from the top-left corner, as drawn. Works on a
 // copy, so an N1 field's computed size is not written back.
@@ -53,9 +61,10 @@ void PaintField(QPainter& p, const Label& label, int index, const LabelPaintOpti
 // or 96 when there is none or the platform is offscreen.
 double RenderScreenDpi();
 // The label at `zoom` as it appears on the screen (screen mm at RenderScreenDpi),
-// one pixel wider and higher than the label, like the canvas.
-QImage RenderLabelToImage(const Label& label, double zoom);
+// one pixel wider and higher than the label, like the canvas. With a sample item
+// the fields are drawn as they print with it (the preview).
+QImage RenderLabelToImage(const Label& label, double zoom, const SampleItem* preview = nullptr);
 // A PDF whose single page is the label's true size in millimetres; written atomically.
-Result RenderLabelToPdf(const Label& label, const QString& path);
+Result RenderLabelToPdf(const Label& label, const QString& path, const SampleItem* preview = nullptr);
 
 } // namespace quillon

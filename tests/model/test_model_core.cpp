@@ -6,6 +6,7 @@
 #include "model/units.h"
 #include "model/numberspelling.h"
 #include "model/qlffile.h"
+#include "model/sampledata.h"
 #include "common/testtables.h"
 
 #include <QTest>
@@ -186,6 +187,55 @@ private slots:
                                                   {FieldsToClipboard(unsound, {FT_C1}), 0}};
         for (const auto& [bytes, most] : bad)
             QVERIFY(FieldsFromClipboard(to, bytes).size() <= most);
+    }
+
+    // Characters of the sample against the cells of the field's size on its own width,
+    // on the shipped catalogue (8 dots per mm; Medium cells are 10 x 20 dots).
+    void sampleFit()
+    {
+        Tables t = test::makeTables();
+        QFile catalogue(QUILLON_SOURCE_DIR "/data/program/FormatField.English.dsc");
+        QVERIFY(catalogue.open(QIODevice::ReadOnly));
+        t.g_arrFieldDef = ParseFieldCatalogue(catalogue.readAll());
+        SampleItem item = DefaultSampleItem(QStringLiteral("English"));
+        item.netWeightKg = 0.482;   // "0.482 kg": 8 characters
+        enum { Name1 = 0, Plu = 4, Weight = 5, Total = 9, Large = 10, Code = 14, Free = 20 };
+        struct Row { int field; float w, h; int rot; int figures; bool fits; int capacity, needed; };
+        const Row rows[] = {
+            {Weight, 10, 2.5f, 0, 0, true, 8, 8},         // 80 dots: exactly 8 cells
+            {Weight, 9.875f, 2.5f, 0, 0, false, 7, 8},    // one dot too narrow
+            {Weight, 10, 2.375f, 0, 0, false, 8, 8},      // one dot too low
+            {Weight, 10, 2.5f, 1, 0, true, 8, 8},         // turned by 90: along its own width still
+            {Plu, 1, 1, 0, 3, true, 3, 3},                // N1 "123" in 3 figures
+            {Plu, 1, 1, 0, 2, false, 2, 3},
+            {Large, 20, 8, 0, 3, true, 3, 3},             // B5: "3.33" needs three figures
+            {Code, 14.125f, 10, 0, 0, true, 113, 113},    // EAN-13 and its quiet zones, one dot a module
+            {Code, 14, 10, 0, 0, false, 112, 113},
+            {Free, 30, 2.5f, 0, 0, false, 24, 25},        // its own line, 25 characters
+        };
+        for (const Row& row : rows) {
+            Label l(t);
+            test::place(l, row.field, 2, 2, row.rot % 2 ? row.h : row.w, row.rot % 2 ? row.w : row.h, row.rot);
+            FieldRecord& r = l.m_arrFields[row.field];
+            r.strCharSize[1] = QStringLiteral("Medium");
+            r.iNumOfFigures = qint16(row.figures);
+            if (row.field == Free) {
+                r.iTextLine = 1;
+                r.strText[1] = QStringLiteral("Keep refrigerated at 4 C.");
+            }
+            l.NormaliseField(row.field);
+            const FieldFit fit = CheckFieldFit(l, row.field, item, row.field == Code ? 113 : 0);
+            QVERIFY2(fit.checked && fit.fits == row.fits && fit.capacity == row.capacity && fit.needed == row.needed,
+                     qPrintable(QStringLiteral("field %1 width %2: %3 of %4").arg(row.field).arg(row.w)
+                                    .arg(fit.capacity).arg(fit.needed)));
+        }
+        QCOMPARE(SampleText(Label(t), Total, item), QStringLiteral("3.33"));
+        QCOMPARE(SampleText(Label(t), Name1, LongSampleItem()).size(), 40);
+        // The in-store EAN-13: flag, PLU, price in cents, check digit.
+        QCOMPARE(BarcodeData(item), QStringLiteral("2000123003337"));
+        item.barcode = BarcodeKind::Ean8;
+        item.barcodePattern = QStringLiteral("2PPPPPP");
+        QCOMPARE(BarcodeData(item), QStringLiteral("20001230"));
     }
 
     void undoRing()

@@ -104,7 +104,9 @@ int main(int argc, char** argv)
     QStringList positional;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a.startsWith(QLatin1String("--"))) {
+        if (a == QLatin1String("--preview")) {
+            options.insert(a, QStringLiteral("1"));   // the one option without a value
+        } else if (a.startsWith(QLatin1String("--"))) {
             if (i + 1 >= args.size())
                 return Usage(QStringLiteral("%1 needs a value").arg(a));
             if (a == QLatin1String("--program-dir"))

@@ -1,15 +1,41 @@
 // render: a label drawn by the canvas painter, as a PNG at a zoom's screen size
-// or as a PDF at the label's true size.
+// or as a PDF at the label's true size, with --preview as it prints with a sample
+// item; check: the fields whose sample does not fit.
 #include "commands.h"
 #include "render/labelpainter.h"
 #include "model/qlffile.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QSettings>
+#include <cstdio>
+#include <optional>
 #include <QSaveFile>
 
 namespace quillon::convert {
 
 namespace {
+
+constexpr int kMisfits = 3;
+
+// The sample item: the interface language's, with the keys of --sample's [Sample] section.
+std::optional<SampleItem> ReadSample(Invocation& inv)
+{
+    const SampleItem base = DefaultSampleItem(inv.app.tables.g_strLanguage);
+    if (!inv.options.contains(QStringLiteral("--sample")))
+        return base;
+    const QString path = inv.options.value(QStringLiteral("--sample"));
+    if (!QFileInfo(path).isFile()) {
+        Fail(path, QStringLiteral("no such sample file"));
+        return std::nullopt;
+    }
+    QSettings s(path, QSettings::IniFormat);
+    if (s.status() != QSettings::NoError) {
+        Fail(path, QStringLiteral("cannot read the sample file"));
+        return std::nullopt;
+    }
+    return SampleItemFromSettings(s, base);
+}
 
 int render(Invocation& inv)
 {
@@ -33,12 +59,19 @@ int render(Invocation& inv)
     const QlfReadResult r = OpenLabel(in, label);
     if (!r.ok())
         return Fail(in, r.error == QlfError::Format ? QStringLiteral("format error: ") + r.message : r.message);
+    std::optional<SampleItem> sample;
+    if (inv.options.contains(QStringLiteral("--preview"))) {
+        sample = ReadSample(inv);
+        if (!sample)
+            return kBadInput;
+    }
+    const SampleItem* preview = sample ? &*sample : nullptr;
 
     if (suffix == QLatin1String("pdf")) {
-        const Result w = RenderLabelToPdf(label, out);
+        const Result w = RenderLabelToPdf(label, out, preview);
         return w ? kOk : Fail(out, w.error);
     }
-    const QImage img = RenderLabelToImage(label, zoom);
+    const QImage img = RenderLabelToImage(label, zoom, preview);
     if (img.isNull())
         return Fail(in, QStringLiteral("the label is too small or too large to draw"));
     QSaveFile file(out);
@@ -51,8 +84,41 @@ int render(Invocation& inv)
     return file.commit() ? kOk : Fail(out, file.errorString());
 }
 
-const SubcommandRegistration registration({QStringLiteral("render"), QStringLiteral("LABEL.QLF OUT.png|OUT.pdf [--zoom F]"),
-                                           {QStringLiteral("--zoom")}, 2, render});
+// check: one line per field whose sample does not fit, status 3 when any.
+int check(Invocation& inv)
+{
+    Label label(inv.app.tables);
+    const QlfReadResult r = OpenLabel(inv.args[0], label);
+    if (!r.ok())
+        return Fail(inv.args[0], r.error == QlfError::Format ? QStringLiteral("format error: ") + r.message : r.message);
+    const std::optional<SampleItem> sample = ReadSample(inv);
+    if (!sample)
+        return kBadInput;
+    const auto& defs = label.tables().g_arrFieldDef;
+    int misfits = 0;
+    for (int i = 0; i < label.fieldCount(); ++i) {
+        const FieldFit fit = FieldFitOf(label, i, *sample);
+        if (fit.fits)
+            continue;
+        ++misfits;
+        QString what;
+        if (label.fieldType(i) == FT_B1)
+            what = QStringLiteral("the barcode needs %1 dots across, the field has %2").arg(fit.needed).arg(fit.capacity);
+        else if (fit.needed > fit.capacity)
+            what = QStringLiteral("fits %1 of %2 characters").arg(fit.capacity).arg(fit.needed);
+        else
+            what = QStringLiteral("the characters are higher than the field");
+        std::printf("%s: %s: %s\n", qPrintable(inv.args[0]), qPrintable(defs.value(i).Name), qPrintable(what));
+    }
+    return misfits > 0 ? kMisfits : kOk;
+}
+
+const SubcommandRegistration registration({QStringLiteral("render"),
+                                           QStringLiteral("LABEL.QLF OUT.png|OUT.pdf [--zoom F] [--preview [--sample FILE.ini]]"),
+                                           {QStringLiteral("--zoom"), QStringLiteral("--preview"), QStringLiteral("--sample")},
+                                           2, render});
+const SubcommandRegistration checkRegistration({QStringLiteral("check"), QStringLiteral("LABEL.QLF [--sample FILE.ini]"),
+                                                {QStringLiteral("--sample")}, 1, check});
 
 } // namespace
 
