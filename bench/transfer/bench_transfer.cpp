@@ -1,5 +1,6 @@
 // One send of a full label (format, text, shop-name data) to 200 simulated scales,
-// then the same with 20 of them hanging. Prints seconds; targets 3 s and 12 s.
+// then the same with 20 of them hanging. As the program does, a scale that timed out is
+// not asked again for the other types. Prints seconds; targets 3 s and 3.5 s.
 #include "common/simprocess.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@ struct Outcome {
     double seconds = 0;
     int ok = 0;
     int timedOut = 0;
+    int notAttempted = 0;
     int other = 0;
     bool ran = true;
 };
@@ -46,17 +48,22 @@ Outcome sendLabel(const QString &subnet, int hangEvery)
     QElapsedTimer timer;
     timer.start();
     for (const auto &f : kFiles) {
+        out.notAttempted += kScales - int(addresses.size());
         const DriverRun run = runDriver(bin, QStringList{"WR", QString::number(f.type)} + addresses, sim.port());
         out.ran = out.ran && run.finished && run.exitCode == 0;
+        QStringList next;
         for (const QString &entry : QString::fromLatin1(readAll(bin + QStringLiteral("/result"))).split(';')) {
             const QString code = entry.section(QLatin1Char(':'), 1);
             if (code == QLatin1String("0"))
                 ++out.ok;
-            else if (code == QLatin1String("3"))
+            else if (code == QLatin1String("3") || code == QLatin1String("10"))
                 ++out.timedOut;
             else
                 ++out.other;
+            if (code != QLatin1String("3") && code != QLatin1String("10"))
+                next << entry.section(QLatin1Char(':'), 0, 0);
         }
+        addresses = next;
     }
     out.seconds = double(timer.nsecsElapsed()) / 1e9;
     sim.stop();
@@ -65,8 +72,8 @@ Outcome sendLabel(const QString &subnet, int hangEvery)
 
 void report(const char *name, const Outcome &o, double target)
 {
-    std::printf("%-32s %6.2f s  (target < %.0f s)  transfers ok %d, timed out %d, other %d%s\n", name,
-                o.seconds, target, o.ok, o.timedOut, o.other, o.ran ? "" : "  [driver failed]");
+    std::printf("%-32s %6.2f s  (target < %.1f s)  transfers ok %d, timed out %d, not attempted %d, other %d%s\n",
+                name, o.seconds, target, o.ok, o.timedOut, o.notAttempted, o.other, o.ran ? "" : "  [driver failed]");
 }
 
 } // namespace
@@ -76,6 +83,6 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     std::printf("send of one label (WR 52, WR 56, WR 61) to %d simulated scales\n", kScales);
     report("200 scales, all healthy", sendLabel(QStringLiteral("127.0.7."), 0), 3);
-    report("200 scales, 20 of them hanging", sendLabel(QStringLiteral("127.0.8."), 10), 12);
+    report("200 scales, 20 of them hanging", sendLabel(QStringLiteral("127.0.8."), 10), 3.5);
     return 0;
 }

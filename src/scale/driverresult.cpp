@@ -69,20 +69,32 @@ QString DriverReport(const QHash<QString, int>& codes, const QStringList& addres
     return report;
 }
 
-QString ReadDriverResult(const QString& resultFile, const QStringList& addresses,
-                         const std::function<QString(int code)>& codeText)
+QList<int> ReadDriverCodes(const QString& resultFile, const QStringList& addresses)
 {
     QByteArray line;
     const Result read = ReadFirstLine(resultFile, &line);
     if (!read) {
         // No result means nothing is known about any scale: never a success.
         WriteLog(QStringLiteral("ReadDriverResult %1:    %2").arg(resultFile, read.error));
-        QString report;
-        for (const QString& a : addresses)
-            report += DriverReportLine(a, codeText(kNoResultCode));
-        return report;
+        return QList<int>(addresses.size(), kNoResultCode);
     }
-    return DriverReport(ParseDriverResult(line), addresses, codeText);
+    const QHash<QString, int> codes = ParseDriverResult(line);
+    QList<int> out;
+    for (const QString& a : addresses)
+        out << codes.value(a, kNotInResultCode);
+    return out;
+}
+
+QString ReadDriverResult(const QString& resultFile, const QStringList& addresses,
+                         const std::function<QString(int code)>& codeText)
+{
+    const QList<int> codes = ReadDriverCodes(resultFile, addresses);
+    QString report;
+    for (int i = 0; i < addresses.size(); ++i) {
+        if (codes[i] != 0)
+            report += DriverReportLine(addresses[i], codeText(codes[i]));
+    }
+    return report;
 }
 
 } // namespace quillon

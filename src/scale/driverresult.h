@@ -3,6 +3,7 @@
 // No widgets here, so the reader can be fuzzed and tested on its own.
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -24,6 +25,10 @@ QHash<QString, int> ParseDriverResult(const QByteArray& line);
 // code's text, CR LF. An address the codes do not hold is code 99.
 QString DriverReport(const QHash<QString, int>& codes, const QStringList& addresses,
                      const std::function<QString(int code)>& codeText);
+
+// The code of each of `addresses` from the result file: code 99 for an address it does
+// not list, code 98 for every address when it is missing or unreadable.
+QList<int> ReadDriverCodes(const QString& resultFile, const QStringList& addresses);
 
 // The failure report of the last driver run for `addresses`: a missing or
 // unreadable result is code 98 for every address.

@@ -1,9 +1,17 @@
 #include "scale/resultpopup.h"
 
 #include "context/appcontext.h"
+#include "context/texts.h"
 
+#include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSaveFile>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
@@ -76,6 +84,59 @@ ResultPopup::ResultPopup(QWidget* mainWindow)
     m_messageArea = scroll;
     scroll->viewport()->setAutoFillBackground(false);
     m_message->setAutoFillBackground(false);
+
+    m_copy = new QPushButton(GetLangString(QStringLiteral("frmMain"), QStringLiteral("cmdCopyReport")), this);
+    m_copy->setObjectName(QStringLiteral("popupCopy"));
+    connect(m_copy, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(m_message->text()); });
+    m_saveCsv = new QPushButton(GetLangString(QStringLiteral("frmMain"), QStringLiteral("cmdSaveReportCsv")), this);
+    m_saveCsv->setObjectName(QStringLiteral("popupSaveCsv"));
+    m_saveCsv->hide();
+    connect(m_saveCsv, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, m_saveCsv->text(), QString(), QStringLiteral("CSV (*.csv)"));
+        if (path.isEmpty())
+            return;
+        QString error;
+        if (!saveCsv(path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".csv"),
+                     &error))
+            QMessageBox::warning(this, QString(),
+                                 GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgReportNotSaved")).arg(error));
+    });
+}
+
+void ResultPopup::setCsv(const QByteArray& csv)
+{
+    m_csv = csv;
+    m_saveCsv->setVisible(!csv.isEmpty());
+}
+
+bool ResultPopup::saveCsv(const QString& path, QString* error) const
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(m_csv) == m_csv.size() && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+void ResultPopup::mousePressEvent(QMouseEvent* e)
+{
+    m_dragging = e->button() == Qt::LeftButton;
+    m_dragOffset = e->globalPosition().toPoint() - pos();
+}
+
+void ResultPopup::mouseMoveEvent(QMouseEvent* e)
+{
+    if (m_dragging && (e->buttons() & Qt::LeftButton))
+        move(e->globalPosition().toPoint() - m_dragOffset);
+}
+
+void ResultPopup::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Escape)
+        close();
+    else
+        QWidget::keyPressEvent(e);
 }
 
 void ResultPopup::paintEvent(QPaintEvent* e)
@@ -125,7 +186,12 @@ ResultPopup* ShowPopupMsg(QWidget* mainWindow, const QString& programDir, const 
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     popup->m_message->setText(text);
-    popup->m_messageArea->setGeometry(QRect(QPoint(10, 40), QPoint(w - 10, h - 10)));
+    // The buttons take a row under the message.
+    const int buttonH = popup->m_copy->sizeHint().height();
+    popup->m_messageArea->setGeometry(QRect(QPoint(10, 40), QPoint(w - 10, h - 16 - buttonH)));
+    const int copyW = popup->m_copy->sizeHint().width(), saveW = popup->m_saveCsv->sizeHint().width();
+    popup->m_copy->setGeometry(10, h - 10 - buttonH, copyW, buttonH);
+    popup->m_saveCsv->setGeometry(16 + copyW, h - 10 - buttonH, saveW, buttonH);
 
     popup->resize(w, h);
     QScreen* scr = main && main->screen() ? main->screen() : QGuiApplication::primaryScreen();

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 class QToolButton;
 
 namespace quillon {
@@ -19,9 +20,21 @@ public:
     QToolButton* closeItem() const { return m_close; }
     QLabel* kindItem() const { return m_kind; }
     QLabel* messageItem() const { return m_message; }
+    QPushButton* copyButton() const { return m_copy; }
+    QPushButton* saveCsvButton() const { return m_saveCsv; }
+
+    // Offers the report as CSV ("Save as CSV..."); empty: no such offer.
+    void setCsv(const QByteArray& csv);
+    QByteArray csv() const { return m_csv; }
+    // Writes the CSV to `path` (replaced as a whole); false with *error when it could not.
+    bool saveCsv(const QString& path, QString* error) const;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    // The pop-up has no frame: it is dragged by its background, so it never has to cover the label.
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     friend ResultPopup* ShowPopupMsg(QWidget*, const QString&, const QString&, const QString&, int);
@@ -32,6 +45,11 @@ private:
     QLabel* m_kind = nullptr;
     QLabel* m_message = nullptr;
     QWidget* m_messageArea = nullptr;
+    QPushButton* m_copy = nullptr;
+    QPushButton* m_saveCsv = nullptr;
+    QByteArray m_csv;
+    QPoint m_dragOffset;
+    bool m_dragging = false;
 };
 
 // Closes the pop-up shown, then shows `message` (line breaks kept) under `title`

@@ -21,16 +21,24 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
 constexpr int kTypeCodes[3] = {52, 56, 61};
 constexpr int kDefaultLimitMs = 30000;
 constexpr int kWaitStepMs = 2000;
+constexpr int kTimeoutCode = 3;
 constexpr int kInvalidAddressCode = 6;
 const char* const kSendHeadings[3] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
 const char* const kRecvHeadings[3] = {"msgRecvFormatFromScale", "msgRecvTextFromScale", "msgRecvShopnameFromScale"};
 const QString kCrLf = QStringLiteral("\r\n");
+
+QString codeText(int code)
+{
+    return GetLangString(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(code));
+}
 
 // The kill limit; tests may shorten it, nothing lengthens it.
 int driverLimitMs()
@@ -105,14 +113,6 @@ ScalePick TransferController::pick(bool multi)
     return ScalePick{picker.m_bCancel, picker.m_strScales};
 }
 
-QString TransferController::invalidAddressLines() const
-{
-    QString lines;
-    for (const QString& a : m_invalid)
-        lines += DriverReportLine(a, GetLangString(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(kInvalidAddressCode)));
-    return lines;
-}
-
 void TransferController::setProgress(int done, const QString& step)
 {
     m_done = done;
@@ -128,10 +128,16 @@ void TransferController::SendToScales()
         return;
 
     m_addresses.clear();
-    m_invalid.clear();
+    m_outcomes.clear();
     // Only a plain dotted address may become a file name or a driver argument.
-    for (const QString& a : chosen.m_strScales.split(QLatin1Char(';')))
-        (IsDottedIPv4(a) ? m_addresses : m_invalid) << a;
+    for (const QString& a : chosen.m_strScales.split(QLatin1Char(';'))) {
+        ScaleOutcome o{a};
+        if (IsDottedIPv4(a))
+            m_addresses << a;
+        else
+            std::fill(std::begin(o.codes), std::end(o.codes), kInvalidAddressCode);
+        m_outcomes << o;
+    }
     m_op = Op::Send;
     m_report.clear();
     m_type = 0;
@@ -140,12 +146,6 @@ void TransferController::SendToScales()
     setProgress(0, GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[0])));
 
     if (m_addresses.isEmpty()) {
-        for (m_type = 0; m_type < 3; ++m_type) {
-            if (m_type > 0)
-                m_report += kCrLf;
-            m_report += GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[m_type])) + kCrLf +
-                        invalidAddressLines();
-        }
         completeSend();
         return;
     }
@@ -179,8 +179,7 @@ void TransferController::ReceiveFromScale()
         return;
 
     m_addresses.clear();
-    m_invalid.clear();
-    (IsDottedIPv4(chosen.m_strScales) ? m_addresses : m_invalid) << chosen.m_strScales;
+    m_outcomes = {ScaleOutcome{chosen.m_strScales}};
     m_op = Op::Receive;
     m_report.clear();
     m_type = 0;
@@ -189,11 +188,14 @@ void TransferController::ReceiveFromScale()
     emit busyChanged(true);
     setProgress(0, GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])));
 
-    if (m_addresses.isEmpty()) {
-        m_report = GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])) + kCrLf + invalidAddressLines();
+    if (!IsDottedIPv4(chosen.m_strScales)) {
+        m_outcomes[0].codes[0] = kInvalidAddressCode;
+        m_report = GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kRecvHeadings[0])) + kCrLf +
+                   DriverReportLine(chosen.m_strScales, codeText(kInvalidAddressCode));
         completeReceive();
         return;
     }
+    m_addresses << chosen.m_strScales;
     for (int k = 0; k < 3; ++k) {
         const QString f = PerScaleFile(m_addresses.first(), kTypeCodes[k]);
         // An older file must never pass for what this run received.
@@ -203,12 +205,42 @@ void TransferController::ReceiveFromScale()
     startRun();
 }
 
+// The valid addresses this type goes to. A scale that timed out, or was never reached, skips
+// its remaining types: one dead scale costs one deadline, not three.
+QStringList TransferController::runAddresses()
+{
+    QStringList run;
+    for (ScaleOutcome& o : m_outcomes) {
+        if (o.codes[m_type] != kNotRun)
+            continue;   // invalid
+        const int before = m_type > 0 ? o.codes[m_type - 1] : 0;
+        if (before == kTimeoutCode || before == kNotAttemptedCode)
+            o.codes[m_type] = kNotAttemptedCode;
+        else
+            run << o.address;
+    }
+    return run;
+}
+
 void TransferController::startRun()
 {
+    const QStringList addresses = runAddresses();
+    if (addresses.isEmpty()) {
+        typeDone();
+        return;
+    }
     const QString result = ResultFile();
-    // A result left by an earlier run must never be read as this run's.
-    if (QFileInfo::exists(result) && !QFile::remove(result))
+    // A result left by an earlier run must never be read as this run's: without removing it, no run.
+    if ((QFileInfo::exists(result) || QFileInfo(result).isSymLink()) && !QFile::remove(result)) {
         WriteLog(QStringLiteral("Transfer: cannot delete the old result file %1").arg(result));
+        endCommand(QString(), QString(), 0, false);
+        const QString message = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgResultNotDeleted")).arg(result);
+        if (m_cb.showCritical)
+            m_cb.showCritical(message);
+        else
+            QMessageBox::critical(m_mainWindow, QString(), message, QMessageBox::Ok);
+        return;
+    }
 
     const QString program = DriverProgram();
     if (!QFileInfo(program).isExecutable()) {
@@ -217,7 +249,7 @@ void TransferController::startRun()
     }
     QStringList args{m_op == Op::Send ? QStringLiteral("WR") : QStringLiteral("RD"),
                      QString::number(kTypeCodes[m_type])};
-    args += m_addresses;
+    args += addresses;
 
     m_driver = new QProcess(this);
     m_driver->setProgram(program);
@@ -278,68 +310,90 @@ void TransferController::runFinished()
         return;
     m_waitStep->stop();
     m_driver->disconnect(this);
+    const bool ran = m_driver->exitStatus() == QProcess::NormalExit && m_driver->exitCode() == 0;
+    const bool usageError = m_driver->exitStatus() == QProcess::NormalExit && m_driver->exitCode() == 2;
+    if (!ran)
+        WriteLog(QStringLiteral("Transfer: the driver ended with exit status %1%2")
+                     .arg(m_driver->exitCode())
+                     .arg(m_driver->exitStatus() == QProcess::CrashExit ? QStringLiteral(" (crashed)") : QString()));
     m_driver->deleteLater();
     m_driver = nullptr;
 
-    const QString failures =
-        ReadDriverResult(ResultFile(), m_addresses,
-                         [this](int code) { return GetLangString(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(code)); }) +
-        invalidAddressLines();
-    const QString section = QStringLiteral("frmMain");
-    if (m_op == Op::Send) {
-        if (m_type > 0)
-            m_report += kCrLf;
-        m_report += GetLangString(section, QString::fromLatin1(kSendHeadings[m_type]));
-        if (!failures.isEmpty())
-            m_report += kCrLf + failures;
-        else
-            m_report += GetLangString(section, QStringLiteral("msgAllSuccessful")) + kCrLf;
-        ++m_type;
-        if (m_type < 3) {
-            setProgress(m_type * int(m_addresses.size()), GetLangString(section, QString::fromLatin1(kSendHeadings[m_type])));
-            startRun();
-        } else {
-            setProgress(m_total, QString());
-            completeSend();
-        }
-        return;
+    QStringList run;
+    for (const ScaleOutcome& o : std::as_const(m_outcomes)) {
+        if (o.codes[m_type] == kNotRun)
+            run << o.address;
     }
+    // Only a driver that ran has a result of this run; whatever file is there otherwise is not it.
+    const QList<int> codes = ran ? ReadDriverCodes(ResultFile(), run)
+                                 : QList<int>(run.size(), usageError ? kUsageErrorCode : kNoResultCode);
+    for (int i = 0, j = 0; i < m_outcomes.size(); ++i) {
+        if (m_outcomes[i].codes[m_type] == kNotRun)
+            m_outcomes[i].codes[m_type] = codes[j++];
+    }
+    typeDone();
+}
 
-    if (!failures.isEmpty()) {
-        // Data that did not arrive is neither imported nor trusted.
-        QFile::remove(m_receivedFiles[m_type]);
-        m_receivedFiles[m_type].clear();
-        if (m_type > 0)
-            m_report += kCrLf;
-        m_report += GetLangString(section, QString::fromLatin1(kRecvHeadings[m_type])) + kCrLf + failures;
+// Records the type's outcome for a receive and goes on with the next type, or ends.
+void TransferController::typeDone()
+{
+    const QString section = QStringLiteral("frmMain");
+    if (m_op == Op::Receive) {
+        const int code = m_outcomes[0].codes[m_type];
+        if (code != 0) {
+            // Data that did not arrive is neither imported nor trusted.
+            QFile::remove(m_receivedFiles[m_type]);
+            m_receivedFiles[m_type].clear();
+            if (!m_report.isEmpty())
+                m_report += kCrLf;
+            m_report += GetLangString(section, QString::fromLatin1(kRecvHeadings[m_type])) + kCrLf +
+                        DriverReportLine(m_outcomes[0].address, codeText(code));
+        }
     }
     ++m_type;
+    const char* const* headings = m_op == Op::Send ? kSendHeadings : kRecvHeadings;
     if (m_type < 3) {
-        setProgress(m_type, GetLangString(section, QString::fromLatin1(kRecvHeadings[m_type])));
+        setProgress(m_type * int(m_addresses.size()), GetLangString(section, QString::fromLatin1(headings[m_type])));
         startRun();
-    } else {
-        setProgress(m_total, QString());
-        completeReceive();
+        return;
     }
+    setProgress(m_total, QString());
+    if (m_op == Op::Send)
+        completeSend();
+    else
+        completeReceive();
 }
 
 void TransferController::completeSend()
 {
-    endCommand(m_report, GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgSendToScaleResult")),
-               ResultPopup::KindInformation, true);
+    endCommand(SendReport(m_outcomes), GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgSendToScaleResult")),
+               ResultPopup::KindInformation, true, SendReportCsv(m_outcomes));
 }
 
 void TransferController::completeReceive()
 {
+    const QString title = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgRecvFromScaleResult"));
     if (!m_addresses.isEmpty() && !m_receivedFiles.isEmpty() && !m_receivedFiles[0].isEmpty()) {
+        QByteArray format;
+        const bool noLabel = !ReadFirstLine(m_receivedFiles[0], &format) || format.trimmed().isEmpty() ||
+                             format.trimmed() == "E2";
         const int model = GetScaleModelIndexByIP(m_ctx, m_addresses.first());
         if (m_cb.importReceivedData)
             m_cb.importReceivedData(m_receivedFiles[0], m_receivedFiles[1], m_receivedFiles[2], model);
-        endCommand(QString(), QString(), 0, false);
+        if (noLabel) {
+            const QString message = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgRecvNoLabel"));
+            endCommand(m_report.isEmpty() ? message : message + kCrLf + m_report, title, ResultPopup::KindInformation,
+                       true);
+        } else if (!m_report.isEmpty()) {
+            // The label opened, but without what did not arrive: the user must know before sending it back.
+            endCommand(GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgRecvPartial")) + kCrLf + m_report, title,
+                       ResultPopup::KindError, true);
+        } else {
+            endCommand(QString(), QString(), 0, false);
+        }
         return;
     }
-    endCommand(m_report, GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgRecvFromScaleResult")),
-               ResultPopup::KindError, true);
+    endCommand(m_report, title, ResultPopup::KindError, true);
 }
 
 void TransferController::deleteExchangeFiles()
@@ -354,13 +408,16 @@ void TransferController::deleteExchangeFiles()
     }
 }
 
-void TransferController::endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup)
+void TransferController::endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup,
+                                    const QByteArray& csv)
 {
     m_waitStep->stop();
     deleteExchangeFiles();
     m_op = Op::None;
     m_addresses.clear();
-    m_invalid.clear();
+    m_lastOutcomes = m_outcomes;
+    m_outcomes.clear();
+    m_lastCsv = showPopup ? csv : QByteArray();
     m_receivedFiles.clear();
     m_lastReport = showPopup ? popupMessage : QString();
     emit busyChanged(false);
@@ -368,7 +425,7 @@ void TransferController::endCommand(const QString& popupMessage, const QString& 
         if (m_cb.showPopup)
             m_cb.showPopup(popupMessage, popupTitle, kind);
         else
-            ShowPopupMsg(m_mainWindow, m_ctx.paths.g_strAppPath, popupMessage, popupTitle, kind);
+            ShowPopupMsg(m_mainWindow, m_ctx.paths.g_strAppPath, popupMessage, popupTitle, kind)->setCsv(csv);
     }
     emit finished(m_lastReport);
 }

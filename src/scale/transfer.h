@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 #include "scale/driverresult.h"
+#include "scale/transferreport.h"
 #include <functional>
 
 class QProcess;
@@ -55,8 +56,11 @@ public:
     bool busy() const { return m_op != Op::None; }
     int progressDone() const { return m_done; }
     int progressTotal() const { return m_total; }
-    // The report of the last command ("" when nothing was shown).
+    // The report of the last command ("" when nothing was shown), and of a send also as CSV.
     QString lastReport() const { return m_lastReport; }
+    QByteArray lastReportCsv() const { return m_lastCsv; }
+    // Each picked scale's codes of the last send or receive.
+    QList<ScaleOutcome> lastOutcomes() const { return m_lastOutcomes; }
 
     // A status-bar sized progress indicator that shows itself while a transfer runs.
     QWidget* createProgressWidget(QWidget* parent);
@@ -75,15 +79,17 @@ signals:
 private:
     enum class Op { None, Send, Receive };
     void startRun();
+    QStringList runAddresses();
     void runFinished();
+    void typeDone();
     void checkTimeLimit();
     void driverFailedToStart();
     void completeSend();
     void completeReceive();
-    void endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup);
+    void endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup,
+                    const QByteArray& csv = QByteArray());
     void deleteExchangeFiles();
     void setProgress(int done, const QString& step);
-    QString invalidAddressLines() const;
     ScalePick pick(bool multi);
 
     AppContext& m_ctx;
@@ -92,7 +98,9 @@ private:
 
     Op m_op = Op::None;
     QStringList m_addresses;     // valid addresses in the picker's order
-    QStringList m_invalid;       // addresses reported and skipped
+    QList<ScaleOutcome> m_outcomes; // every picked address, invalid ones included
+    QList<ScaleOutcome> m_lastOutcomes;
+    QByteArray m_lastCsv;
     QStringList m_receivedFiles; // receive: files still known (empty = did not arrive)
     int m_type = 0;              // 0, 1, 2: 52, 56, 61
     QString m_report;

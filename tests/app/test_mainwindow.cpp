@@ -565,7 +565,7 @@ private slots:
 
         QTRY_VERIFY_WITH_TIMEOUT(!w->transfer()->busy(), 20000);
         expectEnabled({Cmd::mnuSendToScale, Cmd::mnuSendReceive}, true);
-        QVERIFY(w->transfer()->lastReport().contains(text("frmMain", "msgAllSuccessful")));
+        QVERIFY(w->transfer()->lastReport().startsWith(text("frmMain", "msgSendSummary").arg(2).arg(2) + "\r\n"));
         QCOMPARE(QDir(programDir).entryList({"SM*", "~tmp*"}), QStringList());
         QFile::remove(driver);
     }

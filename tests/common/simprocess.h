@@ -73,6 +73,7 @@ public:
     }
 
     quint16 port() const { return m_port; }
+    qint64 pid() const { return m_proc.processId(); }
     QString log() const { return QString::fromLocal8Bit(readAll(m_logPath)); }
 
 private:

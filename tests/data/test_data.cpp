@@ -49,9 +49,11 @@ const QStringList kFieldTypes = QStringLiteral("B1 B2 B3 B4 B5 C1 C2 C3 C4 N1 TE
 // headings, the scale picker's menu and legend.
 const char* const kKeys[][2] = {
     {"Global", "msgTCPDriver0 msgTCPDriver1 msgTCPDriver2 msgTCPDriver3 msgTCPDriver4 msgTCPDriver5 msgTCPDriver6 "
-               "msgTCPDriver7 msgTCPDriver8 msgTCPDriver9 msgTCPDriver98 msgTCPDriver99"},
+               "msgTCPDriver7 msgTCPDriver8 msgTCPDriver9 msgTCPDriver10 msgTCPDriver98 msgTCPDriver99"},
     {"frmMain", "msgSendFormatToScale msgSendTextToScale msgSendShopnameToScale msgAllSuccessful "
-                "msgRecvFormatFromScale msgRecvTextFromScale msgRecvShopnameFromScale"},
+                "msgRecvFormatFromScale msgRecvTextFromScale msgRecvShopnameFromScale msgOutcome0 msgOutcome1 "
+                "msgOutcome2 msgOutcome3 msgOutcome4 msgOutcome5 msgOutcome6 msgOutcome7 msgOutcome8 msgOutcome9 "
+                "msgOutcome10 msgOutcome97 msgOutcome98 msgOutcome99"},
     {"frmScaleSelect", "mnuSelect mnuUnselect mnuSelectAll mnuUnselectAll lblChecking lblPingOK lblTimeOut"}};
 
 // Adds every literal lookup in the sources to `wanted`; returns how many there are.

@@ -19,10 +19,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -151,22 +153,6 @@ struct Env {
     QString text(const char* section, const char* key)
     {
         return ctx.db().GetLangString(QString::fromLatin1(section), QString::fromLatin1(key));
-    }
-    // The send report: per type its heading, then "all successful" or a line per "address:code" entry
-    // (entries joined by blanks), the address padded to 16 and the code's text.
-    QString sendReport(const QStringList& failures)
-    {
-        const char* headings[] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
-        QStringList parts;
-        for (int k = 0; k < 3; ++k) {
-            QString lines;
-            for (const QString& entry : failures.value(k).split(u' ', Qt::SkipEmptyParts))
-                lines += entry.section(u':', 0, -2).leftJustified(16, u' ') + u':' +
-                         text("Global", qPrintable("msgTCPDriver" + entry.section(u':', -1))) + "\r\n";
-            parts << text("frmMain", headings[k]) +
-                         (lines.isEmpty() ? text("frmMain", "msgAllSuccessful") + "\r\n" : "\r\n" + lines);
-        }
-        return parts.join(QStringLiteral("\r\n"));
     }
 };
 
@@ -395,6 +381,8 @@ private slots:
     // Half the main window, in its lower right corner and never off the screen; one at a time.
     void popup()
     {
+        Env env; // the buttons' texts
+        QVERIFY(env.setUp());
         const QString programDir = QStringLiteral(QUILLON_SOURCE_DIR "/data/program/");
         QWidget main;
         main.setGeometry(700, 500, 800, 600); // beyond the screen's lower right corner
@@ -417,25 +405,70 @@ private slots:
         QPointer<ResultPopup> second = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("second"), QString(), 1);
         QVERIFY(!first && second->isVisible() && second->kindItem()->pixmap().isNull());
         QCOMPARE(second->titleItem()->text(), QStringLiteral("Information"));
+        // The report can be copied and, when it comes with CSV, saved; the pop-up can be dragged off the label.
+        QVERIFY(second->copyButton()->isVisible() && !second->saveCsvButton()->isVisible());
+        QTest::mouseClick(second->copyButton(), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("second"));
+        second->setCsv("a,b\r\n");
+        QVERIFY(second->saveCsvButton()->isVisible());
+        QString error;
+        QVERIFY(second->saveCsv(noIcons.filePath("report.csv"), &error) && readAll(noIcons.filePath("report.csv")) == "a,b\r\n");
+        QVERIFY(!second->saveCsv(noIcons.filePath("missing/report.csv"), &error) && !error.isEmpty());
+        const QPoint from = second->pos();
+        QTest::mousePress(second->titleItem(), Qt::LeftButton, {}, QPoint(5, 5));
+        QMouseEvent drag(QEvent::MouseMove, QPointF(45, 25), second->titleItem()->mapToGlobal(QPointF(45, 25)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(second->titleItem(), &drag);
+        QTest::mouseRelease(second->titleItem(), Qt::LeftButton, {}, QPoint(45, 25));
+        QCOMPARE(second->pos(), from + QPoint(40, 20));
         QTest::mouseClick(second->closeItem(), Qt::LeftButton);
         QTRY_VERIFY(!second);
         QVERIFY(!ResultPopup::current());
+        QPointer<ResultPopup> third = ShowPopupMsg(nullptr, noIcons.path(), QStringLiteral("third"), QString(), 1);
+        QTest::keyClick(third, Qt::Key_Escape);
+        QTRY_VERIFY(!third);
     }
 
+    // The report: a summary, every scale with its outcome, failures first; a dead scale skips its other types.
     void sendReports()
     {
+        const auto L = [](const QString& address, const QString& text) {
+            return address.leftJustified(16, u' ') + u':' + text + "\r\n";
+        };
         const struct {
             QByteArray driver;
-            QString picks, valid; // the addresses the driver is given; "": it never runs
-            QStringList failures; // per type, "address:code" entries
+            QString picks;
+            QString log;      // the driver's command lines
+            QString report;
         } cases[] = {
+            {"case $2 in\n 52) printf '10.0.0.1:0;10.0.0.2:3;10.0.0.3:2;10.0.0.4:0' > result;;\n"
+             " *) printf '10.0.0.1:0;10.0.0.3:2;10.0.0.4:0' > result;;\nesac\n",
+             "10.0.0.1;10.0.0.2;10.0.0.3;10.0.0.4",
+             "WR 52 10.0.0.1 10.0.0.2 10.0.0.3 10.0.0.4\nWR 56 10.0.0.1 10.0.0.3 10.0.0.4\n"
+             "WR 61 10.0.0.1 10.0.0.3 10.0.0.4\n",
+             "2 of 4 scales received the label; 1 unreachable; 1 timed out\r\n"
+                 + L("10.0.0.3", "Cannot connect to the scale (connection refused or scale unreachable)") +
+                 L("10.0.0.2", "The scale did not answer in time") + L("10.0.0.1", "Transfer completed") +
+                 L("10.0.0.4", "Transfer completed")},
+            // Format taken, texts not: the scale prints a label nobody sent. One address left out of a result.
             {"case $2 in\n 52) printf '10.0.0.1:0;10.0.0.2:0' > result;;\n"
              " 56) printf '10.0.0.1:0;10.0.0.2:3' > result;;\n"
-             " 61) printf '10.0.0.2:0' > result;;\nesac\n", // one address left out
-             "10.0.0.1;10.0.0.2", "10.0.0.1 10.0.0.2", {"", "10.0.0.2:3", "10.0.0.1:99"}},
-            // No result: the stale one is not read again.
-            {"exit 0\n", "10.0.0.1", "10.0.0.1", QStringList(3, "10.0.0.1:98")},
-            {"", "-x", "", QStringList(3, "-x:6")},
+             " 61) printf '10.0.0.2:0' > result;;\nesac\n",
+             "10.0.0.1;10.0.0.2", "WR 52 10.0.0.1 10.0.0.2\nWR 56 10.0.0.1 10.0.0.2\nWR 61 10.0.0.1\n",
+             "0 of 2 scales received the label; 2 inconsistent (new format, old texts)\r\n" +
+                 L("10.0.0.1", "Inconsistent: new format, old texts (Shop name data: missing from the driver's result)") +
+                 L("10.0.0.2", "Inconsistent: new format, old texts (Text data: timed out; Shop name data: not attempted)")},
+            // No result, and a result from a driver that failed: neither the stale nor its own file is read.
+            {"exit 0\n", "10.0.0.1", QString("WR %1 10.0.0.1\n").repeated(3),
+             "0 of 1 scales received the label; 1 no result from the driver\r\n" +
+                 L("10.0.0.1", "The transfer driver left no result")},
+            {"printf '10.0.0.1:0' > result; exit 1\n", "10.0.0.1", QString("WR %1 10.0.0.1\n").repeated(3),
+             "0 of 1 scales received the label; 1 no result from the driver\r\n" +
+                 L("10.0.0.1", "The transfer driver left no result")},
+            {"printf '10.0.0.1:0' > result; exit 2\n", "10.0.0.1", QString("WR %1 10.0.0.1\n").repeated(3),
+             "0 of 1 scales received the label; 1 driver usage error\r\n" +
+                 L("10.0.0.1", "Transfer driver usage error")},
+            {"", "-x", "", "0 of 1 scales received the label; 1 invalid address\r\n" + L("-x", "Invalid scale address")},
         };
         for (const auto& c : cases) {
             Env h;
@@ -443,12 +476,13 @@ private slots:
             QVERIFY(writeAll(h.ctl->ResultFile(), "10.0.0.1:0"));
             h.picks << c.picks;
             QVERIFY(h.run(&TransferController::SendToScales));
-            QString expected;
-            for (const char* t : {"52", "56", "61"})
-                expected += c.valid.isEmpty() ? QString() : QStringLiteral("WR %1 %2\n").arg(QLatin1String(t), c.valid);
-            QCOMPARE(QString::fromUtf8(readAll(h.log)), expected);
+            QString log = c.log;
+            for (const char* t : {"52", "56", "61"}) // "%1": each type in turn
+                if (log.contains(QStringLiteral("%1")))
+                    log.replace(log.indexOf(QStringLiteral("%1")), 2, QLatin1String(t));
+            QCOMPARE(QString::fromUtf8(readAll(h.log)), log);
             QCOMPARE(h.popups.size(), 1);
-            QCOMPARE(h.popups[0].message, h.sendReport(c.failures));
+            QCOMPARE(h.popups[0].message, c.report);
             QCOMPARE(h.ctl->lastReport(), h.popups[0].message);
             QCOMPARE(h.leftovers(), QStringList());
         }
@@ -484,6 +518,16 @@ private slots:
         QVERIFY(!QFileInfo::exists(proc + "/cmdline") || readAll(proc + "/stat").contains(") Z"));
         QCOMPARE(h.leftovers(), QStringList());
 
+        // A result that cannot be removed stops the command before any driver runs.
+        QVERIFY(QDir().mkpath(h.ctl->ResultFile() + "/inside"));
+        QFile::remove(h.log);
+        h.picks << QStringLiteral("10.0.0.1");
+        QVERIFY(h.run(&TransferController::SendToScales));
+        QVERIFY(!QFileInfo::exists(h.log) && h.popups.size() == 1);
+        QCOMPARE(h.criticals, QStringList(h.text("frmMain", "msgResultNotDeleted").arg(h.ctl->ResultFile())));
+        QVERIFY(QDir(h.ctl->ResultFile()).removeRecursively());
+        h.criticals.clear();
+
         // A driver that is missing, or there and executable but no program.
         QFile::remove(h.ctl->DriverProgram());
         h.picks << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.1");
@@ -497,17 +541,31 @@ private slots:
         QCOMPARE(h.leftovers(), QStringList());
     }
 
+    // What arrived is imported, and the pop-up says what did not; a dead scale is asked once.
     void receive()
     {
+        const auto L = [](const QString& text) { return QStringLiteral("127.0.0.2       :") + text + "\r\n"; };
         const QByteArray arrives = "printf 'DATA%s\\r\\n' $2 > SM$3F$2.DAT; printf \"$3:0\" > result\n";
+        const QString text = "\r\nText data:\r\n", shop = "\r\nShop name data:\r\n";
         const struct {
             QByteArray script;
-            bool imported, textArrived;
+            QString import;  // model|format|text arrived|shop name arrived; "": nothing imported
+            QString popup;   // "": none
+            int kind, runs;
         } cases[] = {
-            {arrives, true, true},
+            {arrives, "4|DATA52\r\n|1|1", "", -1, 3},
             {"[ $2 = 56 ] && { printf half > SM$3F$2.DAT; printf \"$3:7\" > result; exit 0; }\n" + arrives,
-             true, false},
-            {"[ $2 = 52 ] && { printf \"$3:2\" > result; exit 0; }\n" + arrives, false, false},
+             "4|DATA52\r\n|0|1",
+             "The label was opened without the data below, which did not arrive. Sending it back would replace that "
+             "data on the scale.\r\nText data:\r\n" + L("The connection was dropped during the transfer"), 0, 3},
+            {"[ $2 = 52 ] && { printf \"$3:2\" > result; exit 0; }\n" + arrives, "",
+             "Format data:\r\n" + L("Cannot connect to the scale (connection refused or scale unreachable)"), 0, 3},
+            {"printf \"$3:3\" > result\n", "",
+             "Format data:\r\n" + L("The scale did not answer in time") + text + L("The scale was not contacted: "
+             "the transfer ended or stopped before its turn") + shop + L("The scale was not contacted: the transfer "
+             "ended or stopped before its turn"), 0, 1},
+            {"printf 'E2\\r\\n' > SM$3F$2.DAT; printf \"$3:0\" > result\n", "4|E2\r\n|1|1",
+             "The scale holds no label.", 1, 3},
         };
         for (const auto& c : cases) {
             Env h;
@@ -518,12 +576,13 @@ private slots:
             h.picks << QStringLiteral("127.0.0.2");
             QVERIFY(h.run(&TransferController::ReceiveFromScale));
             QCOMPARE(h.pickModes, QList<bool>{false});
-            QCOMPARE(h.imports, c.imported ? QStringList{QStringLiteral("4|DATA52\r\n|%1|1").arg(c.textArrived)}
-                                           : QStringList());
-            QCOMPARE(h.popups.size(), c.imported ? 0 : 1);
-            QVERIFY(c.imported || (h.popups[0].message.startsWith(h.text("frmMain", "msgRecvFormatFromScale")) &&
-                                   h.popups[0].title == h.text("frmMain", "msgRecvFromScaleResult") &&
-                                   h.popups[0].kind == 0));
+            QCOMPARE(h.imports, c.import.isEmpty() ? QStringList() : QStringList{c.import});
+            QCOMPARE(readAll(h.log).count('\n'), c.runs);
+            QCOMPARE(h.popups.size(), c.popup.isEmpty() ? 0 : 1);
+            if (!c.popup.isEmpty()) {
+                QCOMPARE(h.popups[0].message, c.popup);
+                QVERIFY(h.popups[0].title == h.text("frmMain", "msgRecvFromScaleResult") && h.popups[0].kind == c.kind);
+            }
             QCOMPARE(h.leftovers(), QStringList());
         }
     }
@@ -572,9 +631,9 @@ private slots:
         QVERIFY(QDir().mkpath(data.filePath("127.0.3.2")) &&
                 writeAll(data.filePath("127.0.3.2/F52.DAT"), (FormatRecord(a) + FormatRecord(b)).toLatin1() + "\r\n"));
         transfertest::SimProcess sim;
-        QVERIFY(sim.start({"127.0.3.1", "127.0.3.2", "127.0.3.3:refuse"}, data.path()));
+        QVERIFY(sim.start({"127.0.3.1", "127.0.3.2", "127.0.3.3:refuse", "127.0.3.4:hang"}, data.path()));
         qputenv("QUILLON_SCALE_PORT", QByteArray::number(sim.port()));
-        const QStringList list{"../../outside", "127.0.3.1", "127.0.3.2", "127.0.3.3", "-rf"};
+        const QStringList list{"../../outside", "127.0.3.1", "127.0.3.2", "127.0.3.3", "-rf", "127.0.3.4"};
         for (int i = 0; i < list.size(); ++i)
             t.addScale(i + 1, list[i], 5);
         accept(2);
@@ -588,6 +647,7 @@ private slots:
         QSignalSpy busy(t.ctl.get(), &TransferController::busyChanged);
         QSignalSpy progress(t.ctl.get(), &TransferController::progressChanged);
         accept(-1);
+        qputenv("QUILLON_SCALE_TIMEOUT_MS", "500");
         t.ctl->SendToScales();
         QVERIFY(t.ctl->busy());
         // A second command while one runs is not started.
@@ -595,10 +655,24 @@ private slots:
         t.ctl->ReceiveFromScale();
         QVERIFY(QTest::qWaitFor([&] { return !t.ctl->busy(); }, 40000));
         qunsetenv("QUILLON_SCALE_PORT");
+        qunsetenv("QUILLON_SCALE_TIMEOUT_MS");
         QCOMPARE(busy.size(), 2);
-        QCOMPARE(progress.last().mid(0, 2), (QVariantList{9, 9}));
+        QCOMPARE(progress.last().mid(0, 2), (QVariantList{12, 12}));
         QCOMPARE(t.popups.size(), 1);
-        QCOMPARE(t.popups[0].message, t.sendReport(QStringList(3, list[3] + ":2 " + list[0] + ":6 " + list[4] + ":6")));
+        const auto L = [](const QString& address, const QString& text) {
+            return address.leftJustified(16, u' ') + u':' + text + "\r\n";
+        };
+        QCOMPARE(t.popups[0].message,
+                 "2 of 6 scales received the label; 1 unreachable; 1 timed out; 2 invalid address\r\n" +
+                     L(list[3], "Cannot connect to the scale (connection refused or scale unreachable)") +
+                     L(list[5], "The scale did not answer in time") + L(list[0], "Invalid scale address") +
+                     L(list[4], "Invalid scale address") + L(list[1], "Transfer completed") +
+                     L(list[2], "Transfer completed"));
+        // The hanging scale was asked for the format only.
+        QCOMPARE(sim.log().count(QStringLiteral("127.0.3.4 WR")), 1);
+        QCOMPARE(QString::fromUtf8(t.ctl->lastReportCsv()).section(u'\n', 1, 2),
+                 QStringLiteral("127.0.3.3,unreachable,unreachable,unreachable,unreachable\r\n"
+                                "127.0.3.4,timed out,timed out,not attempted,not attempted\r"));
         for (int type : {52, 56, 61}) {
             const QString path = t.tmp.filePath("expected.dat");
             QVERIFY(type == 52 ? ExportFormatData(label, path)

@@ -82,8 +82,10 @@ private slots:
             const QStringList specs = {"127.0.3.1", "127.0.3.2:hang", "127.0.3.3:refuse", "127.0.3.4:slow=300",
                                        "127.0.3.5:garbage", "127.0.3.6:drop", "127.0.3.7:reject",
                                        "127.0.3.8:slow=6000", // trickles past the exchange deadline
-                                       "127.0.3.9"};
-            const QList<int> codes = {0, 3, 2, 0, 5, 7, 4, 3, 0};
+                                       "127.0.3.9",
+                                       // a refusal that carries bytes, a reply with its reserved byte set
+                                       "127.0.3.10:padded", "127.0.3.11:reserved"};
+            const QList<int> codes = {0, 3, 2, 0, 5, 7, 4, 3, 0, 5, 5};
             Tree tree;
             QVERIFY(tree.make());
             QStringList addresses;
@@ -189,6 +191,40 @@ private slots:
         }
         QCOMPARE(tree.run(QStringList{"WR", "52"} + addresses, 1000), result(addresses, codes));
         QCOMPARE(readAll(tree.there("127.0.9.130")), hexLine(300, 129));
+
+        // The run's limit cuts the first 64 hanging ones; those never started were not attempted.
+        addresses = addresses.mid(0, 66);
+        codes = QList<int>(64, 3) << 10 << 10;
+        qputenv("QUILLON_SCALE_RUN_MS", "800");
+        const QString cut = tree.run(QStringList{"RD", "52"} + addresses, 1000);
+        qunsetenv("QUILLON_SCALE_RUN_MS");
+        QCOMPARE(cut, result(addresses, codes));
+    }
+
+    // A result that cannot be removed stops the run: it would pass for this run's.
+    void staleResultThatStays()
+    {
+        Tree tree;
+        QVERIFY(tree.make({"127.0.0.2"}) && QDir().mkpath(tree.bin + QStringLiteral("/result/inside")));
+        QVERIFY(writeAll(tree.here("127.0.0.2"), "0102\r\n"));
+        const DriverRun run = runDriver(tree.bin, {"WR", "52", "127.0.0.2"}, tree.sim.port());
+        QVERIFY(run.finished && run.exitCode == 1 && run.stderrText.contains("old result"));
+        QVERIFY(!QFile::exists(tree.there("127.0.0.2")));
+    }
+
+    // A scale that trickles its reply must not cost the simulator a core meanwhile.
+    void slowScaleDoesNotSpin()
+    {
+        Tree tree;
+        QVERIFY(tree.make({"127.0.0.2:slow=1500"}));
+        const auto cpuTicks = [&] {
+            const QList<QByteArray> f = readAll(QStringLiteral("/proc/%1/stat").arg(tree.sim.pid())).split(')').value(1).split(' ');
+            return f.value(12).toLongLong() + f.value(13).toLongLong(); // utime, stime
+        };
+        const qint64 before = cpuTicks();
+        QCOMPARE(tree.run({"RD", "52", "127.0.0.2"}), QStringLiteral("127.0.0.2:0"));
+        // 1.5 s of trickling; a busy loop would take about 150 ticks of it.
+        QVERIFY2(cpuTicks() - before < 40, qPrintable(QString::number(cpuTicks() - before)));
     }
 
     void simulatorServesLoopbackOnly()

@@ -50,6 +50,7 @@ private slots:
             {"H", ParseResult::BadMagic}, {"HTTP/1.0 200 OK\r\n", ParseResult::BadMagic},
             {header("qscl", 1, 0), ParseResult::BadMagic}, {header("QSCL", 0, 0), ParseResult::BadVersion},
             {header("QSCL", 2, 0).left(5), ParseResult::BadVersion}, {header("QSCL", 1, kMaxPayload), ParseResult::Ok},
+            {QByteArray("QSCL\x01\x00\x34\x01", 8), ParseResult::BadReserved},
             {header("QSCL", 1, kMaxPayload + 1), ParseResult::TooLarge},
             {header("QSCL", 1, 0xFFFFFFFFu), ParseResult::TooLarge},
         };

@@ -2,7 +2,7 @@
 //
 //   scale-sim [--port N] [--data-dir DIR] [--range 127.0.1.1-200[:MODE]] ADDRESS[:MODE]...
 //
-// MODE is one of hang, refuse, slow=MS, garbage, drop, reject. Only 127.0.0.0/8 is served.
+// MODE is one of hang, refuse, slow=MS, garbage, drop, reject, padded, reserved. Only 127.0.0.0/8 is served.
 
 #include "transferprotocol.h"
 
@@ -57,7 +57,7 @@ qint64 nowMs()
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-enum class Mode { Normal, Hang, Refuse, Slow, Garbage, Drop, Reject };
+enum class Mode { Normal, Hang, Refuse, Slow, Garbage, Drop, Reject, Padded, Reserved };
 
 struct Scale {
     QByteArray address;
@@ -93,6 +93,8 @@ const char *modeName(Mode m)
     case Mode::Garbage: return "garbage";
     case Mode::Drop: return "drop";
     case Mode::Reject: return "reject";
+    case Mode::Padded: return "padded";
+    case Mode::Reserved: return "reserved";
     }
     return "?";
 }
@@ -111,6 +113,10 @@ bool parseMode(const QByteArray &text, Scale *s)
         s->mode = Mode::Drop;
     else if (text == "reject")
         s->mode = Mode::Reject;
+    else if (text == "padded")
+        s->mode = Mode::Padded;
+    else if (text == "reserved")
+        s->mode = Mode::Reserved;
     else if (text.startsWith("slow=")) {
         bool ok = false;
         const int ms = text.mid(5).toInt(&ok);
@@ -143,6 +149,7 @@ private:
     void onRequest(Conn &c);
     void startReply(Conn &c, const QByteArray &frame, qsizetype limit);
     void pump(Conn &c, qint64 now);
+    static qsizetype allowedEnd(const Conn &c, qint64 now);
     void close(Conn &c);
     void log(const Scale &s, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
 
@@ -346,6 +353,10 @@ void Simulator::onRequest(Conn &c)
         log(s, "%s %d: refused", opName, type);
         startReply(c, encodeReply(Status::Refused, std::uint8_t(type), {}), -1);
         return;
+    case Mode::Padded:
+        log(s, "%s %d: refused, with bytes a refusal never carries", opName, type);
+        startReply(c, encodeReply(Status::Refused, std::uint8_t(type), "oops"), -1);
+        return;
     default:
         break;
     }
@@ -361,6 +372,10 @@ void Simulator::onRequest(Conn &c)
     } else {
         outcome = "no data";
         reply = encodeReply(Status::NoData, std::uint8_t(type), {});
+    }
+    if (s.mode == Mode::Reserved) {
+        reply[7] = 1;
+        outcome = "reserved byte set";
     }
     qsizetype limit = -1;
     if (s.mode == Mode::Drop) {
@@ -419,7 +434,7 @@ void Simulator::onReadable(Conn &c)
     }
 }
 
-void Simulator::pump(Conn &c, qint64 now)
+qsizetype Simulator::allowedEnd(const Conn &c, qint64 now)
 {
     qsizetype end = c.out.size();
     if (c.sendLimit >= 0)
@@ -430,6 +445,12 @@ void Simulator::pump(Conn &c, qint64 now)
         if (elapsed < c.scale->slowMs)
             end = std::min<qsizetype>(end, qsizetype(c.out.size() * elapsed / c.scale->slowMs));
     }
+    return end;
+}
+
+void Simulator::pump(Conn &c, qint64 now)
+{
+    const qsizetype end = allowedEnd(c, now);
     while (c.sent < end) {
         const ssize_t n = ::send(c.fd, c.out.constData() + c.sent, size_t(end - c.sent), MSG_NOSIGNAL);
         if (n < 0) {
@@ -461,12 +482,16 @@ void Simulator::run()
                 listeners.push_back(s.get());
             }
         int timeout = 1000;
+        const qint64 before = nowMs();
         for (Conn &c : m_conns) {
             short ev = POLLIN;
             if (c.replying && c.sent < c.out.size()) {
-                ev |= POLLOUT;
-                if (c.scale->mode == Mode::Slow)
+                // A trickling reply whose share so far has left waits for the clock, not for a
+                // writable socket: asking for POLLOUT then would wake poll at once, over and over.
+                if (c.scale->mode == Mode::Slow && c.sent >= allowedEnd(c, before))
                     timeout = int(kSlowTickMs);
+                else
+                    ev |= POLLOUT;
             }
             fds.push_back({c.fd, ev, 0});
             conns.push_back(&c);
@@ -502,7 +527,7 @@ void usage(const char *why)
                  "scale-sim: %s\n"
                  "usage: scale-sim [--port N] [--data-dir DIR] [--range 127.A.B.C-D[:MODE]] ADDRESS[:MODE]...\n"
                  "  ADDRESS  a loopback address, 127.0.0.2 ...\n"
-                 "  MODE     hang | refuse | slow=MS | garbage | drop | reject\n"
+                 "  MODE     hang | refuse | slow=MS | garbage | drop | reject | padded | reserved\n"
                  "  --port   TCP port for every scale (default QUILLON_SCALE_PORT or 3001; 0 picks a free one)\n",
                  why);
 }

@@ -11,6 +11,11 @@ bool isDataType(int type)
     return type == 52 || type == 56 || type == 61;
 }
 
+bool replyCarriesData(Op op, std::uint8_t status)
+{
+    return op == Op::Read && status == std::uint8_t(Status::Ok);
+}
+
 static QByteArray encodeFrame(std::uint8_t code, std::uint8_t type, const QByteArray &payload)
 {
     const auto len = std::uint32_t(payload.size());
@@ -47,6 +52,8 @@ ParseResult parseHeader(const char *data, std::size_t size, Header *out)
         return ParseResult::BadMagic;
     if (size >= 5 && std::uint8_t(data[4]) != kVersion)
         return ParseResult::BadVersion;
+    if (size >= 8 && data[7] != 0)
+        return ParseResult::BadReserved;
     if (size < std::size_t(kHeaderSize))
         return ParseResult::NeedMore;
     const auto *u = reinterpret_cast<const unsigned char *>(data);

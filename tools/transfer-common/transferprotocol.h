@@ -37,6 +37,8 @@ enum ResultCode : int {
     ResultInvalidAddress = 6,
     ResultDropped = 7,
     ResultWriteFailed = 8,
+    // 9 is the program's own (the driver was called wrongly).
+    ResultNotAttempted = 10, // the run ended before this scale was contacted
 };
 
 struct Header {
@@ -45,9 +47,11 @@ struct Header {
     std::uint32_t length = 0;
 };
 
-enum class ParseResult { NeedMore, Ok, BadMagic, BadVersion, TooLarge };
+enum class ParseResult { NeedMore, Ok, BadMagic, BadVersion, BadReserved, TooLarge };
 
 bool isDataType(int type);
+// Only the reply to a read with status "ok" carries bytes; every other reply is a bare header.
+bool replyCarriesData(Op op, std::uint8_t status);
 
 QByteArray encodeRequest(Op op, std::uint8_t type, const QByteArray &payload);
 QByteArray encodeReply(Status status, std::uint8_t type, const QByteArray &payload);

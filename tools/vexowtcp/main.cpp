@@ -58,6 +58,14 @@ void usage(const char *why)
                  why);
 }
 
+// Tests may shorten the deadlines; nothing may lengthen them.
+qint64 limitedDeadline(const char *variable, qint64 fallback)
+{
+    bool ok = false;
+    const qint64 v = qEnvironmentVariable(variable).toLongLong(&ok);
+    return ok && v > 0 ? std::min(v, fallback) : fallback;
+}
+
 struct Job {
     QByteArray address;
     sockaddr_in peer {};
@@ -228,12 +236,14 @@ void Driver::onReadable(Job &job)
                 continue;
             case ParseResult::BadMagic:
             case ParseResult::BadVersion:
+            case ParseResult::BadReserved:
             case ParseResult::TooLarge:
                 finish(job, ResultProtocolError);
                 return;
             case ParseResult::Ok:
                 job.haveHeader = true;
-                if (job.header.type != m_type) {
+                if (job.header.type != m_type
+                    || (job.header.length != 0 && !replyCarriesData(m_op, job.header.code))) {
                     finish(job, ResultProtocolError);
                     return;
                 }
@@ -286,7 +296,7 @@ void Driver::complete(Job &job)
 
 void Driver::run()
 {
-    const qint64 runDeadline = nowMs() + kRunDeadlineMs;
+    const qint64 runDeadline = nowMs() + limitedDeadline("QUILLON_SCALE_RUN_MS", kRunDeadlineMs);
     std::size_t next = 0;
     std::vector<pollfd> fds;
     std::vector<Job *> polled;
@@ -339,9 +349,13 @@ void Driver::run()
                 finish(job, ResultTimeout);
         }
     }
-    for (Job &job : m_jobs)
-        if (job.state != Job::Done)
+    for (Job &job : m_jobs) {
+        // Never contacted is not "timed out": the scale may be perfectly well.
+        if (job.state == Job::Pending)
+            finish(job, ResultNotAttempted);
+        else if (job.state != Job::Done)
             finish(job, ResultTimeout);
+    }
 }
 
 quint16 resolvePort()
@@ -355,13 +369,6 @@ quint16 resolvePort()
     return kDefaultPort;
 }
 
-// Tests may shorten the deadlines; nothing may lengthen them.
-qint64 limitedDeadline(qint64 fallback)
-{
-    bool ok = false;
-    const qint64 v = qEnvironmentVariable("QUILLON_SCALE_TIMEOUT_MS").toLongLong(&ok);
-    return ok && v > 0 ? std::min(v, fallback) : fallback;
-}
 
 // The result file is split at ";" and ":" by its reader; an invalid address must not add entries.
 QByteArray resultAddress(QByteArray address)
@@ -419,11 +426,15 @@ int main(int argc, char **argv)
     }
     const std::vector<QByteArray> addresses(args.begin() + qsizetype(first), args.end());
 
-    // A stale result must never be read as this run's outcome.
-    QFile::remove(QStringLiteral("result"));
+    // A stale result must never be read as this run's outcome: without removing it, no run.
+    QFile stale(QStringLiteral("result"));
+    if ((stale.exists() || QFileInfo(stale).isSymLink()) && !stale.remove()) {
+        std::fprintf(stderr, "vexowtcp: cannot remove the old result file: %s\n", qPrintable(stale.errorString()));
+        return 1;
+    }
 
-    Driver driver(op, type, resolvePort(), limitedDeadline(kConnectDeadlineMs),
-                  limitedDeadline(kExchangeDeadlineMs));
+    Driver driver(op, type, resolvePort(), limitedDeadline("QUILLON_SCALE_TIMEOUT_MS", kConnectDeadlineMs),
+                  limitedDeadline("QUILLON_SCALE_TIMEOUT_MS", kExchangeDeadlineMs));
     QHash<QByteArray, bool> seen;
     for (const QByteArray &a : addresses) {
         // Checked before any file name is formed from it.
