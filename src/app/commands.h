@@ -85,6 +85,7 @@ enum class Cmd : int {
     mnuViewSnapGrid = 224,
     mnuViewGridSettings = 225,
     mnuViewPreview = 226,
+    mnuEditCheckLabel = 227,
     mnuWindowList = 35000,
 };
 

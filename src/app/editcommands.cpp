@@ -7,11 +7,17 @@
 #include "editor/documentwindow.h"
 #include "editor/labelview.h"
 #include "editor/propertygrid.h"
+#include "render/labelpainter.h"
 #include "platform/placement.h"
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QListWidget>
+#include <QPointer>
+#include <QVBoxLayout>
 #include <QMenu>
 #include <QMimeData>
 #include <QToolBar>
@@ -75,6 +81,7 @@ void MainWindow::CreateEditMenus(QMenu* edit, QMenu* view)
     add(edit, Cmd::mnuEditSelectAll, "mnuEditSelectAll", false, QKeySequence::SelectAll);
     add(edit, Cmd::mnuEditText, "mnuEditText", true);
     add(edit, Cmd::mnuEditProperties, "mnuEditProperties", false, QKeySequence(Qt::ALT | Qt::Key_Return));
+    add(edit, Cmd::mnuEditCheckLabel, "mnuEditCheckLabel", false, QKeySequence(Qt::Key_F7));
 
     edit->addSeparator();
     m_arrangeMenu = edit->addMenu(GetLangString(kMainSection, QStringLiteral("mnuArrange")));
@@ -181,6 +188,7 @@ void MainWindow::EditCommand(Cmd id)
         m_frmProperty->setFocus(Qt::ShortcutFocusReason);
         break;
     case Cmd::mnuViewZoomFit: doc->ZoomToFit(); break;
+    case Cmd::mnuEditCheckLabel: ShowLabelCheck(doc); break;
     default: break;
     }
 }
@@ -197,6 +205,7 @@ void MainWindow::UpdateEditCommands(DocumentWindow* doc)
     action(Cmd::mnuEditText)->setEnabled(type == FT_TEXT || type == FT_SHOPNAME);
     action(Cmd::mnuEditProperties)->setEnabled(doc != nullptr);
     action(Cmd::mnuViewZoomFit)->setEnabled(doc != nullptr);
+    action(Cmd::mnuEditCheckLabel)->setEnabled(doc != nullptr);
     for (const ArrangeCommand& a : kArrange)
         action(a.id)->setEnabled(selected >= a.least);
     m_arrangeMenu->menuAction()->setEnabled(selected >= 2);
@@ -206,6 +215,43 @@ void MainWindow::UpdateEditCommands(DocumentWindow* doc)
     action(Cmd::mnuViewSnapGrid)->setChecked(m_grid.snap);
     if (doc)
         ApplyGrid(doc);
+}
+
+void MainWindow::ShowLabelCheck(DocumentWindow* doc)
+{
+    // Beside the label, so the user can mend a field and look again.
+    auto* dlg = new QDialog(this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->setObjectName(QStringLiteral("frmCheckLabel"));
+    dlg->setWindowTitle(WithoutMnemonic(GetLangString(kMainSection, QStringLiteral("mnuEditCheckLabel"))) + QStringLiteral(" - ")
+                        + doc->Caption());
+    auto* layout = new QVBoxLayout(dlg);
+    auto* list = new QListWidget(dlg);
+    list->setObjectName(QStringLiteral("lstMisfits"));
+    layout->addWidget(list);
+    const Label& label = doc->label();
+    const auto& defs = label.tables().g_arrFieldDef;
+    for (int i = 0; i < label.fieldCount(); ++i) {
+        const FieldFit fit = FieldFitOf(label, i, m_sample);
+        if (fit.fits)
+            continue;
+        auto* item = new QListWidgetItem(defs.value(i).Name + QStringLiteral(": ")
+                                         + FitText(fit, label.fieldType(i) == FT_B1), list);
+        item->setData(Qt::UserRole, i);
+    }
+    if (list->count() == 0)
+        list->addItem(GetLangString(kMainSection, QStringLiteral("msgEveryFieldFits")));
+    QPointer<DocumentWindow> target(doc);
+    connect(list, &QListWidget::itemClicked, dlg, [target](QListWidgetItem* item) {
+        const QVariant field = item->data(Qt::UserRole);
+        if (target && field.isValid())
+            target->SelectField(field.toInt());
+    });
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dlg);
+    connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::close);
+    layout->addWidget(buttons);
+    dlg->resize(520, 300);
+    dlg->show();
 }
 
 void MainWindow::ShowCanvasMenu(const QPoint& globalPos)

@@ -261,7 +261,9 @@ void MainWindow::PrintPreview()
     dlg.setWindowTitle(WithoutMnemonic(GetLangString(kMainSection, QStringLiteral("mnuFilePrintPreview"))));
     // A copy: the preview may repaint after the document has changed or closed.
     const Label label = doc->label();
-    connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [label](QPrinter* p) { PrintLabel(*p, label); });
+    const SampleItem sample = m_sample;
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg,
+            [label, sample](QPrinter* p) { PrintLabel(*p, label, sample); });
     if (m_runPreview)
         m_runPreview(dlg);
     else
@@ -292,7 +294,7 @@ void MainWindow::PrintDocument()
         return;
     // The dialog may have chosen another paper; the label keeps its own size.
     SetUpPrinterForLabel(printer, label);
-    if (!PrintLabel(printer, label))
+    if (!PrintLabel(printer, label, m_sample))
         ReportFailure(source, GetLangString(kMainSection, QStringLiteral("msgPrintFailed")));
 }
 
@@ -305,7 +307,7 @@ void MainWindow::ExportPdf()
                                     GetLangString(kMainSection, QStringLiteral("dlgPdfFilter")));
     if (!path)
         return;
-    const Result r = RenderLabelToPdf(doc->label(), *path);
+    const Result r = RenderLabelToPdf(doc->label(), *path, &m_sample);
     if (!r)
         ReportFailure(QStringLiteral("ExportPdf ") + *path, r.error);
     else
@@ -321,7 +323,7 @@ void MainWindow::ExportPng()
                                     GetLangString(kMainSection, QStringLiteral("dlgPngFilter")));
     if (!path)
         return;
-    const Result r = ExportLabelPng(doc->label(), doc->m_sngLabelScale(), *path);
+    const Result r = ExportLabelPng(doc->label(), doc->m_sngLabelScale(), *path, m_sample);
     if (!r)
         ReportFailure(QStringLiteral("ExportPng ") + *path, r.error);
     else

@@ -22,7 +22,7 @@ bool SetUpPrinterForLabel(QPrinter& printer, const Label& label)
     return printer.setPageLayout(layout);
 }
 
-bool PrintLabel(QPrinter& printer, const Label& label)
+bool PrintLabel(QPrinter& printer, const Label& label, const SampleItem& sample)
 {
     QPainter p;
     if (!p.begin(&printer))
@@ -31,13 +31,16 @@ bool PrintLabel(QPrinter& printer, const Label& label)
     o.zoom = 1.0;
     o.pxPerMM = printer.resolution() / kMMPerInch;
     o.separator = false; // a screen aid, not part of the label
+    o.sample = &sample;
+    o.preview = true;
+    o.markMisfits = false;
     PaintLabel(p, label, o);
     return p.end();
 }
 
-Result ExportLabelPng(const Label& label, double zoom, const QString& path)
+Result ExportLabelPng(const Label& label, double zoom, const QString& path, const SampleItem& sample)
 {
-    const QImage img = RenderLabelToImage(label, zoom);
+    const QImage img = RenderLabelToImage(label, zoom, &sample);
     if (img.isNull())
         return Result::Fail(QStringLiteral("The label has no size that can be drawn at this zoom."));
     QSaveFile file(path);

@@ -2,6 +2,7 @@
 // Printing and picture export of a label, through the same painter as the canvas.
 #include "model/label.h"
 #include "model/result.h"
+#include "model/sampledata.h"
 #include <QString>
 
 class QPrinter;
@@ -13,9 +14,10 @@ namespace quillon {
 bool SetUpPrinterForLabel(QPrinter& printer, const Label& label);
 // Paints the label at the top-left of the printer's first page; the printer must
 // already be set up (SetUpPrinterForLabel). False when the printer cannot paint.
-bool PrintLabel(QPrinter& printer, const Label& label);
+// Printed and exported labels are drawn as they print with the sample item.
+bool PrintLabel(QPrinter& printer, const Label& label, const SampleItem& sample);
 
-// The label as the canvas shows it at `zoom`, as a PNG file written atomically.
-Result ExportLabelPng(const Label& label, double zoom, const QString& path);
+// The label at `zoom` as a PNG file written atomically.
+Result ExportLabelPng(const Label& label, double zoom, const QString& path, const SampleItem& sample);
 
 } // namespace quillon

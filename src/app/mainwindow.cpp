@@ -445,6 +445,7 @@ void MainWindow::Execute(Cmd id)
     case Cmd::mnuViewSnapGrid:
     case Cmd::mnuViewGridSettings:
     case Cmd::mnuViewPreview:
+    case Cmd::mnuEditCheckLabel:
     case Cmd::mnuEditCut: case Cmd::mnuEditCopy: case Cmd::mnuEditPaste: case Cmd::mnuEditDelete:
     case Cmd::mnuEditSelectAll: case Cmd::mnuEditText: case Cmd::mnuEditProperties: case Cmd::mnuViewZoomFit:
     case Cmd::mnuAlignLeft: case Cmd::mnuAlignRight: case Cmd::mnuAlignTop: case Cmd::mnuAlignBottom:

@@ -131,6 +131,7 @@ private:
     void UpdateEditCommands(DocumentWindow* doc);
     void ApplyGrid(DocumentWindow* doc);
     void ShowGridSettings();
+    void ShowLabelCheck(DocumentWindow* doc);
 
     AppContext& m_ctx;
     QMdiArea* m_mdi = nullptr;

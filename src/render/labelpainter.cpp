@@ -351,7 +351,7 @@ void PaintLabel(QPainter& p, const Label& label, const LabelPaintOptions& o)
         else
             paintFieldBox(p, label, i, boxes[i], o);
     }
-    if (o.sample) {
+    if (o.sample && o.markMisfits) {
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(kMisfit, std::max(1.0, k / 8)));
         for (int i = 0; i < boxes.size(); ++i)
@@ -409,6 +409,8 @@ QImage RenderLabelToImage(const Label& label, double zoom, const SampleItem* pre
     img.setDotsPerMeterY(dpm);
     o.sample = preview;
     o.preview = preview != nullptr;
+    o.markMisfits = false;
+    o.separator = !o.preview;
     QPainter p(&img);
     PaintLabel(p, label, o);
     p.end();
@@ -440,6 +442,7 @@ Result RenderLabelToPdf(const Label& label, const QString& path, const SampleIte
         o.separator = false; // a screen aid, not part of the label
         o.sample = preview;
         o.preview = preview != nullptr;
+        o.markMisfits = false;
         PaintLabel(p, label, o);
         if (!p.end()) {
             file.cancelWriting();

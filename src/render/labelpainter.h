@@ -32,6 +32,7 @@ struct LabelPaintOptions {
     // `preview` too, every field is drawn as it prints with the item.
     const SampleItem* sample = nullptr;
     bool preview = false;
+    bool markMisfits = true;   // off for what is printed or exported
 };
 
 // Fit of field i with the item, a barcode's modules taken from its real symbol.
@@ -62,7 +63,7 @@ void PaintField(QPainter& p, const Label& label, int index, const LabelPaintOpti
 double RenderScreenDpi();
 // The label at `zoom` as it appears on the screen (screen mm at RenderScreenDpi),
 // one pixel wider and higher than the label, like the canvas. With a sample item
-// the fields are drawn as they print with it (the preview).
+// the label is drawn as it prints with it: the preview, without the editor's aids.
 QImage RenderLabelToImage(const Label& label, double zoom, const SampleItem* preview = nullptr);
 // A PDF whose single page is the label's true size in millimetres; written atomically.
 Result RenderLabelToPdf(const Label& label, const QString& path, const SampleItem* preview = nullptr);
