@@ -24,6 +24,7 @@
 #include "render/labelpainter.h"
 #include "scale/scaledata.h"
 #include "scale/scalelistdialog.h"
+#include "scale/scalepickerdialog.h"
 #include "scale/transfer.h"
 #include <QtPrintSupport>
 #include <QtTest>
@@ -642,6 +643,63 @@ private slots:
             QVERIFY(messages[1].first == (exported ? QMessageBox::Information : QMessageBox::Critical)
                     && f.open(QIODevice::ReadOnly) == exported && (!exported || f.readAll().count('\n') == now + 1));
         }
+    }
+
+    // In each language as the user starts it: no two entries of the menu bar or of one menu
+    // share an access key, tool tips show no "&", the grid's names fit their column at the
+    // pane's width and speak the language, as do its refusals.
+    void languages()
+    {
+        const QString language = ReadIniString("Setting", "Language", ctx.paths.g_strIniFile);
+        for (const char* lang : {"English", "Chinese", "Other"}) {
+            WriteIniString("Setting", "Language", lang, ctx.paths.g_strIniFile);
+            AppContext local;
+            QVERIFY(local.InitApplication(programDir) && local.tables.g_strLanguage == lang);
+            SetTextLookup([&local](const QString& s, const QString& k) { return local.db().GetLangString(s, k); });
+            MainWindow win(local);
+            QVERIFY(win.Form_Load());
+            win.resize(1000, 700);
+            win.show();
+            ScalePickerDialog picker(local, &win);   // its pop-up menu is one more
+            QList<QWidget*> menus{win.menuBar()};
+            for (QMenu* m : win.findChildren<QMenu*>())
+                menus << m;
+            for (QWidget* m : menus) {
+                QHash<QKeySequence, QString> keys;
+                for (QAction* a : m->actions()) {
+                    const QKeySequence key = QKeySequence::mnemonic(a->text());
+                    QVERIFY2(key.isEmpty() || !keys.contains(key),
+                             qPrintable(QString("%1: %2 / %3").arg(lang, keys.value(key), a->text())));
+                    keys.insert(key, a->text());
+                }
+            }
+            for (QAction* a : win.findChild<QToolBar*>()->actions())
+                QVERIFY2(!a->toolTip().contains('&'), qPrintable(a->toolTip()));
+
+            DocumentWindow* doc = win.NewDocument(false);
+            QAbstractItemView* grid = win.m_frmProperty->tree();
+            settle();
+            for (int type = FT_B1; type <= FT_SHOPNAME + 1; ++type) {
+                if (type <= FT_SHOPNAME)
+                    doc->ToggleField(fieldOfType(type));
+                else
+                    doc->SelectField(-1);
+                const int nameWidth = win.m_frmProperty->tree()->columnWidth(0);
+                QVERIFY2(grid->sizeHintForColumn(0) <= nameWidth && nameWidth + 60 <= grid->viewport()->width()
+                             && !grid->horizontalScrollBar()->isVisible(),
+                         qPrintable(QString("%1, type %2").arg(lang).arg(type)));
+            }
+            QCOMPARE(win.m_frmProperty->itemValue(PROP_LABEL_WIDTH),
+                     "55 (" + local.db().GetLangString("frmProperty", "unitMM") + ")");
+            doc->SelectField(fieldOfType(FT_B1));
+            doc->PropertyChanged(PROP_X, "1\"");
+            QCOMPARE(messages.value(0).second, local.db().GetLangString("frmProperty", "msgValueForbiddenChars"));
+            messages.clear();
+            doc->label().m_bModified = false;
+        }
+        WriteIniString("Setting", "Language", language, ctx.paths.g_strIniFile);
+        SetTextLookup([this](const QString& s, const QString& k) { return ctx.db().GetLangString(s, k); });
+        QVERIFY(reporter.entries.isEmpty());
     }
 
     // The toolbar pictures are drawn at the device's pixels, each its own and unlike its
