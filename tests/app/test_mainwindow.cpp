@@ -646,8 +646,8 @@ private slots:
     }
 
     // In each language as the user starts it: no two entries of the menu bar or of one menu
-    // share an access key, tool tips show no "&", the grid's names fit their column at the
-    // pane's width and speak the language, as do its refusals.
+    // share an access key, tool tips show no "&", New's chooser shows the models' sizes, the
+    // grid's names fit their column at the pane's width and speak the language, as do its refusals.
     void languages()
     {
         const QString language = ReadIniString("Setting", "Language", ctx.paths.g_strIniFile);
@@ -675,6 +675,11 @@ private slots:
             }
             for (QAction* a : win.findChild<QToolBar*>()->actions())
                 QVERIFY2(!a->toolTip().contains('&'), qPrintable(a->toolTip()));
+            // New's chooser: each model with the label sizes it takes.
+            const ScaleModel& model = local.tables.g_arrScaleModel.last();
+            const QString entry = LabelTypeDialog(local.tables).cboScaleModal->itemText(local.tables.g_iScaleModelMax());
+            for (int n : {model.MIN_WIDTH, model.MAX_WIDTH, model.MIN_HEIGHT, model.MAX_HEIGHT})
+                QVERIFY2(entry.startsWith(model.SCALE_NAME) && entry.contains(QString::number(n)), qPrintable(entry));
 
             DocumentWindow* doc = win.NewDocument(false);
             QAbstractItemView* grid = win.m_frmProperty->tree();
