@@ -181,7 +181,6 @@ private slots:
             QCOMPARE(ctx.tables.g_varPrintStatusList, (QStringList{"0 - No", "1 - Yes", QString(), "3 - Both"}));
             QCOMPARE(ctx.tables.g_varLogoSizeList.size(), 3);
             QCOMPARE(ctx.tables.softwareName, QStringLiteral("Quillon"));
-            QVERIFY(ctx.tables.msgValueForbiddenChars == "No quotes" && ctx.tables.msgAngleChoices == "Right angles");
             if (names.size() == 3)
                 QCOMPARE(ctx.tables.g_arrScaleModel[0].MAX_WIDTH, 80);
             if (names.size() == 1) {
