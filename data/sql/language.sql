@@ -51,7 +51,7 @@ INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUI
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuEditMorviBarcode', '&Barcode Formats...', '条码格式(&B)...', 'Форматы &штрихкода...');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuView', '&View', '视图(&V)', '&Вид');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.panProperty', '&Properties', '属性(&P)', '&Свойства');
-INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.panPLUFields', 'Label &Fields', '标签字段(&F)', '&Поля этикетки');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.panPLUFields', 'La&bel Fields', '标签字段(&B)', '&Поля этикетки');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuViewStatusBar', '&Status Bar', '状态栏(&S)', 'Стро&ка состояния');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuLanguage', '&Language', '语言(&L)', '&Язык');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuID_VIEW_LANGUAGE_ENGLISH', '&English', '英语(&E)', '&Английский');
