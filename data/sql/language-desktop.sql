@@ -10,7 +10,7 @@ INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUI
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgExportedTo', 'The label was written to', '标签已写入', 'Этикетка записана в');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgLabelHasNoSize', 'The label has no width or height, so it cannot be printed.', '标签没有宽度或高度，无法打印。', 'У этикетки нет ширины или высоты, печать невозможна.');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgPrintFailed', 'The printer could not print the label.', '打印机无法打印此标签。', 'Принтер не смог напечатать этикетку.');
-INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.cmdImportCsv', '&Import CSV...', '导入 CSV(&I)...', '&Импорт CSV...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.cmdImportCsv', '&Import CSV...', '导入 CSV(&I)...', 'И&мпорт CSV...');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.cmdExportCsv', 'E&xport CSV...', '导出 CSV(&X)...', 'Э&кспорт CSV...');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.dlgCsvFilter', 'Scale Lists (*.csv)|*.csv|All Files (*)|*', '秤列表 (*.csv)|*.csv|所有文件 (*)|*', 'Списки весов (*.csv)|*.csv|Все файлы (*)|*');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.msgCsvImported', '%1 scale(s) added, %2 skipped.', '已添加 %1 台秤，跳过 %2 台。', 'Добавлено весов: %1, пропущено: %2.');

@@ -1,3 +1,7 @@
 -- Texts of the property grid and the text editor beyond the base set.
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmEditText.msgQuoteInText', 'Line %1 contains a double quote ("), which a label file cannot store. Remove it and try again.', '第 %1 行包含双引号（"），标签文件无法保存该字符。请删除后重试。', 'Строка %1 содержит двойную кавычку ("), которую файл этикетки не может сохранить. Удалите её и повторите попытку.');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmEditText.msgUnencodableText', 'The scale''s code page cannot hold these characters; they will be sent as "?": %1', '秤的代码页无法容纳以下字符，发送时将写为"?"：%1', 'Кодовая страница весов не содержит этих символов, они будут переданы как "?": %1');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmProperty.unitMM', 'mm', '毫米', 'мм');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmProperty.unitDot', 'Dot', '点', 'точ.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmProperty.msgValueForbiddenChars', 'A value cannot contain a double quote or a line break.', '值中不能包含双引号或换行符。', 'Значение не может содержать двойную кавычку или перевод строки.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmProperty.msgAngleChoices', 'The angle must be 0, 90, 180 or 270.', '角度必须为 0、90、180 或 270。', 'Угол должен быть 0, 90, 180 или 270.');

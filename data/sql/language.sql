@@ -51,13 +51,13 @@ INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUI
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuEditMorviBarcode', '&Barcode Formats...', '条码格式(&B)...', 'Форматы &штрихкода...');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuView', '&View', '视图(&V)', '&Вид');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.panProperty', '&Properties', '属性(&P)', '&Свойства');
-INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.panPLUFields', '&Label Fields', '标签字段(&L)', '&Поля этикетки');
-INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuViewStatusBar', '&Status Bar', '状态栏(&S)', '&Строка состояния');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.panPLUFields', 'La&bel Fields', '标签字段(&B)', '&Поля этикетки');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuViewStatusBar', '&Status Bar', '状态栏(&S)', 'Стро&ка состояния');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuLanguage', '&Language', '语言(&L)', '&Язык');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuID_VIEW_LANGUAGE_ENGLISH', '&English', '英语(&E)', '&Английский');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuID_VIEW_LANGUAGE_CHINESE', '&Chinese', '中文(&C)', '&Китайский');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuID_VIEW_LANGUAGE_OTHER', '&Russian', '俄语(&R)', '&Русский');
-INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuSend', '&Scale', '秤(&S)', '&Весы');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuSend', '&Scale', '秤(&S)', 'В&есы');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuSendToScale', '&Send to Scales...', '发送到秤(&S)...', '&Отправить на весы...');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuSendReceive', '&Receive from Scale...', '从秤接收(&R)...', '&Получить с весов...');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuWindow', '&Window', '窗口(&W)', '&Окно');
@@ -164,8 +164,8 @@ INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUI
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.lblTimeOut', 'No answer', '无应答', 'Нет ответа');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.mnuSelect', '&Select', '选中(&S)', '&Выбрать');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.mnuUnselect', '&Unselect', '取消选中(&U)', '&Снять выбор');
-INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.mnuSelectAll', 'Select &All', '全选(&A)', 'Выбрать &все');
-INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.mnuUnselectAll', 'Unselect A&ll', '全部取消(&L)', 'Снять &весь выбор');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.mnuSelectAll', 'Select &All', '全选(&A)', 'Выбрать вс&е');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.mnuUnselectAll', 'Unselect A&ll', '全部取消(&L)', 'Сн&ять весь выбор');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.lvwScaleNumber', 'Scale No.', '秤号', '№ весов');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.lvwIPAddress', 'IP Address', 'IP 地址', 'IP-адрес');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleSelect.lvwScaleModel', 'Scale Model', '秤型号', 'Модель весов');

@@ -1,4 +1,5 @@
-// Main: one copy per root folder, the start-up steps, then the main window.
+// Main: one copy per root folder (a later start hands its files to it), the
+// start-up steps, then the main window.
 #include "app/mainwindow.h"
 #include "context/appcontext.h"
 #include "context/texts.h"
@@ -7,10 +8,12 @@
 #include "platform/singleinstance.h"
 #include "quillonversion.h"
 #include <QApplication>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
+#include <utility>
 
 int main(int argc, char* argv[])
 {
@@ -27,10 +30,38 @@ int main(int argc, char* argv[])
     const QString programDir = quillon::ProgramDirectory(QCoreApplication::applicationDirPath());
     const quillon::RuntimePaths paths = quillon::ComputeRuntimePaths(programDir);
 
-    // Another copy already runs on this root folder: end without a word.
+    // Files named on the command line, as the running copy cannot know this one's working folder.
+    QStringList files;
+    for (const QString& arg : QCoreApplication::arguments().mid(1))
+        files << QFileInfo(arg).absoluteFilePath();
+
+    // Another copy already runs on this root folder: it opens the files and comes to the front.
     quillon::SingleInstance instance(paths.g_strRootPath);
-    if (!instance.tryLock())
-        return 0;
+    if (!instance.tryLock()) {
+        if (instance.handOver(files))
+            return 0;
+        // A second copy on the same root would share its databases and transfer files, so none
+        // starts. Without files there is nothing to lose and the end stays silent.
+        if (files.isEmpty())
+            return 0;
+        std::fprintf(stderr, "quillon: the running copy did not answer; not opened: %s\n",
+                     qPrintable(files.join(QStringLiteral(", "))));
+        return 1;
+    }
+    // Hand-overs that come while starting wait for the main window.
+    QStringList handedOver;
+    quillon::MainWindow* window = nullptr;
+    const auto openHandedOver = [&handedOver, &window](const QStringList& paths) {
+        handedOver << paths;
+        if (!window)
+            return;
+        for (const QString& path : std::exchange(handedOver, {}))
+            window->OpenInNewDocument(path);
+        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        window->raise();
+        window->activateWindow();
+    };
+    instance.listen(openHandedOver);
 
     quillon::MessageBoxReporter reporter;
     quillon::ScopedErrorReporter scoped(&reporter);
@@ -57,11 +88,15 @@ int main(int argc, char* argv[])
     mainWindow.show();
     // Label files named on the command line open as they would when dropped.
     // They wait for the first pass of the event loop, when the window has its final layout.
-    QTimer::singleShot(0, &mainWindow, [&mainWindow] {
-        for (const QString& path : QCoreApplication::arguments().mid(1))
+    QTimer::singleShot(0, &mainWindow, [&] {
+        for (const QString& path : files)
             mainWindow.OpenInNewDocument(path);
+        window = &mainWindow;
+        if (!handedOver.isEmpty())
+            openHandedOver({});
     });
     const int rc = app.exec();
+    window = nullptr;
     quillon::SetDatabasePasswordPrompt({});
     quillon::SetApp(nullptr);
     return rc;

@@ -233,7 +233,7 @@ void MainWindow::CreateToolbar()
             bar->addSeparator();
         QAction* a = command(id, controlName);
         a->setIcon(icon);
-        a->setToolTip(GetLangString(kMainSection, tipKey));
+        a->setToolTip(WithoutMnemonic(GetLangString(kMainSection, tipKey)));
         if (!descKey.isEmpty())
             a->setStatusTip(GetLangString(kMainSection, descKey));
         bar->addAction(a);

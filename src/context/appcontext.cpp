@@ -333,6 +333,13 @@ bool AppContext::LoadComboLists()
     };
     tables.g_varPrintStatusList = list(QStringLiteral("catPos_PrintStatusCombo"));
     tables.g_varLogoSizeList = list(QStringLiteral("catLogoSize_SizeCombo"));
+    // The model words its refusals with these; without a text the English one stays.
+    for (auto [key, text] : {std::pair("msgValueForbiddenChars", &tables.msgValueForbiddenChars),
+                             std::pair("msgAngleChoices", &tables.msgAngleChoices)}) {
+        const QString localised = m_db->GetLangString(QStringLiteral("frmProperty"), QString::fromLatin1(key));
+        if (!localised.isEmpty())
+            *text = localised;
+    }
     return true;
 }
 

@@ -65,7 +65,7 @@ public:
     // Steps of InitApplication, for callers that reload one table.
     // "select * from SCALE_MODEL order by SCALE_NAME" into tables.g_arrScaleModel.
     bool LoadScaleModels();
-    // The two option lists of "Global" split at "|".
+    // The two option lists of "Global" split at "|", and the texts of refused property edits.
     bool LoadComboLists();
 
     RuntimePaths paths;

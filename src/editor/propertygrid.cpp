@@ -2,11 +2,15 @@
 #include "context/texts.h"
 #include "model/document.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -23,9 +27,30 @@ constexpr int RoleNumber = Qt::UserRole + 4;
 const QString kSection = QStringLiteral("frmProperty");
 
 QString Caption(const char* key) { return GetLangString(kSection, QString::fromLatin1(key)); }
+// The caption of a line's character size; the grid shows line 1 only.
+QString CharSizeCaption() { return Caption("catCharSize_Size") + QStringLiteral(" 1"); }
 
-QString MMText(float mm) { return QString::number(double(mm), 'f', 2) + QStringLiteral(" (mm)"); }
-QString DotText(qint16 dots) { return QString::number(dots) + QStringLiteral(" (Dot)"); }
+// Every item caption the grid can show: the name column is as wide as the widest,
+// whatever is selected, so no name is cut and the column does not jump.
+const char* const kItemCaptionKeys[] = {
+    "catName_Name", "catLabel_FormatNo", "catLabel_ScaleModal", "catLabel_Width", "catLabel_WidthInDot",
+    "catLabel_Height", "catLabel_HeightInDot", "catPos_X", "catPos_XInDot", "catPos_Y", "catPos_YInDot",
+    "catPos_Angle", "catPos_PrintStatus", "catSize_Width", "catSize_WidthInDot", "catSize_Height",
+    "catSize_HeightInDot", "catLogoSize_Size", "catThickness_Thickness", "catThickness_InDot",
+    "catImageNumber_Number", "catNumOfDigits_Num"};
+
+// Lengths with their unit in the interface language; editing reads the leading number only.
+struct Units {
+    QString mm = Caption("unitMM");
+    QString dot = Caption("unitDot");
+    static QString with(const QString& number, const QString& unit)
+    {
+        return number + QStringLiteral(" (") + unit + u')';
+    }
+    QString wholeMM(int v) const { return with(QString::number(v), mm); }
+    QString MMText(float v) const { return with(QString::number(double(v), 'f', 2), mm); }
+    QString DotText(qint16 dots) const { return with(QString::number(dots), dot); }
+};
 
 // Line edit or fixed list; the value is handed over once the editor has closed,
 // so a listener may rebuild the grid without pulling the editor from under us.
@@ -47,6 +72,8 @@ public:
             auto* cb = new QComboBox(parent);
             cb->addItems(index.data(RoleChoices).toStringList());
             cb->setFrame(false);
+            // The list shows its entries whole, however narrow the value column is.
+            cb->view()->setMinimumWidth(cb->view()->sizeHintForColumn(0) + 2 * cb->view()->frameWidth());
             // Picking an entry is the whole edit.
             connect(cb, &QComboBox::activated, this, [this, cb](int) {
                 auto* self = const_cast<GridDelegate*>(this);
@@ -99,6 +126,7 @@ public:
 struct PropertyGrid::Impl {
     PropertyGrid* q = nullptr;
     QTreeWidget* tree = nullptr;
+    int nameWidth = 0;   // the widest item caption with its indentation
     GridDelegate* delegate = nullptr;
     QHash<int, QTreeWidgetItem*> byTag;
 
@@ -132,14 +160,18 @@ struct PropertyGrid::Impl {
         it->setData(1, RoleChoices, choices);
         it->setData(1, RoleNumber, number);
         it->setToolTip(0, caption);
+        it->setToolTip(1, value);
         byTag.insert(tag, it);
         return it;
     }
 
     void set(int tag, const QString& value)
     {
-        if (auto* it = byTag.value(tag))
+        if (auto* it = byTag.value(tag)) {
             it->setText(1, value);
+            // A long value (a print status, a field's name) may not fit beside the names.
+            it->setToolTip(1, value);
+        }
     }
 
     // --- the categories of each kind of selection -------------------------
@@ -215,10 +247,11 @@ struct PropertyGrid::Impl {
             SetNumOfDigitsCategory();
             break;
         case FT_C1: case FT_C2: case FT_C3: case FT_C4: case FT_TEXT: case FT_SHOPNAME:
-            SetCharSizeCategory(t, Caption("catCharSize_Size") + QStringLiteral(" 1"));
+            SetCharSizeCategory(t, CharSizeCaption());
             break;
         case FT_N1:
-            SetCharSizeCategory(t, QStringLiteral("Size ") + QString::number(1));
+            // The same caption as every other type's size, in the interface language.
+            SetCharSizeCategory(t, CharSizeCaption());
             SetNumOfDigitsCategory();
             break;
         default: // B1 and anything unknown: the common items only
@@ -240,6 +273,24 @@ struct PropertyGrid::Impl {
         addItem(c, Caption("catLabel_HeightInDot"), PROP_LABEL_HEIGHT_DOT, QString());
     }
 
+    void measureNames()
+    {
+        const QFontMetrics fm(tree->font());
+        int widest = fm.horizontalAdvance(CharSizeCaption());
+        for (const char* key : kItemCaptionKeys)
+            widest = std::max(widest, fm.horizontalAdvance(Caption(key)));
+        // An item sits two indentations in (category, branch); the view pads text on both sides.
+        const int padding = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1);
+        nameWidth = widest + 2 * tree->indentation() + padding + 2;
+    }
+
+    // Names whole, unless the pane is so narrow that the values could no longer be read or picked.
+    void fitNameColumn()
+    {
+        constexpr int kValueRoom = 60;
+        tree->setColumnWidth(0, std::max(kValueRoom, std::min(nameWidth, tree->viewport()->width() - kValueRoom)));
+    }
+
     void committed()
     {
         if (!delegate->pending.valid)
@@ -249,7 +300,7 @@ struct PropertyGrid::Impl {
         QTreeWidgetItem* it = byTag.value(p.tag);
         if (!it || it->text(1) == p.text)
             return;
-        it->setText(1, p.text);
+        set(p.tag, p.text);
         emit q->propertyChanged(p.tag, p.text);
     }
 };
@@ -264,10 +315,14 @@ PropertyGrid::PropertyGrid(QWidget* parent) : QWidget(parent), d(new Impl)
     d->tree->setColumnCount(2);
     d->tree->header()->hide();
     d->tree->header()->setSectionResizeMode(0, QHeaderView::Interactive);
-    d->tree->header()->setStretchLastSection(true);
-    d->tree->setColumnWidth(0, 130);
+    // The values take what the names leave, without a scroll bar across the pane.
+    d->tree->header()->setStretchLastSection(false);
+    d->tree->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    d->tree->header()->setMinimumSectionSize(24);
     d->tree->setAlternatingRowColors(true);
     d->tree->setIndentation(12);
+    d->measureNames();
+    d->tree->viewport()->installEventFilter(this);
     d->tree->setSortingEnabled(false);   // items stay in the order they were added
     d->tree->setSelectionBehavior(QAbstractItemView::SelectRows);
     d->tree->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
@@ -287,6 +342,13 @@ PropertyGrid::PropertyGrid(QWidget* parent) : QWidget(parent), d(new Impl)
 
 PropertyGrid::~PropertyGrid() { delete d; }
 
+bool PropertyGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == d->tree->viewport() && event->type() == QEvent::Resize)
+        d->fitNameColumn();
+    return QWidget::eventFilter(watched, event);
+}
+
 void PropertyGrid::ResetProperty(const Document* doc)
 {
     d->delegate->pending = {};
@@ -296,16 +358,17 @@ void PropertyGrid::ResetProperty(const Document* doc)
     const Label& label = doc->label();
     const Tables& t = label.tables();
     const int sel = label.m_iSelected;
+    const Units units;
 
     if (sel < 0 || sel >= label.fieldCount()) {
         d->SetLabelProperty(t);
         const float h = float(label.m_iVertRulerHeight);
         const float w = float(label.m_iHoriRulerWidth);
         d->set(PROP_FORMAT_NO, QString::number(label.m_iFormatNo));
-        d->set(PROP_LABEL_HEIGHT, QString::number(label.m_iVertRulerHeight) + QStringLiteral(" (mm)"));
-        d->set(PROP_LABEL_HEIGHT_DOT, DotText(label.MMToDot(h)));
-        d->set(PROP_LABEL_WIDTH, QString::number(label.m_iHoriRulerWidth) + QStringLiteral(" (mm)"));
-        d->set(PROP_LABEL_WIDTH_DOT, DotText(label.MMToDot(w)));
+        d->set(PROP_LABEL_HEIGHT, units.wholeMM(label.m_iVertRulerHeight));
+        d->set(PROP_LABEL_HEIGHT_DOT, units.DotText(label.MMToDot(h)));
+        d->set(PROP_LABEL_WIDTH, units.wholeMM(label.m_iHoriRulerWidth));
+        d->set(PROP_LABEL_WIDTH_DOT, units.DotText(label.MMToDot(w)));
         const int m = label.m_iScaleModelIndex;
         d->set(PROP_SCALE_MODEL, m >= 0 && m < t.g_arrScaleModel.size() ? t.g_arrScaleModel[m].SCALE_NAME : QString());
         ExpandAllCategory(true);
@@ -318,8 +381,8 @@ void PropertyGrid::ResetProperty(const Document* doc)
     switch (type) {
     case FT_B2: d->set(PROP_LOGO_SIZE, r.strLogoSize); break;
     case FT_B3:
-        d->set(PROP_THICKNESS, MMText(float(r.dblThickness)));
-        d->set(PROP_THICKNESS_DOT, DotText(label.MMToDot(float(r.dblThickness))));
+        d->set(PROP_THICKNESS, units.MMText(float(r.dblThickness)));
+        d->set(PROP_THICKNESS_DOT, units.DotText(label.MMToDot(float(r.dblThickness))));
         break;
     case FT_B4: d->set(PROP_IMAGE_NUMBER, QString::number(r.iImageNumber)); break;
     case FT_B5: d->set(PROP_NUM_OF_FIGURES, QString::number(r.iNumOfFigures)); break;
@@ -344,18 +407,18 @@ void PropertyGrid::ResetProperty(const Document* doc)
     if (auto* it = d->byTag.value(PROP_NAME))
         it->setData(1, RoleChoices, names);
     d->set(PROP_NAME, sel < t.g_arrFieldDef.size() ? t.g_arrFieldDef[sel].Name : QString());
-    d->set(PROP_X, MMText(r.sngX));
-    d->set(PROP_X_DOT, DotText(label.MMToDot(r.sngX)));
-    d->set(PROP_Y, MMText(r.sngY));
-    d->set(PROP_Y_DOT, DotText(label.MMToDot(r.sngY)));
+    d->set(PROP_X, units.MMText(r.sngX));
+    d->set(PROP_X_DOT, units.DotText(label.MMToDot(r.sngX)));
+    d->set(PROP_Y, units.MMText(r.sngY));
+    d->set(PROP_Y_DOT, units.DotText(label.MMToDot(r.sngY)));
     d->set(PROP_ANGLE, QString::number(r.rotation() * 90));
     const int ps = r.printStatus();
     d->set(PROP_PRINT_STATUS, ps >= 0 && ps < t.g_varPrintStatusList.size() ? t.g_varPrintStatusList[ps]
                                                                              : QString::number(ps));
-    d->set(PROP_HEIGHT, MMText(r.sngHeight));
-    d->set(PROP_HEIGHT_DOT, DotText(label.MMToDot(r.sngHeight)));
-    d->set(PROP_WIDTH, MMText(r.sngWidth));
-    d->set(PROP_WIDTH_DOT, DotText(label.MMToDot(r.sngWidth)));
+    d->set(PROP_HEIGHT, units.MMText(r.sngHeight));
+    d->set(PROP_HEIGHT_DOT, units.DotText(label.MMToDot(r.sngHeight)));
+    d->set(PROP_WIDTH, units.MMText(r.sngWidth));
+    d->set(PROP_WIDTH_DOT, units.DotText(label.MMToDot(r.sngWidth)));
     ExpandAllCategory(true);
 }
 
@@ -424,10 +487,9 @@ bool PropertyGrid::hasItem(int iTag) const { return d->byTag.contains(iTag); }
 
 bool PropertyGrid::SetItemValue(int iTag, const QString& value)
 {
-    auto* it = d->byTag.value(iTag);
-    if (!it)
+    if (!d->byTag.contains(iTag))
         return false;
-    it->setText(1, value);
+    d->set(iTag, value);
     return true;
 }
 

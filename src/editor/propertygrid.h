@@ -37,6 +37,9 @@ public:
     void ShowRefusal(const QString& message);
     QTreeWidget* tree() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The user changed an item: its identifier and its value as text.
     void propertyChanged(int iTag, const QString& value);

@@ -14,12 +14,12 @@ float typedNumber(const QString& value) { return float(qBound(-1.0e6, Val(value)
 PropertyChange Document::PropertyChanged(int iTag, const QString& value)
 {
     PropertyChange change;
-    if (!QlfForbiddenCharacters(value).isEmpty()) {
-        change.refusal = QStringLiteral("A value cannot contain a double quote or a line break.");
-        return change;
-    }
     Label& l = m_label;
     const Tables& t = l.tables();
+    if (!QlfForbiddenCharacters(value).isEmpty()) {
+        change.refusal = t.msgValueForbiddenChars;
+        return change;
+    }
 
     switch (iTag) {
     case PROP_NAME:
@@ -77,7 +77,7 @@ PropertyChange Document::PropertyChanged(int iTag, const QString& value)
     if (iTag == PROP_ANGLE) {
         const QString v = value.trimmed();
         if (v != u"0" && v != u"90" && v != u"180" && v != u"270") {
-            change.refusal = QStringLiteral("The angle must be 0, 90, 180 or 270.");
+            change.refusal = t.msgAngleChoices;
             return change;
         }
     }

@@ -54,6 +54,10 @@ struct Tables {
     QVector<FieldDef> g_arrFieldDef;      // catalogue order
     QStringList g_varPrintStatusList;     // "catPos_PrintStatusCombo" split at "|"
     QStringList g_varLogoSizeList;        // "catLogoSize_SizeCombo" split at "|"
+    // Why a property edit is refused, in the interface language once start-up has
+    // read the texts; the English ones serve tools and tests.
+    QString msgValueForbiddenChars = QStringLiteral("A value cannot contain a double quote or a line break.");
+    QString msgAngleChoices = QStringLiteral("The angle must be 0, 90, 180 or 270.");
 
     CodePageTable g_arrCp852ToCp1250{};
     CodePageTable g_arrCp1250ToCp852{};

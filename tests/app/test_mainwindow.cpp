@@ -25,6 +25,7 @@
 #include "render/labelpainter.h"
 #include "scale/scaledata.h"
 #include "scale/scalelistdialog.h"
+#include "scale/scalepickerdialog.h"
 #include "scale/transfer.h"
 #include <QtPrintSupport>
 #include <QtTest>
@@ -90,7 +91,7 @@ class TestFrmMain : public QObject {
     QList<std::pair<QMessageBox::Icon, QString>> messages;
     static constexpr int kField = 0;   // the catalogue's first field: every label can show it
 
-    QString text(const char* section, const char* key) { return ctx.db().GetLangString(section, key); }
+    QString text(const char* section, const char* key) { return GetLangString(section, key); }
     QString path(const QString& name) const { return tmp.filePath(name); }
     bool openWindow()
     {
@@ -736,6 +737,57 @@ private slots:
             QVERIFY(messages[1].first == (exported ? QMessageBox::Information : QMessageBox::Critical)
                     && f.open(QIODevice::ReadOnly) == exported && (!exported || f.readAll().count('\n') == now + 1));
         }
+    }
+
+    // In each language as the user starts it: no two entries of the menu bar or of one menu
+    // share an access key, tool tips show no "&", New's chooser shows the models' sizes, the
+    // grid's names fit their column at the pane's width and speak the language, as do its refusals.
+    void languages()
+    {
+        const QString language = ReadIniString("Setting", "Language", ctx.paths.g_strIniFile);
+        for (const char* lang : {"English", "Chinese", "Other"}) {
+            WriteIniString("Setting", "Language", lang, ctx.paths.g_strIniFile);
+            AppContext local;
+            QVERIFY(local.InitApplication(programDir) && local.tables.g_strLanguage == lang);
+            SetTextLookup([&local](const QString& s, const QString& k) { return local.db().GetLangString(s, k); });
+            MainWindow win(local);
+            QVERIFY(win.Form_Load());
+            win.resize(1000, 700);
+            win.show();
+            ScalePickerDialog picker(local, &win);   // its pop-up menu is one more
+            QList<QWidget*> menus{win.menuBar()};
+            for (QMenu* m : win.findChildren<QMenu*>())
+                menus << m;
+            for (QWidget* m : menus) {
+                QStringList keys;
+                for (QAction* a : m->actions())
+                    keys << QKeySequence::mnemonic(a->text()).toString();
+                keys.removeAll(QString());
+                QVERIFY2(keys.size() == QSet<QString>(keys.begin(), keys.end()).size(), qPrintable(keys.join(' ')));
+            }
+            for (QAction* a : win.findChild<QToolBar*>()->actions())
+                QVERIFY2(!a->toolTip().contains('&'), qPrintable(a->toolTip()));
+            const ScaleModel& model = local.tables.g_arrScaleModel[0];
+            const QString entry = LabelTypeDialog(local.tables).cboScaleModal->itemText(0);
+            QVERIFY(entry.startsWith(model.SCALE_NAME) && entry.contains(QString::number(model.MAX_HEIGHT)));
+
+            DocumentWindow* doc = win.NewDocument(false);
+            QAbstractItemView* grid = win.m_frmProperty->tree();
+            for (int type = FT_B1; type <= FT_SHOPNAME + 1; ++type) {
+                type > FT_SHOPNAME ? doc->SelectField(-1) : doc->ToggleField(fieldOfType(type));
+                const int names = win.m_frmProperty->tree()->columnWidth(0);
+                QVERIFY2(grid->sizeHintForColumn(0) <= names && names + 60 <= grid->viewport()->width()
+                             && !grid->horizontalScrollBar()->isVisible(), lang);
+            }
+            QVERIFY(win.m_frmProperty->itemValue(PROP_LABEL_WIDTH).endsWith(text("frmProperty", "unitMM") + ')'));
+            doc->SelectField(fieldOfType(FT_B1));
+            doc->PropertyChanged(PROP_X, "1\"");
+            QVERIFY(messages.contains(std::pair(QMessageBox::Warning, text("frmProperty", "msgValueForbiddenChars"))));
+            doc->label().m_bModified = false;
+        }
+        WriteIniString("Setting", "Language", language, ctx.paths.g_strIniFile);
+        SetTextLookup([this](const QString& s, const QString& k) { return ctx.db().GetLangString(s, k); });
+        QVERIFY(reporter.entries.isEmpty());
     }
 
     // The toolbar pictures are drawn at the device's pixels, each its own and unlike its

@@ -19,6 +19,8 @@ const char* kLanguageSeed = R"(CREATE TABLE tbl_LANGUAGE (E_NAME TEXT, Caption T
 INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'Global.SoftwareName', 'Quillon', 'Quillon', 'Quillon');
 INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'Global.catPos_PrintStatusCombo', '0 - No|1 - Yes||3 - Both', '0 - 否|1 - 是', '0 - Нет');
 INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'Global.catLogoSize_SizeCombo', '1|2|3', '1|2|3', '');
+INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'frmProperty.msgValueForbiddenChars', 'No quotes', '无引号', 'Без кавычек');
+INSERT INTO tbl_LANGUAGE VALUES ('QUILLON.EXE', 'frmProperty.msgAngleChoices', 'Right angles', '直角', 'Прямые углы');
 )";
 const char* kScaleTable = "CREATE TABLE SCALE (SC_NO INTEGER, DP_NO INTEGER, SC_IP TEXT, SC_USED BOOLEAN, SC_MODEL_ID INTEGER);\n";
 const char* kOnlyModel = "1, 'Only', 60, 30, 100, 20, 125";

@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <thread>
 
 using namespace quillon;
 
@@ -261,6 +262,27 @@ private slots:
         QVERIFY(holder.waitForFinished());
         QVERIFY(QFileInfo::exists(second.lockFilePath()));
         QVERIFY(second.tryLock() && second.isLocked());
+    }
+
+    // A later start's paths reach the running copy, past a socket file a crashed run left;
+    // while the running copy does not answer, the later start gives up in time.
+    void handOverToRunningCopy()
+    {
+        QTemporaryDir root;
+        SingleInstance first(root.path()), second(root.path());
+        QVERIFY(first.tryLock() && !second.tryLock());
+        const QDeadlineTimer limit(3000);
+        QVERIFY(!second.handOver({QStringLiteral("/a.QLF")}, 300) && !limit.hasExpired());
+        writeAll(first.serverPath(), "left by a crash");
+        QList<QStringList> received;
+        QVERIFY(first.listen([&received](const QStringList& paths) { received << paths; }));
+        const QStringList paths{QStringLiteral("/labels/a b.QLF"), QStringLiteral("/labels/\u00fc52.DAT")};
+        bool sent = false;
+        std::thread start([&] { sent = second.handOver(paths); });
+        QTRY_COMPARE(received.size(), 1);
+        start.join();
+        QVERIFY(sent);
+        QCOMPARE(received[0], paths);
     }
 
     void seedsCreateBothFilesOnce()
