@@ -105,18 +105,21 @@ double Val(QStringView text)
     }
     bool digits = false;
     bool point = false;
-    for (c = peek(); !c.isNull(); c = peek()) {
-        if (c >= u'0' && c <= u'9') {
+    // Figures first: they are most of what this loop sees.
+    for (const QChar* s = text.data(); i < text.size(); ++i) {
+        const char16_t u = s[i].unicode();
+        if (u >= u'0' && u <= u'9') {
             if (len < 400)
-                num[len++] = char(c.unicode());
+                num[len++] = char(u);
             digits = true;
-        } else if (c == u'.' && !point) {
+        } else if (u == u' ' || u == u'\t' || u == u'\n' || u == u'\r') {
+            continue;
+        } else if (u == u'.' && !point) {
             num[len++] = '.';
             point = true;
         } else {
             break;
         }
-        ++i;
     }
     if (!digits)
         return 0;

@@ -22,13 +22,18 @@ void forEachTextLine(const QByteArray& bytes, F f)
     const QStringView v(text);
     int n = 0;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < v.size(); ++i) {
-        if (v[i] != u'\n' && v[i] != u'\r')
-            continue;
-        f(++n, v.sliced(start, i - start));
-        if (v[i] == u'\r' && i + 1 < v.size() && v[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
+    qsizetype lf = v.indexOf(u'\n');
+    qsizetype cr = v.indexOf(u'\r');
+    while (lf >= 0 || cr >= 0) {
+        const qsizetype end = lf < 0 || (cr >= 0 && cr < lf) ? cr : lf;
+        f(++n, v.sliced(start, end - start));
+        start = end + 1;
+        if (end == cr && start == lf)
+            ++start;
+        if (lf >= 0 && lf < start)
+            lf = v.indexOf(u'\n', start);
+        if (cr >= 0 && cr < start)
+            cr = v.indexOf(u'\r', start);
     }
     f(++n, v.sliced(start));
 }

@@ -218,7 +218,7 @@ QString IniValue(const QByteArray& data, const QString& section, const QString& 
     return value;
 }
 
-double LeadingNumber(const QString& text)
+double LeadingNumber(QStringView text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -253,36 +253,51 @@ double LeadingNumber(const QString& text)
         }
     }
 
-    QVarLengthArray<QChar, 64> num;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-        num.append(text[i++]);
-    bool figures = false;
-    while (i < n && text[i].isDigit() && text[i].unicode() < 128) {
-        num.append(text[i++]);
-        figures = true;
+    const QChar* c = text.data();
+    const auto isFigure = [c](qsizetype k) { return c[k].unicode() >= u'0' && c[k].unicode() <= u'9'; };
+    const qsizetype begin = i;
+    bool negative = false;
+    if (i < n && (c[i] == QLatin1Char('+') || c[i] == QLatin1Char('-')))
+        negative = c[i++] == QLatin1Char('-');
+    const qsizetype figuresStart = i;
+    while (i < n && isFigure(i))
+        ++i;
+    const qsizetype whole = i - figuresStart;
+    bool point = false;
+    if (i < n && c[i] == QLatin1Char('.')) {
+        point = true;
+        ++i;
+        while (i < n && isFigure(i))
+            ++i;
     }
-    if (i < n && text[i] == QLatin1Char('.')) {
-        num.append(text[i++]);
-        while (i < n && text[i].isDigit() && text[i].unicode() < 128) {
-            num.append(text[i++]);
-            figures = true;
-        }
-    }
-    if (!figures)
+    if (whole == 0 && i - figuresStart <= 1)
         return 0;
-    if (i < n && QLatin1StringView("eEdD").contains(text[i])) {
+    const qsizetype mantissaEnd = i;
+    qsizetype expStart = i, expEnd = i;
+    if (i < n && QLatin1StringView("eEdD").contains(c[i])) {
         qsizetype j = i + 1;
-        QChar exp[2] = {QLatin1Char('e')};
-        qsizetype expLength = 1;
-        if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
-            exp[expLength++] = text[j++];
+        if (j < n && (c[j] == QLatin1Char('+') || c[j] == QLatin1Char('-')))
+            ++j;
         const qsizetype digitsStart = j;
-        while (j < n && text[j].isDigit() && text[j].unicode() < 128)
+        while (j < n && isFigure(j))
             ++j;
         if (j > digitsStart) {
-            num.append(exp, expLength);
-            num.append(text.constData() + digitsStart, j - digitsStart);
+            expStart = i + 1;
+            expEnd = j;
         }
+    }
+    // Whole numbers of up to 15 figures are exact in a double: most values are those.
+    if (!point && expStart == expEnd && whole <= 15) {
+        qint64 v = 0;
+        for (qsizetype k = figuresStart; k < mantissaEnd; ++k)
+            v = v * 10 + (c[k].unicode() - u'0');
+        return negative ? -double(v) : double(v);
+    }
+    QVarLengthArray<QChar, 64> num;
+    num.append(c + begin, mantissaEnd - begin);
+    if (expStart != expEnd) {
+        num.append(QLatin1Char('e'));
+        num.append(c + expStart, expEnd - expStart);
     }
     bool ok = false;
     const double v = QStringView(num.constData(), num.size()).toDouble(&ok);

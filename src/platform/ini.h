@@ -25,7 +25,7 @@ qint16 ReadIniNumber(const QString& section, const QString& key, const QString& 
 
 // Leading number of a text: blanks skipped, optional sign, figures, one ".",
 // an exponent; 0 when there is none.
-double LeadingNumber(const QString& text);
+double LeadingNumber(QStringView text);
 // Round half to even; *overflow is set (and 0 returned) outside the 16-bit range.
 qint16 RoundToInt16(double v, bool* overflow = nullptr);
 

@@ -7,39 +7,50 @@
 namespace quillon {
 
 namespace {
-const QString kCrLf = QStringLiteral("\r\n");
 
-// An address as it may appear in a report line: no line breaks or separators from a damaged table.
-QString printable(const QString& address)
+// A report line appended in place: the address (no line breaks or separators from a
+// damaged table) padded to 16, ":", the text, CR LF.
+void appendReportLine(QString& out, const QString& address, const QString& codeText)
 {
-    QString s = address.left(64);
-    for (QChar& c : s) {
-        if (c.unicode() < 0x20 || c == QLatin1Char(';') || c == QChar(0x7f))
-            c = QLatin1Char('?');
+    const qsizetype n = qMin<qsizetype>(address.size(), 64);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = address[i];
+        out += c.unicode() < 0x20 || c == QLatin1Char(';') || c == QChar(0x7f) ? QLatin1Char('?') : c;
     }
-    return s;
+    for (qsizetype i = n; i < 16; ++i)
+        out += QLatin1Char(' ');
+    out += QLatin1Char(':');
+    out += codeText;
+    out += QLatin1String("\r\n");
 }
 
 } // namespace
 
 QString DriverReportLine(const QString& address, const QString& codeText)
 {
-    QString a = printable(address);
-    if (a.size() < 16)
-        a += QString(16 - a.size(), QLatin1Char(' '));
-    return a + QLatin1Char(':') + codeText + kCrLf;
+    QString line;
+    appendReportLine(line, address, codeText);
+    return line;
 }
 
 QHash<QString, int> ParseDriverResult(const QByteArray& line)
 {
+    // Entries are views into the one decoded line: a result can list many scales.
     QHash<QString, int> codes;
-    const QStringList entries = QString::fromLatin1(line).split(QLatin1Char(';'));
-    for (const QString& entry : entries) {
+    const QString text = QString::fromLatin1(line);
+    const QStringView all(text);
+    qsizetype start = 0;
+    for (bool last = false; !last; ) {
+        qsizetype end = all.indexOf(QLatin1Char(';'), start);
+        last = end < 0;
+        if (last)
+            end = all.size();
+        const QStringView entry = all.sliced(start, end - start);
+        start = end + 1;
         const qsizetype colon = entry.indexOf(QLatin1Char(':'));
         if (colon < 0)
             continue;
-        const QString address = entry.left(colon);
-        const QString codePart = entry.mid(colon + 1).trimmed();
+        const QStringView codePart = entry.sliced(colon + 1).trimmed();
         // A code that is no number is no answer; it must not read as 0 (success).
         bool isNumber = !codePart.isEmpty();
         for (qsizetype i = 0; i < codePart.size() && isNumber; ++i) {
@@ -50,6 +61,7 @@ QHash<QString, int> ParseDriverResult(const QByteArray& line)
         const qint16 code = isNumber ? RoundToInt16(LeadingNumber(codePart), &overflow) : 0;
         if (!isNumber || overflow)
             continue;
+        const QString address = entry.left(colon).toString();
         if (!codes.contains(address))
             codes.insert(address, code);
     }
@@ -64,7 +76,7 @@ QString DriverReport(const QHash<QString, int>& codes, const QStringList& addres
         const auto it = codes.constFind(a);
         const int code = it == codes.constEnd() ? kNotInResultCode : *it;
         if (code != 0)
-            report += DriverReportLine(a, codeText(code));
+            appendReportLine(report, a, codeText(code));
     }
     return report;
 }
