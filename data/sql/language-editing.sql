@@ -34,5 +34,5 @@ INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUI
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmDocument.msgCellsTooHigh', 'The characters are higher than the field', '字符高度超出字段', 'Символы выше поля');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmDocument.msgBarcodeTooNarrow', 'The barcode needs %1 dots across; the field has %2', '条码需要 %1 点宽；字段只有 %2 点', 'Штрихкоду нужно %1 точек по ширине; в поле %2');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuViewPreview', 'Pre&view with Sample Data', '用样本数据预览(&V)', 'Просмотр с о&бразцом');
-INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuEditCheckLabel', 'Chec&k Label', '检查标签(&K)', 'Про&верить этикетку');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuEditCheckLabel', 'Chec&k Label', '检查标签(&K)', 'Проверить &этикетку');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgEveryFieldFits', 'Every field fits its box with the sample data.', '使用样本数据时，所有字段都能放入其框内。', 'С образцом все поля помещаются в свои рамки.');

@@ -8,9 +8,16 @@ namespace quillon {
 // The text section of the main window's captions and messages.
 inline const QString kMainSection = QStringLiteral("frmMain");
 
-// A menu caption's mnemonic marker does not belong in a title.
+// A menu caption's mnemonic marker does not belong in a title; nor does the
+// "(&A)" that Chinese captions add for it.
 inline QString WithoutMnemonic(QString text)
 {
+    for (qsizetype at = text.indexOf(QStringLiteral("(&")); at >= 0; at = text.indexOf(QStringLiteral("(&"), at)) {
+        if (at + 3 < text.size() && text.at(at + 2) != QLatin1Char('&') && text.at(at + 3) == QLatin1Char(')'))
+            text.remove(at, 4);
+        else
+            at += 2;
+    }
     text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
     text.remove(QLatin1Char('&'));
     text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
