@@ -36,3 +36,4 @@ INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUI
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuViewPreview', 'Pre&view with Sample Data', '用样本数据预览(&V)', 'Просмотр с о&бразцом');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuEditCheckLabel', 'Chec&k Label', '检查标签(&K)', 'Проверить &этикетку');
 INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgEveryFieldFits', 'Every field fits its box with the sample data.', '使用样本数据时，所有字段都能放入其框内。', 'С образцом все поля помещаются в свои рамки.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmProperty.catCharSize_Fits', 'Characters across', '每行字符数', 'Символов в строке');

@@ -1,6 +1,7 @@
 #include "editor/propertygrid.h"
 #include "context/texts.h"
 #include "model/document.h"
+#include "model/tables.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -37,7 +38,7 @@ const char* const kItemCaptionKeys[] = {
     "catLabel_Height", "catLabel_HeightInDot", "catPos_X", "catPos_XInDot", "catPos_Y", "catPos_YInDot",
     "catPos_Angle", "catPos_PrintStatus", "catSize_Width", "catSize_WidthInDot", "catSize_Height",
     "catSize_HeightInDot", "catLogoSize_Size", "catThickness_Thickness", "catThickness_InDot",
-    "catImageNumber_Number", "catNumOfDigits_Num"};
+    "catImageNumber_Number", "catNumOfDigits_Num", "catCharSize_Fits"};
 
 // Lengths with their unit in the interface language; editing reads the leading number only.
 struct Units {
@@ -163,6 +164,14 @@ struct PropertyGrid::Impl {
         it->setToolTip(1, value);
         byTag.insert(tag, it);
         return it;
+    }
+
+    // A line that shows a figure and takes no input.
+    void addInfo(QTreeWidgetItem* cat, const QString& caption, const QString& value)
+    {
+        auto* it = new QTreeWidgetItem(cat, QStringList{caption, value});
+        it->setFlags(Qt::ItemIsEnabled);
+        it->setToolTip(0, caption);
     }
 
     void set(int tag, const QString& value)
@@ -375,25 +384,47 @@ void PropertyGrid::ResetProperty(const Document* doc)
         return;
     }
 
-    const FieldRecord& r = label.m_arrFields[sel];
     const qint32 type = label.fieldType(sel);
     d->SetFieldProperty(t, type);
-    switch (type) {
-    case FT_B2: d->set(PROP_LOGO_SIZE, r.strLogoSize); break;
-    case FT_B3:
-        d->set(PROP_THICKNESS, units.MMText(float(r.dblThickness)));
-        d->set(PROP_THICKNESS_DOT, units.DotText(label.MMToDot(float(r.dblThickness))));
-        break;
-    case FT_B4: d->set(PROP_IMAGE_NUMBER, QString::number(r.iImageNumber)); break;
-    case FT_B5: d->set(PROP_NUM_OF_FIGURES, QString::number(r.iNumOfFigures)); break;
-    case FT_N1:
-        d->set(PROP_NUM_OF_FIGURES, QString::number(r.iNumOfFigures));
-        d->set(PROP_CHAR_SIZE_1, r.strCharSize[1]);
-        break;
-    case FT_C1: case FT_C2: case FT_C3: case FT_C4: case FT_TEXT: case FT_SHOPNAME:
-        d->set(PROP_CHAR_SIZE_1, r.strCharSize[1]);
-        break;
-    default: break;
+    // The texts of one field's items.
+    auto valuesOf = [&](int f) {
+        const FieldRecord& r = label.m_arrFields[f];
+        QHash<int, QString> v;
+        v[PROP_LOGO_SIZE] = r.strLogoSize;
+        v[PROP_THICKNESS] = units.MMText(float(r.dblThickness));
+        v[PROP_THICKNESS_DOT] = units.DotText(label.MMToDot(float(r.dblThickness)));
+        v[PROP_IMAGE_NUMBER] = QString::number(r.iImageNumber);
+        v[PROP_NUM_OF_FIGURES] = QString::number(r.iNumOfFigures);
+        v[PROP_CHAR_SIZE_1] = r.strCharSize[1];
+        v[PROP_X] = units.MMText(r.sngX);
+        v[PROP_X_DOT] = units.DotText(label.MMToDot(r.sngX));
+        v[PROP_Y] = units.MMText(r.sngY);
+        v[PROP_Y_DOT] = units.DotText(label.MMToDot(r.sngY));
+        v[PROP_ANGLE] = QString::number(r.rotation() * 90);
+        const int ps = r.printStatus();
+        v[PROP_PRINT_STATUS] = ps >= 0 && ps < t.g_varPrintStatusList.size() ? t.g_varPrintStatusList[ps]
+                                                                             : QString::number(ps);
+        v[PROP_HEIGHT] = units.MMText(r.sngHeight);
+        v[PROP_HEIGHT_DOT] = units.DotText(label.MMToDot(r.sngHeight));
+        v[PROP_WIDTH] = units.MMText(r.sngWidth);
+        v[PROP_WIDTH_DOT] = units.DotText(label.MMToDot(r.sngWidth));
+        return v;
+    };
+    // With several fields selected an item shows the value they share, or nothing.
+    const QHash<int, QString> shown = valuesOf(sel);
+    const QList<int> selection = doc->selection();
+    for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
+        bool shared = true;
+        for (int f : selection)
+            if (f != sel && FieldHasProperty(label.fieldType(f), it.key()) && valuesOf(f).value(it.key()) != it.value())
+                shared = false;
+        d->set(it.key(), shared ? it.value() : QString());
+    }
+    // How many characters of the field's size its width holds.
+    if (d->byTag.contains(PROP_CHAR_SIZE_1) && !t.g_arrFieldFont.isEmpty()) {
+        const FieldFont& cell = t.g_arrFieldFont[FontIndexByName(t, label.m_arrFields[sel].strCharSize[1])];
+        const int fit = cell.Width > 0 ? label.MMToDot(label.m_arrFields[sel].sngWidth) / cell.Width : 0;
+        d->addInfo(d->byTag.value(PROP_CHAR_SIZE_1)->parent(), Caption("catCharSize_Fits"), QString::number(fit));
     }
 
     // Item 1 offers every placed field, in character-code order.
@@ -407,18 +438,6 @@ void PropertyGrid::ResetProperty(const Document* doc)
     if (auto* it = d->byTag.value(PROP_NAME))
         it->setData(1, RoleChoices, names);
     d->set(PROP_NAME, sel < t.g_arrFieldDef.size() ? t.g_arrFieldDef[sel].Name : QString());
-    d->set(PROP_X, units.MMText(r.sngX));
-    d->set(PROP_X_DOT, units.DotText(label.MMToDot(r.sngX)));
-    d->set(PROP_Y, units.MMText(r.sngY));
-    d->set(PROP_Y_DOT, units.DotText(label.MMToDot(r.sngY)));
-    d->set(PROP_ANGLE, QString::number(r.rotation() * 90));
-    const int ps = r.printStatus();
-    d->set(PROP_PRINT_STATUS, ps >= 0 && ps < t.g_varPrintStatusList.size() ? t.g_varPrintStatusList[ps]
-                                                                             : QString::number(ps));
-    d->set(PROP_HEIGHT, units.MMText(r.sngHeight));
-    d->set(PROP_HEIGHT_DOT, units.DotText(label.MMToDot(r.sngHeight)));
-    d->set(PROP_WIDTH, units.MMText(r.sngWidth));
-    d->set(PROP_WIDTH_DOT, units.DotText(label.MMToDot(r.sngWidth)));
     ExpandAllCategory(true);
 }
 
@@ -441,7 +460,8 @@ QList<int> PropertyGrid::categoryItemIds(int category) const
     QList<int> out;
     if (QTreeWidgetItem* c = d->tree->topLevelItem(category))
         for (int k = 0; k < c->childCount(); ++k)
-            out.append(c->child(k)->data(0, RoleTag).toInt());
+            if (c->child(k)->data(0, RoleTag).isValid())   // not the figures shown for information
+                out.append(c->child(k)->data(0, RoleTag).toInt());
     return out;
 }
 

@@ -236,6 +236,27 @@ private slots:
         }
     }
 
+    // Several fields selected: an item shows the value they share or nothing, and an edit
+    // reaches every selected field that shows the item, as one undo step. Under the size,
+    // the characters of that size the width holds.
+    void selectionEdits()
+    {
+        Harness h;
+        for (const auto& [f, x] : {std::pair(Price, 5.0f), {Weight, 9.0f}, {Logo, 5.0f}}) {
+            place(h.doc.label(), f, x, 4, 20, 5);
+            h.rec(f).strCharSize[1] = QStringLiteral("Medium");
+        }
+        h.doc.SetSelection({Logo, Weight, Price});
+        h.grid.ResetProperty(&h.doc);
+        QVERIFY(h.grid.itemValue(PROP_X).isEmpty() && !h.grid.itemValue(PROP_Y).isEmpty());
+        h.edit(PROP_X, "12");
+        QVERIFY(h.rec(Price).sngX == 12 && h.rec(Weight).sngX == 12 && h.rec(Logo).sngX == 12);
+        h.edit(PROP_CHAR_SIZE_1, "Large");   // the logo has no character size
+        QVERIFY(h.rec(Weight).strCharSize[1] == "Large" && h.rec(Logo).strCharSize[1] != "Large");
+        QCOMPARE(h.doc.Undo().size(), 2);
+        QVERIFY(h.grid.tree()->findItems("13", Qt::MatchExactly | Qt::MatchRecursive, 1).size() == 1);   // 160 dots / 12
+    }
+
     // The mouse path: a click on an item edits it, a click on a list item opens the list;
     // an edit abandoned with Escape, or ended without a change, sends nothing.
     void clickToEdit()
