@@ -464,6 +464,12 @@ private slots:
         fileAnswers << base;
         w->Execute(Cmd::mnuFileExportPdf);
         QVERIFY(pdfPageIs(base + ".pdf", 55, 50) && readFile(base + ".QLF") == saved);
+        // Open without a window makes one only for a file that opens.
+        reset();
+        fileAnswers << path("missing.QLF");
+        w->Execute(Cmd::mnuFileOpen);
+        settle();
+        QVERIFY(w->documents().isEmpty() && reporter.hasSource("OpenFromFile"));
     }
 
     // Fields copied from one label paste into another where they were; onto a placed
