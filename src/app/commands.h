@@ -93,6 +93,7 @@ enum class Cmd : int {
     mnuViewGridSettings = 225,
     mnuViewPreview = 226,
     mnuEditCheckLabel = 227,
+    mnuEditSample = 228,
     mnuWindowList = 35000,
 };
 

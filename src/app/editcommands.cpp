@@ -2,6 +2,7 @@
 // fields, the canvas's context menu, zoom to fit and the grid.
 #include "app/commandicons.h"
 #include "app/griddialog.h"
+#include "app/sampledialog.h"
 #include "app/mainwindow.h"
 #include "context/texts.h"
 #include "editor/documentwindow.h"
@@ -82,6 +83,7 @@ void MainWindow::CreateEditMenus(QMenu* edit, QMenu* view)
     add(edit, Cmd::mnuEditText, "mnuEditText", true);
     add(edit, Cmd::mnuEditProperties, "mnuEditProperties", false, QKeySequence(Qt::ALT | Qt::Key_Return));
     add(edit, Cmd::mnuEditCheckLabel, "mnuEditCheckLabel", false, QKeySequence(Qt::Key_F7));
+    add(edit, Cmd::mnuEditSample, "mnuEditSample", false);
 
     edit->addSeparator();
     m_arrangeMenu = edit->addMenu(GetLangString(kMainSection, QStringLiteral("mnuArrange")));
@@ -147,6 +149,16 @@ void MainWindow::EditCommand(Cmd id)
         return;
     }
     case Cmd::mnuViewGridSettings: ShowGridSettings(); return;
+    case Cmd::mnuEditSample: {
+        SampleDialog dlg(m_sample, this);
+        if (dlg.exec() != QDialog::Accepted)
+            return;
+        m_sample = dlg.item();
+        StoreUserSample(m_sample);
+        for (DocumentWindow* d : documents())
+            d->labelView()->SetSample(m_sample, d->labelView()->isPreview());
+        return;
+    }
     case Cmd::mnuViewPreview:
         // The choice is the window's, and the next new window's.
         if (doc) {

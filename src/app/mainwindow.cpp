@@ -4,6 +4,7 @@
 #include "app/labelprint.h"
 #include "app/labeltypedialog.h"
 #include "app/recentfiles.h"
+#include "app/sampledialog.h"
 #include "app/theme.h"
 #include "app/zoom.h"
 #include "context/appcontext.h"
@@ -102,7 +103,7 @@ bool MainWindow::Form_Load()
     if (!CreatePanes())
         return false;
     m_ctx.BuildCodePageTables();
-    m_sample = DefaultSampleItem(m_ctx.tables.g_strLanguage);
+    m_sample = LoadUserSample(m_ctx.tables.g_strLanguage);
     CreateTransfer();
     Update();
     return true;
@@ -446,6 +447,7 @@ void MainWindow::Execute(Cmd id)
     case Cmd::mnuViewGridSettings:
     case Cmd::mnuViewPreview:
     case Cmd::mnuEditCheckLabel:
+    case Cmd::mnuEditSample:
     case Cmd::mnuEditCut: case Cmd::mnuEditCopy: case Cmd::mnuEditPaste: case Cmd::mnuEditDelete:
     case Cmd::mnuEditSelectAll: case Cmd::mnuEditText: case Cmd::mnuEditProperties: case Cmd::mnuViewZoomFit:
     case Cmd::mnuAlignLeft: case Cmd::mnuAlignRight: case Cmd::mnuAlignTop: case Cmd::mnuAlignBottom:

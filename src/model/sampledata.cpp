@@ -150,12 +150,12 @@ void StoreSampleItem(QSettings& s, const SampleItem& item)
         s.setValue(QStringLiteral("Name%1").arg(k + 1), item.nameLines.value(k));
     s.setValue(QStringLiteral("ItemCode"), item.itemCode);
     s.setValue(QStringLiteral("PLU"), item.plu);
-    s.setValue(QStringLiteral("NetWeight"), QString::number(item.netWeightKg));
-    s.setValue(QStringLiteral("Tare"), QString::number(item.tareKg));
-    s.setValue(QStringLiteral("UnitPrice"), QString::number(item.unitPrice));
-    s.setValue(QStringLiteral("Quantity"), QString::number(item.quantity));
+    s.setValue(QStringLiteral("NetWeight"), QString::number(item.netWeightKg, 'g', 15));
+    s.setValue(QStringLiteral("Tare"), QString::number(item.tareKg, 'g', 15));
+    s.setValue(QStringLiteral("UnitPrice"), QString::number(item.unitPrice, 'g', 15));
+    s.setValue(QStringLiteral("Quantity"), QString::number(item.quantity, 'g', 15));
     if (item.total)
-        s.setValue(QStringLiteral("Total"), QString::number(*item.total));
+        s.setValue(QStringLiteral("Total"), QString::number(*item.total, 'g', 15));
     else
         s.remove(QStringLiteral("Total"));
     s.setValue(QStringLiteral("Packed"), item.packed.toString(Qt::ISODate));

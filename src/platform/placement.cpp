@@ -17,6 +17,11 @@ std::unique_ptr<QSettings> openStore()
 }
 } // namespace
 
+std::unique_ptr<QSettings> OpenUserSettings()
+{
+    return openStore();
+}
+
 void SetPlacementStoreFile(const QString& iniFile)
 {
     g_storeFile = iniFile;

@@ -6,6 +6,8 @@
 #include "app/labeltypedialog.h"
 #include "app/griddialog.h"
 #include "app/mainwindow.h"
+#include "app/sampledialog.h"
+#include "render/labelpainter.h"
 #include "app/recentfiles.h"
 #include "app/theme.h"
 #include "app/zoom.h"
@@ -506,6 +508,27 @@ private slots:
         w->action(Cmd::mnuViewGrid)->trigger();
         QVERIFY(to->labelView()->grid().visible && GridSettings::Load().visible);
         w->action(Cmd::mnuViewGrid)->trigger();
+    }
+
+    // The sample dialog: Long Values fills in the longest values, OK keeps the item for the
+    // next start and the preview and fit check use it at once.
+    void sampleData()
+    {
+        DocumentWindow* doc = w->NewDocument(true);
+        const int name = fieldOfType(FT_C1);   // the item name's first line
+        doc->ToggleField(name);
+        QTimer::singleShot(0, [] {
+            auto* dlg = qobject_cast<SampleDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dlg);
+            dlg->findChild<QPushButton*>("cmdLongValues")->click();
+            dlg->accept();
+        });
+        w->Execute(Cmd::mnuEditSample);
+        const SampleItem stored = LoadUserSample(ctx.tables.g_strLanguage);
+        QCOMPARE(stored.plu, LongSampleItem().plu);
+        QCOMPARE(stored.Total(), LongSampleItem().Total());
+        QCOMPARE(FieldFitOf(doc->label(), name, stored).needed, 40);
+        StoreUserSample(DefaultSampleItem(ctx.tables.g_strLanguage));
     }
 
     // Each record of a received format file opens as a new untitled label; a damaged
