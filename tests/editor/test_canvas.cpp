@@ -313,6 +313,22 @@ private slots:
         QVERIFY((dropped[0][1].toPointF() - QPointF(30, 40)).manhattanLength() < 0.2);
     }
 
+    // The canvas and the renderer are one painter: the same pixels at the same zoom, in
+    // the editing view and with the preview on.
+    void sameAsRender()
+    {
+        for (const bool preview : {false, true}) {
+            Fixture f(2.0f);
+            f.put(C1, {5, 5, 30, 6});
+            f.put(B1, {5, 20, 40, 20});
+            const SampleItem item = DefaultSampleItem(QStringLiteral("English"));
+            if (preview)
+                f.view.SetSample(item, true);
+            const QImage render = RenderLabelToImage(f.lb(), 2.0, preview ? &item : nullptr);
+            QCOMPARE(f.canvas->grab().toImage().convertToFormat(render.format()), render);
+        }
+    }
+
     void zoom()
     {
         // Out of 0.5 to 5.0 is ignored; the canvas is the 55 x 50 mm label at the zoom plus one pixel.
