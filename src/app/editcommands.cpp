@@ -168,7 +168,8 @@ void MainWindow::EditCommand(Cmd id)
         return;
     default: break;
     }
-    if (!doc)
+    // A shortcut pressed while the mouse still drags would edit under the drag's own step.
+    if (!doc || doc->labelView()->isDragging())
         return;
     if (const ArrangeCommand* a = arrangeCommand(id)) {
         doc->ArrangeSelection(a->how);

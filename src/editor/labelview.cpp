@@ -954,7 +954,8 @@ void LabelView::SelectNextField(bool forward)
 void LabelView::DeleteSelection()
 {
     const QList<int> sel = m_doc.selection();
-    if (sel.isEmpty())
+    // Not under a drag: its step, begun at the press, would record the fields again.
+    if (sel.isEmpty() || d->drag != Impl::Drag::None)
         return;
     UndoStep step(m_doc, sel);
     for (int i : sel) {
@@ -1003,6 +1004,7 @@ void LabelView::SetSample(const SampleItem& item, bool preview)
 }
 
 bool LabelView::isPreview() const { return d->preview; }
+bool LabelView::isDragging() const { return d->drag != Impl::Drag::None; }
 
 QString FitText(const FieldFit& fit, bool barcode)
 {

@@ -39,8 +39,10 @@ public:
     void SetSelection(const QList<int>& fields);
     // The placed field after (or before) the selected one, wrapping round.
     void SelectNextField(bool forward);
-    // Takes the selected fields off the label as one undo step.
+    // Takes the selected fields off the label as one undo step (not during a drag).
     void DeleteSelection();
+    // A mouse drag is under way: other edits wait for its end.
+    bool isDragging() const;
 
     // The largest zoom, in whole per cent, at which the rulers and the label fit
     // the window.
