@@ -334,14 +334,17 @@ bool DocumentWindow::Save()
     return SaveToFile(Caption());
 }
 
+// Not under a mouse drag: the drag's step records its fields when it ends.
 void DocumentWindow::Undo()
 {
-    afterHistoryStep(m_doc.Undo());
+    if (!m_view->isDragging())
+        afterHistoryStep(m_doc.Undo());
 }
 
 void DocumentWindow::Redo()
 {
-    afterHistoryStep(m_doc.Redo());
+    if (!m_view->isDragging())
+        afterHistoryStep(m_doc.Redo());
 }
 
 void DocumentWindow::afterHistoryStep(const QList<int>& fields)
