@@ -285,6 +285,8 @@ private slots:
         move({13, 31});
         move({11.2, 31});
         QCOMPARE(f.view.snapGuidesX(), QVector<float>{10});
+        f.view.DeleteSelection();   // a shortcut under the drag waits for its end
+        QVERIFY(f.view.isDragging() && f.lb().m_arrFields[C2].bUsed);
         QTest::mouseRelease(f.canvas, Qt::LeftButton, {}, f.px({11.2, 31}));
         QVERIFY(f.box(C2).left() == 10 && f.view.snapGuidesX().isEmpty());
 
