@@ -412,11 +412,14 @@ void PropertyGrid::ResetProperty(const Document* doc)
     };
     // With several fields selected an item shows the value they share, or nothing.
     const QHash<int, QString> shown = valuesOf(sel);
-    const QList<int> selection = doc->selection();
+    QList<std::pair<qint32, QHash<int, QString>>> others;   // type and texts of each other selected field
+    for (int f : doc->selection())
+        if (f != sel)
+            others.append({label.fieldType(f), valuesOf(f)});
     for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
         bool shared = true;
-        for (int f : selection)
-            if (f != sel && FieldHasProperty(label.fieldType(f), it.key()) && valuesOf(f).value(it.key()) != it.value())
+        for (const auto& [otherType, values] : others)
+            if (FieldHasProperty(otherType, it.key()) && values.value(it.key()) != it.value())
                 shared = false;
         d->set(it.key(), shared ? it.value() : QString());
     }

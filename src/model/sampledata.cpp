@@ -27,7 +27,7 @@ QString price(const SampleItem& item, double v)
     return item.currency.isEmpty() ? s : s + QLatin1Char(' ') + item.currency;
 }
 
-// A number in exactly `figures` figures: zero-padded, or every figure 9 for the long values.
+// A number in at least `figures` figures, zero-padded on the left.
 QString inFigures(const QString& digits, int figures)
 {
     if (figures <= 0 || digits.size() >= figures)
