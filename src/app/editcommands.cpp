@@ -156,13 +156,13 @@ void MainWindow::EditCommand(Cmd id)
         m_sample = dlg.item();
         StoreUserSample(m_sample);
         for (DocumentWindow* d : documents())
-            d->labelView()->SetSample(m_sample, d->labelView()->isPreview());
+            ApplySample(d, d->labelView()->isPreview());
         return;
     }
     case Cmd::mnuViewPreview:
         // The choice is the window's, and the next new window's.
         if (doc) {
-            doc->labelView()->SetSample(m_sample, action(id)->isChecked());
+            ApplySample(doc, action(id)->isChecked());
             WriteUserSetting(QStringLiteral("PreviewSampleData"), action(id)->isChecked());
         }
         return;
@@ -244,8 +244,9 @@ void MainWindow::ShowLabelCheck(DocumentWindow* doc)
     layout->addWidget(list);
     const Label& label = doc->label();
     const auto& defs = label.tables().g_arrFieldDef;
+    const SampleItem sample = SampleFor(doc);
     for (int i = 0; i < label.fieldCount(); ++i) {
-        const FieldFit fit = FieldFitOf(label, i, m_sample);
+        const FieldFit fit = FieldFitOf(label, i, sample);
         if (fit.fits)
             continue;
         auto* item = new QListWidgetItem(defs.value(i).Name + QStringLiteral(": ")

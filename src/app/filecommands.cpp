@@ -89,6 +89,7 @@ void MainWindow::OpenDocument()
         doc = NewDocument(false);
     if (doc->OpenFromFile(*path)) {
         AddRecentFile(*path);
+        LabelFileOpened(doc, *path);
         doc->Form_Activate();
         if (fresh)
             doc->ZoomToFit();
@@ -106,6 +107,7 @@ bool MainWindow::OpenInNewDocument(const QString& path)
             return false;
         }
         AddRecentFile(path);
+        LabelFileOpened(doc, path);
         doc->Form_Activate();
         doc->ZoomToFit();
         return true;
@@ -261,7 +263,7 @@ void MainWindow::PrintPreview()
     dlg.setWindowTitle(WithoutMnemonic(GetLangString(kMainSection, QStringLiteral("mnuFilePrintPreview"))));
     // A copy: the preview may repaint after the document has changed or closed.
     const Label label = doc->label();
-    const SampleItem sample = m_sample;
+    const SampleItem sample = SampleFor(doc);
     connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg,
             [label, sample](QPrinter* p) { PrintLabel(*p, label, sample); });
     if (m_runPreview)
@@ -294,7 +296,7 @@ void MainWindow::PrintDocument()
         return;
     // The dialog may have chosen another paper; the label keeps its own size.
     SetUpPrinterForLabel(printer, label);
-    if (!PrintLabel(printer, label, m_sample))
+    if (!PrintLabel(printer, label, SampleFor(doc)))
         ReportFailure(source, GetLangString(kMainSection, QStringLiteral("msgPrintFailed")));
 }
 
@@ -307,7 +309,8 @@ void MainWindow::ExportPdf()
                                     GetLangString(kMainSection, QStringLiteral("dlgPdfFilter")));
     if (!path)
         return;
-    const Result r = RenderLabelToPdf(doc->label(), *path, &m_sample);
+    const SampleItem sample = SampleFor(doc);
+    const Result r = RenderLabelToPdf(doc->label(), *path, &sample);
     if (!r)
         ReportFailure(QStringLiteral("ExportPdf ") + *path, r.error);
     else
@@ -323,7 +326,7 @@ void MainWindow::ExportPng()
                                     GetLangString(kMainSection, QStringLiteral("dlgPngFilter")));
     if (!path)
         return;
-    const Result r = ExportLabelPng(doc->label(), doc->m_sngLabelScale(), *path, m_sample);
+    const Result r = ExportLabelPng(doc->label(), doc->m_sngLabelScale(), *path, SampleFor(doc));
     if (!r)
         ReportFailure(QStringLiteral("ExportPng ") + *path, r.error);
     else

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/aboutbox.h"
+#include "app/barcodeformatsdialog.h"
 #include "app/commandicons.h"
 #include "app/labelprint.h"
 #include "app/labeltypedialog.h"
@@ -8,6 +9,7 @@
 #include "app/theme.h"
 #include "app/zoom.h"
 #include "context/appcontext.h"
+#include "context/barcodeformats.h"
 #include "context/texts.h"
 #include "editor/documentwindow.h"
 #include "editor/fieldpalette.h"
@@ -21,6 +23,7 @@
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/ini.h"
+#include "platform/log.h"
 #include "platform/placement.h"
 #include "platform/screenunits.h"
 #include "render/labelpainter.h"
@@ -28,6 +31,8 @@
 #include "scale/scalepicker.h"
 #include "scale/transfer.h"
 #include <QAction>
+#include <QSqlDatabase>
+#include <algorithm>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -104,6 +109,14 @@ bool MainWindow::Form_Load()
         return false;
     m_ctx.BuildCodePageTables();
     m_sample = LoadUserSample(m_ctx.tables.g_strLanguage);
+    {
+        QSqlDatabase db = m_ctx.db().mainDb();
+        const Result r = EnsureBarcodeFormatTables(db);
+        if (r)
+            m_barcodeFormats = LoadBarcodeFormats(db);
+        else
+            WriteLog(QStringLiteral("EnsureBarcodeFormatTables: ") + r.error);
+    }
     CreateTransfer();
     Update();
     return true;
@@ -397,6 +410,7 @@ void MainWindow::AttachDocument(DocumentWindow* doc)
         m_frmProperty->ResetProperty(nullptr);
     });
     connect(doc, &DocumentWindow::contextMenuRequested, this, &MainWindow::ShowCanvasMenu);
+    connect(doc, &DocumentWindow::saved, this, [this, doc] { LabelFileSaved(doc); });
     connect(doc, &QObject::destroyed, this, &MainWindow::Update, Qt::QueuedConnection);
     // Large enough to show a label whole, but never larger than the area (it would
     // open scrolled half out of sight); the label then zooms to fit it.
@@ -408,7 +422,7 @@ void MainWindow::AttachDocument(DocumentWindow* doc)
     doc->show();
     m_mdi->setActiveSubWindow(doc);
     ApplyGrid(doc);
-    doc->labelView()->SetSample(m_sample, ReadUserSetting(QStringLiteral("PreviewSampleData"), false).toBool());
+    ApplySample(doc, ReadUserSetting(QStringLiteral("PreviewSampleData"), false).toBool());
     doc->ZoomToFit();
 }
 
@@ -439,7 +453,7 @@ void MainWindow::Execute(Cmd id)
     case Cmd::mnuFileImportText: ImportText(); break;
     case Cmd::mnuFileImportShopname: ImportShopName(); break;
     case Cmd::mnuEditOption: ShowScaleList(); break;
-    case Cmd::mnuEditMorviBarcode: StartBarcodeTool(); break;
+    case Cmd::mnuEditMorviBarcode: EditBarcodeFormats(); break;
     case Cmd::mnuSendReceive: ReceiveFromScale(); break;
     case Cmd::mnuViewStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
     case Cmd::mnuViewGrid:
@@ -595,13 +609,76 @@ void MainWindow::TileWindows(bool horizontal)
     }
 }
 
-void MainWindow::StartBarcodeTool()
+void MainWindow::EditBarcodeFormats()
 {
-    const QString program = m_ctx.paths.g_strAppPath + QStringLiteral("Morvibar.exe");
-    if (!QFileInfo(program).isExecutable() || !QProcess::startDetached(program, {})) {
-        AskUser(this, QMessageBox::Information, windowTitle(),
-                GetLangString(kMainSection, QStringLiteral("msgToolNotInstalled")) + QStringLiteral("\n") + program);
+    QSqlDatabase db = m_ctx.db().mainDb();
+    Result r = EnsureBarcodeFormatTables(db);
+    if (r)
+        m_barcodeFormats = LoadBarcodeFormats(db, &r);
+    const QString notStored = GetLangString(QStringLiteral("frmBarcodeFormats"), QStringLiteral("msgNotStored"));
+    if (!r) {
+        ReportError(QStringLiteral("EditBarcodeFormats"), r.error);
+        AskUser(this, QMessageBox::Critical, windowTitle(), notStored + QStringLiteral("\n") + r.error);
+        return;
     }
+    DocumentWindow* doc = activeDocument();
+    BarcodeFormatsDialog dlg(m_barcodeFormats, doc ? doc->Caption() : QString(), doc ? doc->BarcodeFormatName() : QString(),
+                             this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    r = SaveBarcodeFormats(db, dlg.formats());
+    if (!r) {
+        ReportError(QStringLiteral("EditBarcodeFormats"), r.error);
+        AskUser(this, QMessageBox::Critical, windowTitle(), notStored + QStringLiteral("\n") + r.error);
+        return;
+    }
+    m_barcodeFormats = dlg.formats();
+    if (doc) {
+        doc->SetBarcodeFormatName(dlg.labelFormat());
+        // An untitled label keeps its choice in the window until it is saved.
+        if (!doc->IsUntitled())
+            LabelFileSaved(doc);
+    }
+    // Formats may have changed under every window's label.
+    for (DocumentWindow* d : documents()) {
+        const QString name = d->BarcodeFormatName();
+        if (std::none_of(m_barcodeFormats.cbegin(), m_barcodeFormats.cend(),
+                         [&name](const BarcodeFormat& f) { return f.name == name; }))
+            d->SetBarcodeFormatName(QString());
+        ApplySample(d, d->labelView()->isPreview());
+    }
+}
+
+SampleItem MainWindow::SampleFor(const DocumentWindow* doc) const
+{
+    if (doc && !doc->BarcodeFormatName().isEmpty())
+        for (const BarcodeFormat& f : m_barcodeFormats)
+            if (f.name == doc->BarcodeFormatName())
+                return WithBarcodeFormat(m_sample, f);
+    return m_sample;
+}
+
+void MainWindow::ApplySample(DocumentWindow* doc, bool preview)
+{
+    doc->labelView()->SetSample(SampleFor(doc), preview);
+}
+
+void MainWindow::LabelFileOpened(DocumentWindow* doc, const QString& path)
+{
+    doc->SetBarcodeFormatName(LabelBarcodeFormat(m_ctx.db().mainDb(), path));
+    ApplySample(doc, doc->labelView()->isPreview());
+}
+
+void MainWindow::LabelFileSaved(DocumentWindow* doc)
+{
+    const QString name = doc->BarcodeFormatName();
+    QSqlDatabase db = m_ctx.db().mainDb();
+    // A database without the tables has no choices to keep or clear.
+    if (name.isEmpty() && !db.tables().contains(QStringLiteral("LABEL_BARCODE_FORMAT"), Qt::CaseInsensitive))
+        return;
+    const Result r = SetLabelBarcodeFormat(db, doc->Caption(), name);
+    if (!r)
+        WriteLog(QStringLiteral("SetLabelBarcodeFormat %1: %2").arg(doc->Caption(), r.error));
 }
 
 void MainWindow::FillWindowList()

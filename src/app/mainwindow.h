@@ -120,7 +120,13 @@ private:
     void ChooseLanguage(const QString& language);
     void Zoom(Cmd id);
     void TileWindows(bool horizontal);
-    void StartBarcodeTool();
+    void EditBarcodeFormats();
+    // The sample item the document is previewed with: the user's, with the label's barcode format.
+    SampleItem SampleFor(const DocumentWindow* doc) const;
+    void ApplySample(DocumentWindow* doc, bool preview);
+    // The label's barcode format after it was opened from or saved to `path`.
+    void LabelFileOpened(DocumentWindow* doc, const QString& path);
+    void LabelFileSaved(DocumentWindow* doc);
     void FillWindowList();
     void FillRecentFiles();
     void AttachDocument(DocumentWindow* doc);
@@ -146,6 +152,7 @@ private:
     QMenu* m_canvasMenu = nullptr;
     GridSettings m_grid = GridSettings::Load();
     SampleItem m_sample;
+    QList<BarcodeFormat> m_barcodeFormats;
     QList<QAction*> m_windowListActions;
     ModelChooser m_chooseModel;
     TransferController* m_transfer = nullptr;

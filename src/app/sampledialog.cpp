@@ -67,8 +67,9 @@ SampleDialog::SampleDialog(const SampleItem& item, QWidget* parent) : QDialog(pa
     row("lblCurrency", m_currency = new QLineEdit(this));
     row("lblDateFormat", m_dateFormat = new QLineEdit(this));
     m_barcode = new QComboBox(this);
-    m_barcode->addItems({QStringLiteral("EAN-13"), QStringLiteral("EAN-8"), QStringLiteral("Code 128"),
-                         QStringLiteral("ITF-14"), QStringLiteral("QR Code")});
+    for (BarcodeKind k : {BarcodeKind::Ean13, BarcodeKind::Ean8, BarcodeKind::Code128, BarcodeKind::Itf14,
+                          BarcodeKind::QrCode})
+        m_barcode->addItem(BarcodeKindCaption(k), int(k));
     row("lblBarcode", m_barcode);
     row("lblPattern", m_pattern = new QLineEdit(this));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -94,7 +95,7 @@ void SampleDialog::fill(const SampleItem& item)
     m_total->setText(item.total ? QString::number(*item.total, 'f', 2) : QString());
     m_currency->setText(item.currency);
     m_dateFormat->setText(item.dateFormat);
-    m_barcode->setCurrentIndex(int(item.barcode));
+    m_barcode->setCurrentIndex(qMax(0, m_barcode->findData(int(item.barcode))));
     m_pattern->setText(item.barcodePattern);
 }
 
@@ -112,7 +113,7 @@ SampleItem SampleDialog::item() const
     s.total = ok && total >= 0 && total < 1e9 ? std::optional(total) : std::nullopt;
     s.currency = m_currency->text();
     s.dateFormat = m_dateFormat->text().isEmpty() ? m_item.dateFormat : m_dateFormat->text();
-    s.barcode = BarcodeKind(m_barcode->currentIndex());
+    s.barcode = BarcodeKind(m_barcode->currentData().toInt());
     s.barcodePattern = m_pattern->text();
     return s;
 }

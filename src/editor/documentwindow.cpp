@@ -241,6 +241,7 @@ bool DocumentWindow::SaveToFile(const QString& strFileName)
     }
     label().m_bModified = false;
     SetCaption(strFileName);
+    emit saved();
     return true;
 }
 

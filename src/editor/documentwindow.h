@@ -29,6 +29,9 @@ public:
     // The caption is the file path once saved or opened, "Quillon N" before. The
     // window title adds a "*" while the label has unsaved changes.
     QString Caption() const { return m_caption; }
+    // The shop barcode format the label is previewed with ("" for the sample data's own).
+    QString BarcodeFormatName() const { return m_barcodeFormat; }
+    void SetBarcodeFormatName(const QString& name) { m_barcodeFormat = name; }
     void SetCaption(const QString& caption);
     bool IsUntitled() const;
 
@@ -100,6 +103,8 @@ signals:
     void contextMenuRequested(const QPoint& globalPos);
     // The window is closing for good (the panes must stop showing it).
     void documentClosed(DocumentWindow* doc);
+    // The label was written to the file its caption names.
+    void saved();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -114,6 +119,7 @@ private:
 
     Document m_doc;
     QString m_caption;
+    QString m_barcodeFormat;
     LabelView* m_view = nullptr;
     FieldPalette* m_toolbox = nullptr;
     PropertyGrid* m_property = nullptr;

@@ -1004,6 +1004,7 @@ void LabelView::SetSample(const SampleItem& item, bool preview)
 }
 
 bool LabelView::isPreview() const { return d->preview; }
+std::optional<SampleItem> LabelView::sample() const { return d->sample; }
 bool LabelView::isDragging() const { return d->drag != Impl::Drag::None; }
 
 QString FitText(const FieldFit& fit, bool barcode)

@@ -60,6 +60,7 @@ public:
     // whether the fields are drawn as they print with it.
     void SetSample(const SampleItem& item, bool preview);
     bool isPreview() const;
+    std::optional<SampleItem> sample() const;
 
     // Lines the last drag step snapped to (label mm), for the guides; empty when none.
     QVector<float> snapGuidesX() const;

@@ -131,13 +131,8 @@ SampleItem SampleItemFromSettings(QSettings& s, const SampleItem& base)
     if (sep.size() == 1)
         item.decimalSeparator = sep.at(0);
     item.dateFormat = text("DateFormat", base.dateFormat);
-    const QString kind = text("Barcode", QString()).toLower();
-    const std::pair<const char*, BarcodeKind> kinds[] = {{"ean13", BarcodeKind::Ean13}, {"ean8", BarcodeKind::Ean8},
-                                                         {"code128", BarcodeKind::Code128}, {"itf14", BarcodeKind::Itf14},
-                                                         {"qr", BarcodeKind::QrCode}};
-    for (const auto& [name, k] : kinds)
-        if (kind == QLatin1String(name))
-            item.barcode = k;
+    if (const auto kind = BarcodeKindFromKey(text("Barcode", QString())))
+        item.barcode = *kind;
     item.barcodePattern = text("BarcodePattern", base.barcodePattern);
     s.endGroup();
     return item;
@@ -164,8 +159,65 @@ void StoreSampleItem(QSettings& s, const SampleItem& item)
     s.setValue(QStringLiteral("Currency"), item.currency);
     s.setValue(QStringLiteral("DecimalSeparator"), QString(item.decimalSeparator));
     s.setValue(QStringLiteral("DateFormat"), item.dateFormat);
+    s.setValue(QStringLiteral("Barcode"), BarcodeKindKey(item.barcode));
     s.setValue(QStringLiteral("BarcodePattern"), item.barcodePattern);
     s.endGroup();
+}
+
+namespace {
+struct KindName {
+    BarcodeKind kind;
+    const char* key;
+    const char* caption;
+    int patternLength;
+};
+constexpr KindName kKinds[] = {{BarcodeKind::Ean13, "ean13", "EAN-13", 12},
+                               {BarcodeKind::Ean8, "ean8", "EAN-8", 7},
+                               {BarcodeKind::Code128, "code128", "Code 128", 0},
+                               {BarcodeKind::Itf14, "itf14", "ITF-14", 13},
+                               {BarcodeKind::QrCode, "qr", "QR Code", 0}};
+const KindName& kindName(BarcodeKind kind)
+{
+    for (const KindName& k : kKinds)
+        if (k.kind == kind)
+            return k;
+    return kKinds[0];
+}
+} // namespace
+
+QString BarcodeKindKey(BarcodeKind kind) { return QLatin1String(kindName(kind).key); }
+QString BarcodeKindCaption(BarcodeKind kind) { return QLatin1String(kindName(kind).caption); }
+int BarcodePatternLength(BarcodeKind kind) { return kindName(kind).patternLength; }
+
+std::optional<BarcodeKind> BarcodeKindFromKey(const QString& key)
+{
+    for (const KindName& k : kKinds)
+        if (key.trimmed().compare(QLatin1String(k.key), Qt::CaseInsensitive) == 0)
+            return k.kind;
+    return std::nullopt;
+}
+
+BarcodeFormatProblem CheckBarcodeFormat(const BarcodeFormat& format)
+{
+    const QString name = format.name.trimmed();
+    if (name.isEmpty() || name.size() > 40 || name != format.name)
+        return BarcodeFormatProblem::Name;
+    const int length = BarcodePatternLength(format.kind);
+    if (length == 0)
+        return BarcodeFormatProblem::None;
+    if (format.pattern.size() != length)
+        return BarcodeFormatProblem::PatternLength;
+    for (QChar c : format.pattern)
+        if (!(c >= u'0' && c <= u'9') && c != u'F' && c != u'P' && c != u'W' && c != u'R')
+            return BarcodeFormatProblem::PatternCharacter;
+    return BarcodeFormatProblem::None;
+}
+
+SampleItem WithBarcodeFormat(SampleItem item, const BarcodeFormat& format)
+{
+    item.barcode = format.kind;
+    item.barcodePattern = format.pattern;
+    return item;
 }
 
 QString BarcodeData(const SampleItem& item)
@@ -204,7 +256,7 @@ QString BarcodeData(const SampleItem& item)
         }
         k += n;
     }
-    const int length = item.barcode == BarcodeKind::Ean8 ? 7 : item.barcode == BarcodeKind::Itf14 ? 13 : 12;
+    const int length = BarcodePatternLength(item.barcode);
     digits = inFigures(digits, length).left(length);
     return digits + QString::number(ean(digits));
 }

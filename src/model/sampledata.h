@@ -36,6 +36,30 @@ struct SampleItem {
     double Total() const;
 };
 
+// The key a symbology is stored under ("ean13", "ean8", "code128", "itf14", "qr"),
+// and back; an unknown key gives nothing.
+QString BarcodeKindKey(BarcodeKind kind);
+std::optional<BarcodeKind> BarcodeKindFromKey(const QString& key);
+// Caption of a symbology ("EAN-13", ...).
+QString BarcodeKindCaption(BarcodeKind kind);
+// Digits a pattern must have for the symbology (the check digit is added); 0 when
+// the symbology prints the PLU and price as text and takes no pattern.
+int BarcodePatternLength(BarcodeKind kind);
+
+// One of the shop's barcode formats: a name, the symbology and the data pattern.
+struct BarcodeFormat {
+    QString name;
+    BarcodeKind kind = BarcodeKind::Ean13;
+    QString pattern;
+    bool operator==(const BarcodeFormat&) const = default;
+};
+// Why the format cannot be stored: an empty or overlong name, a pattern of the
+// wrong length or with other characters than figures and F, P, W, R. Empty when sound.
+enum class BarcodeFormatProblem { None, Name, PatternLength, PatternCharacter };
+BarcodeFormatProblem CheckBarcodeFormat(const BarcodeFormat& format);
+// The item with the format's symbology and pattern.
+SampleItem WithBarcodeFormat(SampleItem item, const BarcodeFormat& format);
+
 // A plausible item in the interface language ("English", "Chinese", "Other").
 SampleItem DefaultSampleItem(const QString& language);
 // The longest values each field can take: every figure used, the longest names.

@@ -1,12 +1,14 @@
 // Start-up on temporary runtime trees: folders, INI settings, databases, scale
 // models, option lists, character sizes, catalogue, and what a damaged tree does.
 #include "context/appcontext.h"
+#include "context/barcodeformats.h"
 #include "model/irancharconvert.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/log.h"
 
 #include <QDir>
+#include <QSqlQuery>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -156,6 +158,50 @@ private slots:
         QVERIFY(log.startsWith("\xFF\xFE"));
         QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(log.constData() + 2), (log.size() - 2) / 2)
                     .contains(QStringLiteral("]  QueryVexoDB select * from SCALE_MODEL order by SCALE_NAME\r\n")));
+    }
+
+    // A database of an older program gains the tables; formats and choices survive a round trip.
+    void barcodeFormats()
+    {
+        Tree t;
+        AppContext ctx;
+        QVERIFY(t.init(ctx));
+        QSqlDatabase db = ctx.db().mainDb();
+        QVERIFY(LabelBarcodeFormat(db, QStringLiteral("/l/A.QLF")).isEmpty()); // no table yet: no choice
+        const Result made = EnsureBarcodeFormatTables(db);
+        QVERIFY2(made && EnsureBarcodeFormatTables(db), qPrintable(made.error));
+        QCOMPARE(LoadBarcodeFormats(db).size(), DefaultBarcodeFormats().size());
+
+        const BarcodeFormat weight{QStringLiteral("Weight"), BarcodeKind::Ean13, QStringLiteral("21PPPPPWWWWW")};
+        const BarcodeFormat qr{QStringLiteral("QR"), BarcodeKind::QrCode, QString()};
+        const QList<BarcodeFormat> refused[] = {
+            {weight, {QStringLiteral("weight"), BarcodeKind::Ean8, QStringLiteral("2PPPPPP")}}, // names differ by case only
+            {{QStringLiteral("Short"), BarcodeKind::Ean13, QStringLiteral("21PPPPP")}},
+            {{QStringLiteral("Letters"), BarcodeKind::Itf14, QStringLiteral("1XPPPPPWWWWWW")}},
+            {{QString(), BarcodeKind::QrCode, QString()}}};
+        for (const QList<BarcodeFormat>& formats : refused)
+            QVERIFY(!SaveBarcodeFormats(db, formats));
+        QCOMPARE(LoadBarcodeFormats(db).size(), DefaultBarcodeFormats().size()); // a refusal changes nothing
+
+        QVERIFY(SaveBarcodeFormats(db, {weight, qr}));
+        QVERIFY(SetLabelBarcodeFormat(db, QStringLiteral("/labels/Cheese.QLF"), QStringLiteral("Weight")));
+        QVERIFY(SetLabelBarcodeFormat(db, QStringLiteral("/labels/Fish.QLF"), QStringLiteral("QR")));
+        // The file name is the key: the same label in another folder keeps its choice.
+        QCOMPARE(LabelBarcodeFormat(db, QStringLiteral("/other/Cheese.QLF")), QStringLiteral("Weight"));
+        QVERIFY(SetLabelBarcodeFormat(db, QStringLiteral("/labels/Cheese.QLF"), QString()));
+        QVERIFY(LabelBarcodeFormat(db, QStringLiteral("Cheese.QLF")).isEmpty());
+        // A format that is gone takes its labels' choices with it.
+        QVERIFY(SaveBarcodeFormats(db, {weight}));
+        QVERIFY(LabelBarcodeFormat(db, QStringLiteral("Fish.QLF")).isEmpty());
+
+        // Rows another program wrote that this one cannot use are left out, not shown broken.
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO BARCODE_FORMAT VALUES ('Odd', 'pdf417', '')")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO BARCODE_FORMAT VALUES ('Long', 'ean8', '2PPPPPPPP')")));
+        int skipped = 0;
+        QCOMPARE(LoadBarcodeFormats(db, nullptr, &skipped), QList<BarcodeFormat>{weight});
+        QCOMPARE(skipped, 2);
+        QCOMPARE(BarcodeData(WithBarcodeFormat(DefaultSampleItem(QStringLiteral("English")), weight)).size(), 13);
     }
 
     void scaleModels()

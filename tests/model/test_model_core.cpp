@@ -9,6 +9,8 @@
 #include "model/sampledata.h"
 #include "common/testtables.h"
 
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
@@ -236,6 +238,25 @@ private slots:
         item.barcode = BarcodeKind::Ean8;
         item.barcodePattern = QStringLiteral("2PPPPPP");
         QCOMPARE(BarcodeData(item), QStringLiteral("20001230"));
+        // The chosen symbology survives a restart.
+        QTemporaryDir dir;
+        QSettings store(dir.filePath(QStringLiteral("user.ini")), QSettings::IniFormat);
+        item.barcode = BarcodeKind::Itf14;
+        StoreSampleItem(store, item);
+        QCOMPARE(SampleItemFromSettings(store, DefaultSampleItem(QStringLiteral("English"))).barcode, BarcodeKind::Itf14);
+        for (BarcodeKind k : {BarcodeKind::Ean13, BarcodeKind::Ean8, BarcodeKind::Code128, BarcodeKind::Itf14,
+                              BarcodeKind::QrCode})
+            QCOMPARE(BarcodeKindFromKey(BarcodeKindKey(k).toUpper()), std::optional(k));
+        QVERIFY(!BarcodeKindFromKey(QStringLiteral("pdf417")));
+        const struct { BarcodeFormat f; BarcodeFormatProblem problem; } formats[] = {
+            {{QStringLiteral("Price"), BarcodeKind::Ean13, QStringLiteral("20PPPPPRRRRR")}, BarcodeFormatProblem::None},
+            {{QStringLiteral("Price"), BarcodeKind::Ean13, QStringLiteral("20PPPPPRRRR")}, BarcodeFormatProblem::PatternLength},
+            {{QStringLiteral("Price"), BarcodeKind::Ean13, QStringLiteral("20pppppRRRRR")}, BarcodeFormatProblem::PatternCharacter},
+            {{QStringLiteral(" Price"), BarcodeKind::Ean8, QStringLiteral("2PPPPPP")}, BarcodeFormatProblem::Name},
+            {{QString(41, QLatin1Char('x')), BarcodeKind::QrCode, QString()}, BarcodeFormatProblem::Name},
+            {{QStringLiteral("Text"), BarcodeKind::Code128, QStringLiteral("anything")}, BarcodeFormatProblem::None}};
+        for (const auto& [f, problem] : formats)
+            QVERIFY2(CheckBarcodeFormat(f) == problem, qPrintable(f.name + QLatin1Char(' ') + f.pattern));
     }
 
     void undoRing()

@@ -1,6 +1,8 @@
 // `quillon-convert render` on a temporary runtime tree: the same picture as the
 // painter gives in process, PDFs, and refusals that leave no output behind.
 #include "context/appcontext.h"
+#include "context/barcodeformats.h"
+#include "platform/database.h"
 #include "render/labelpainter.h"
 #include "model/qlffile.h"
 #include "common/testtables.h"
@@ -63,6 +65,31 @@ private slots:
                 args << QStringLiteral("--zoom") << QLatin1String(c.zoom);
             QCOMPARE(runConvert(m_bin, args), c.status);
             QVERIFY(!QFile::exists(out));
+        }
+    }
+
+    // check: status 3 when a field has no room, 0 when all fit, 1 on bad input; the
+    // barcode is the one the label was given, or the one named on the command line.
+    void check()
+    {
+        Label lb(m_ctx.tables);
+        const auto& defs = m_ctx.tables.g_arrFieldDef;
+        const int code = int(std::find_if(defs.begin(), defs.end(), [](auto& d) { return d.FieldType == FT_B1; })
+                             - defs.begin());
+        test::place(lb, code, 2, 2, 15, 10, 0);   // 120 dots: room for EAN-8, not for ITF-14
+        const QString label = m_tree.filePath(QStringLiteral("code.QLF"));
+        QVERIFY(SaveToFile(lb, label).ok);
+        QSqlDatabase db = m_ctx.db().mainDb();
+        QVERIFY(EnsureBarcodeFormatTables(db) && SetLabelBarcodeFormat(db, label, QStringLiteral("Carton ITF-14")));
+        const struct { QStringList options; int status; } cases[] = {
+            {{}, 3},
+            {{"--barcode-format", "In-store EAN-8"}, 0},
+            {{"--barcode-format", "Nothing like it"}, 1},
+            {{"--sample", m_tree.filePath(QStringLiteral("missing.ini"))}, 1}};
+        for (const auto& c : cases) {
+            QByteArray out;
+            QCOMPARE(runConvert(m_bin, QStringList{QStringLiteral("check"), label} + c.options, &out), c.status);
+            QCOMPARE(out.count('\n'), c.status == 0 ? 0 : 1);   // the misfit, or what was wrong
         }
     }
 

@@ -3,7 +3,9 @@
 // item; check: the fields whose sample does not fit.
 #include "commands.h"
 #include "render/labelpainter.h"
+#include "context/barcodeformats.h"
 #include "model/qlffile.h"
+#include "platform/database.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -18,12 +20,35 @@ namespace {
 
 constexpr int kMisfits = 3;
 
-// The sample item: the interface language's, with the keys of --sample's [Sample] section.
-std::optional<SampleItem> ReadSample(Invocation& inv)
+// The barcode format of --barcode-format, else the one the label was given in the
+// designer; nothing when neither names one.
+std::optional<SampleItem> WithLabelBarcode(Invocation& inv, const QString& labelPath, SampleItem item)
+{
+    QSqlDatabase db = inv.app.db().mainDb();
+    const bool asked = inv.options.contains(QStringLiteral("--barcode-format"));
+    // A tree the designer never started in gets the shipped formats.
+    if (asked)
+        EnsureBarcodeFormatTables(db);
+    const QString name = asked ? inv.options.value(QStringLiteral("--barcode-format")) : LabelBarcodeFormat(db, labelPath);
+    if (name.isEmpty())
+        return item;
+    for (const BarcodeFormat& f : LoadBarcodeFormats(db))
+        if (f.name == name)
+            return WithBarcodeFormat(item, f);
+    if (asked) {
+        Fail(name, QStringLiteral("no such barcode format"));
+        return std::nullopt;
+    }
+    return item;
+}
+
+// The sample item: the interface language's, with the keys of --sample's [Sample]
+// section, and the label's barcode format.
+std::optional<SampleItem> ReadSample(Invocation& inv, const QString& labelPath)
 {
     const SampleItem base = DefaultSampleItem(inv.app.tables.g_strLanguage);
     if (!inv.options.contains(QStringLiteral("--sample")))
-        return base;
+        return WithLabelBarcode(inv, labelPath, base);
     const QString path = inv.options.value(QStringLiteral("--sample"));
     if (!QFileInfo(path).isFile()) {
         Fail(path, QStringLiteral("no such sample file"));
@@ -34,7 +59,7 @@ std::optional<SampleItem> ReadSample(Invocation& inv)
         Fail(path, QStringLiteral("cannot read the sample file"));
         return std::nullopt;
     }
-    return SampleItemFromSettings(s, base);
+    return WithLabelBarcode(inv, labelPath, SampleItemFromSettings(s, base));
 }
 
 int render(Invocation& inv)
@@ -61,7 +86,7 @@ int render(Invocation& inv)
         return Fail(in, r.error == QlfError::Format ? QStringLiteral("format error: ") + r.message : r.message);
     std::optional<SampleItem> sample;
     if (inv.options.contains(QStringLiteral("--preview"))) {
-        sample = ReadSample(inv);
+        sample = ReadSample(inv, in);
         if (!sample)
             return kBadInput;
     }
@@ -91,7 +116,7 @@ int check(Invocation& inv)
     const QlfReadResult r = OpenLabel(inv.args[0], label);
     if (!r.ok())
         return Fail(inv.args[0], r.error == QlfError::Format ? QStringLiteral("format error: ") + r.message : r.message);
-    const std::optional<SampleItem> sample = ReadSample(inv);
+    const std::optional<SampleItem> sample = ReadSample(inv, inv.args[0]);
     if (!sample)
         return kBadInput;
     const auto& defs = label.tables().g_arrFieldDef;
@@ -114,11 +139,13 @@ int check(Invocation& inv)
 }
 
 const SubcommandRegistration registration({QStringLiteral("render"),
-                                           QStringLiteral("LABEL.QLF OUT.png|OUT.pdf [--zoom F] [--preview [--sample FILE.ini]]"),
-                                           {QStringLiteral("--zoom"), QStringLiteral("--preview"), QStringLiteral("--sample")},
+                                           QStringLiteral("LABEL.QLF OUT.png|OUT.pdf [--zoom F] [--preview [--sample FILE.ini] "
+                                                          "[--barcode-format NAME]]"),
+                                           {QStringLiteral("--zoom"), QStringLiteral("--preview"), QStringLiteral("--sample"),
+                                            QStringLiteral("--barcode-format")},
                                            2, render});
-const SubcommandRegistration checkRegistration({QStringLiteral("check"), QStringLiteral("LABEL.QLF [--sample FILE.ini]"),
-                                                {QStringLiteral("--sample")}, 1, check});
+const SubcommandRegistration checkRegistration({QStringLiteral("check"), QStringLiteral("LABEL.QLF [--sample FILE.ini] [--barcode-format NAME]"),
+                                                {QStringLiteral("--sample"), QStringLiteral("--barcode-format")}, 1, check});
 
 } // namespace
 

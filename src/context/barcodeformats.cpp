@@ -1,0 +1,176 @@
+#include "context/barcodeformats.h"
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace quillon {
+
+namespace {
+
+Result failure(const QSqlError& e) { return Result::Fail(e.text().trimmed()); }
+
+bool hasTable(const QSqlDatabase& db, const QString& name)
+{
+    for (const QString& t : db.tables())
+        if (t.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// Labels are told apart by their file name, so a label copied to another
+// workstation's folder keeps its choice.
+QString labelKey(const QString& labelFile) { return QFileInfo(labelFile).fileName(); }
+
+// An empty pattern is stored as "", which the NOT NULL column takes.
+QString stored(const QString& pattern) { return pattern.isNull() ? QStringLiteral("") : pattern; }
+
+} // namespace
+
+QList<BarcodeFormat> DefaultBarcodeFormats()
+{
+    return {{QStringLiteral("In-store price EAN-13"), BarcodeKind::Ean13, QStringLiteral("20PPPPPRRRRR")},
+            {QStringLiteral("In-store weight EAN-13"), BarcodeKind::Ean13, QStringLiteral("21PPPPPWWWWW")},
+            {QStringLiteral("In-store EAN-8"), BarcodeKind::Ean8, QStringLiteral("2PPPPPP")},
+            {QStringLiteral("Carton ITF-14"), BarcodeKind::Itf14, QStringLiteral("10PPPPPWWWWWW")},
+            {QStringLiteral("Code 128 PLU and price"), BarcodeKind::Code128, QString()},
+            {QStringLiteral("QR Code PLU and price"), BarcodeKind::QrCode, QString()}};
+}
+
+Result EnsureBarcodeFormatTables(QSqlDatabase db)
+{
+    const bool haveFormats = hasTable(db, QStringLiteral("BARCODE_FORMAT"));
+    const bool haveChoices = hasTable(db, QStringLiteral("LABEL_BARCODE_FORMAT"));
+    if (haveFormats && haveChoices)
+        return Result::Ok();
+    if (!db.transaction())
+        return failure(db.lastError());
+    QSqlQuery q(db);
+    Result r;
+    if (!haveFormats) {
+        if (!q.exec(QStringLiteral("CREATE TABLE BARCODE_FORMAT (NAME VARCHAR(40) PRIMARY KEY, "
+                                   "SYMBOLOGY VARCHAR(16) NOT NULL, PATTERN VARCHAR(20) NOT NULL)")))
+            r = failure(q.lastError());
+        q.prepare(QStringLiteral("INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES (?, ?, ?)"));
+        for (const BarcodeFormat& f : DefaultBarcodeFormats()) {
+            if (!r.ok)
+                break;
+            q.addBindValue(f.name);
+            q.addBindValue(BarcodeKindKey(f.kind));
+            q.addBindValue(stored(f.pattern));
+            if (!q.exec())
+                r = failure(q.lastError());
+        }
+    }
+    if (r.ok && !haveChoices
+        && !q.exec(QStringLiteral("CREATE TABLE LABEL_BARCODE_FORMAT (LABEL_FILE VARCHAR(255) PRIMARY KEY, "
+                                  "FORMAT_NAME VARCHAR(40) NOT NULL)")))
+        r = failure(q.lastError());
+    q.finish();
+    if (r.ok && !db.commit())
+        r = failure(db.lastError());
+    if (!r.ok)
+        db.rollback();
+    return r;
+}
+
+QList<BarcodeFormat> LoadBarcodeFormats(QSqlDatabase db, Result* result, int* skipped)
+{
+    QList<BarcodeFormat> formats;
+    int bad = 0;
+    QSqlQuery q(db);
+    const bool ok = q.exec(QStringLiteral("SELECT NAME, SYMBOLOGY, PATTERN FROM BARCODE_FORMAT ORDER BY NAME"));
+    if (result)
+        *result = ok ? Result::Ok() : failure(q.lastError());
+    while (ok && q.next()) {
+        const std::optional<BarcodeKind> kind = BarcodeKindFromKey(q.value(1).toString());
+        BarcodeFormat f{q.value(0).toString(), kind.value_or(BarcodeKind::Ean13), q.value(2).toString()};
+        if (BarcodePatternLength(f.kind) == 0)
+            f.pattern.clear();
+        if (!kind || CheckBarcodeFormat(f) != BarcodeFormatProblem::None)
+            ++bad;
+        else
+            formats << f;
+    }
+    if (skipped)
+        *skipped = bad;
+    return formats;
+}
+
+Result SaveBarcodeFormats(QSqlDatabase db, const QList<BarcodeFormat>& formats)
+{
+    QSet<QString> names;
+    for (const BarcodeFormat& f : formats) {
+        if (CheckBarcodeFormat(f) != BarcodeFormatProblem::None)
+            return Result::Fail(QStringLiteral("The barcode format \"%1\" is not sound.").arg(f.name));
+        if (names.contains(f.name.toCaseFolded()))
+            return Result::Fail(QStringLiteral("Two barcode formats are named \"%1\".").arg(f.name));
+        names.insert(f.name.toCaseFolded());
+    }
+    if (!db.transaction())
+        return failure(db.lastError());
+    QSqlQuery q(db);
+    Result r;
+    if (!q.exec(QStringLiteral("DELETE FROM BARCODE_FORMAT")))
+        r = failure(q.lastError());
+    q.prepare(QStringLiteral("INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES (?, ?, ?)"));
+    for (const BarcodeFormat& f : formats) {
+        if (!r.ok)
+            break;
+        q.addBindValue(f.name);
+        q.addBindValue(BarcodeKindKey(f.kind));
+        q.addBindValue(stored(BarcodePatternLength(f.kind) == 0 ? QString() : f.pattern));
+        if (!q.exec())
+            r = failure(q.lastError());
+    }
+    if (r.ok && !q.exec(QStringLiteral("DELETE FROM LABEL_BARCODE_FORMAT WHERE FORMAT_NAME NOT IN "
+                                       "(SELECT NAME FROM BARCODE_FORMAT)")))
+        r = failure(q.lastError());
+    q.finish();
+    if (r.ok && !db.commit())
+        r = failure(db.lastError());
+    if (!r.ok)
+        db.rollback();
+    return r;
+}
+
+QString LabelBarcodeFormat(QSqlDatabase db, const QString& labelFile)
+{
+    const QString key = labelKey(labelFile);
+    if (key.isEmpty())
+        return {};
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT FORMAT_NAME FROM LABEL_BARCODE_FORMAT WHERE LABEL_FILE = ?"));
+    q.addBindValue(key);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
+Result SetLabelBarcodeFormat(QSqlDatabase db, const QString& labelFile, const QString& formatName)
+{
+    const QString key = labelKey(labelFile);
+    if (key.isEmpty())
+        return Result::Fail(QStringLiteral("The label has no file name."));
+    if (!db.transaction())
+        return failure(db.lastError());
+    QSqlQuery q(db);
+    Result r;
+    q.prepare(QStringLiteral("DELETE FROM LABEL_BARCODE_FORMAT WHERE LABEL_FILE = ?"));
+    q.addBindValue(key);
+    if (!q.exec())
+        r = failure(q.lastError());
+    if (r.ok && !formatName.isEmpty()) {
+        q.prepare(QStringLiteral("INSERT INTO LABEL_BARCODE_FORMAT (LABEL_FILE, FORMAT_NAME) VALUES (?, ?)"));
+        q.addBindValue(key);
+        q.addBindValue(formatName);
+        if (!q.exec())
+            r = failure(q.lastError());
+    }
+    q.finish();
+    if (r.ok && !db.commit())
+        r = failure(db.lastError());
+    if (!r.ok)
+        db.rollback();
+    return r;
+}
+
+} // namespace quillon
