@@ -3,6 +3,7 @@
 #include "editor/prompts.h"
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -24,8 +25,8 @@ constexpr BarcodeKind kKinds[] = {BarcodeKind::Ean13, BarcodeKind::Ean8, Barcode
 } // namespace
 
 BarcodeFormatsDialog::BarcodeFormatsDialog(const QList<BarcodeFormat>& formats, const QString& labelCaption,
-                                           const QString& labelFormat, QWidget* parent)
-    : QDialog(parent), m_labelFormat(labelFormat)
+                                           const QString& labelFormat, const SampleItem& sample, QWidget* parent)
+    : QDialog(parent), m_labelFormat(labelFormat), m_sample(sample)
 {
     setObjectName(QStringLiteral("frmBarcodeFormats"));
     setWindowTitle(T("Caption"));
@@ -38,7 +39,8 @@ BarcodeFormatsDialog::BarcodeFormatsDialog(const QList<BarcodeFormat>& formats, 
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    m_table->horizontalHeader()->setSectionResizeMode(DataColumn, QHeaderView::ResizeToContents);
+    for (int c : {KindColumn, PatternColumn, DataColumn})
+        m_table->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     layout->addWidget(m_table);
 
     auto* hint = new QLabel(T("lblPatternHint"), this);
@@ -67,7 +69,7 @@ BarcodeFormatsDialog::BarcodeFormatsDialog(const QList<BarcodeFormat>& formats, 
         choiceLabel->setText(T("lblNoLabel"));
         m_labelChoice->setEnabled(false);
     } else {
-        choiceLabel->setText(T("lblLabelUses").arg(labelCaption));
+        choiceLabel->setText(T("lblLabelUses").arg(QFileInfo(labelCaption).fileName()));
     }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -150,7 +152,7 @@ void BarcodeFormatsDialog::updateRow(int row)
     case BarcodeFormatProblem::PatternCharacter: problem = T("msgPatternCharacter"); break;
     }
     QTableWidgetItem* data = m_table->item(row, DataColumn);
-    SampleItem sample = WithBarcodeFormat(DefaultSampleItem(QStringLiteral("English")), f);
+    const SampleItem sample = WithBarcodeFormat(m_sample, f);
     data->setText(problem.isEmpty() ? BarcodeData(sample) : problem);
     data->setForeground(problem.isEmpty() ? palette().text() : QBrush(Qt::red));
     data->setToolTip(problem.isEmpty() ? T("ttExample") : problem);

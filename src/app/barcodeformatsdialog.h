@@ -14,8 +14,9 @@ class BarcodeFormatsDialog : public QDialog {
     Q_OBJECT
 public:
     // `labelCaption` empty: no label is open, and no choice is offered.
+    // `sample`: the item whose barcode data each row shows.
     BarcodeFormatsDialog(const QList<BarcodeFormat>& formats, const QString& labelCaption, const QString& labelFormat,
-                         QWidget* parent = nullptr);
+                         const SampleItem& sample, QWidget* parent = nullptr);
 
     QList<BarcodeFormat> formats() const;
     // The format the label uses ("" for the sample data's own barcode).
@@ -34,6 +35,7 @@ private:
     QComboBox* m_labelChoice = nullptr;
     QLabel* m_example = nullptr;
     QString m_labelFormat;
+    SampleItem m_sample;
 };
 
 } // namespace quillon

@@ -617,18 +617,18 @@ void MainWindow::EditBarcodeFormats()
         m_barcodeFormats = LoadBarcodeFormats(db, &r);
     const QString notStored = GetLangString(QStringLiteral("frmBarcodeFormats"), QStringLiteral("msgNotStored"));
     if (!r) {
-        ReportError(QStringLiteral("EditBarcodeFormats"), r.error);
+        WriteLog(QStringLiteral("EditBarcodeFormats: ") + r.error);
         AskUser(this, QMessageBox::Critical, windowTitle(), notStored + QStringLiteral("\n") + r.error);
         return;
     }
     DocumentWindow* doc = activeDocument();
     BarcodeFormatsDialog dlg(m_barcodeFormats, doc ? doc->Caption() : QString(), doc ? doc->BarcodeFormatName() : QString(),
-                             this);
+                             m_sample, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
     r = SaveBarcodeFormats(db, dlg.formats());
     if (!r) {
-        ReportError(QStringLiteral("EditBarcodeFormats"), r.error);
+        WriteLog(QStringLiteral("EditBarcodeFormats: ") + r.error);
         AskUser(this, QMessageBox::Critical, windowTitle(), notStored + QStringLiteral("\n") + r.error);
         return;
     }
