@@ -3,6 +3,7 @@
 #include "context/appcontext.h"
 #include "context/texts.h"
 #include "platform/database.h"
+#include "platform/placement.h"
 #include "scale/resultpopup.h"
 #include "scale/scaledialog.h"
 #include "scale/transferjournal.h"
@@ -35,7 +36,7 @@ QString text(const char* key)
 } // namespace
 
 TransferHistoryDialog::TransferHistoryDialog(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx), m_mainWindow(parent)
+    : QDialog(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmTransferHistory"));
     setWindowTitle(text("Caption"));
@@ -96,8 +97,10 @@ TransferHistoryDialog::TransferHistoryDialog(AppContext& ctx, QWidget* parent)
     layout->addLayout(filters);
     layout->addWidget(lvwJournal, 1);
     layout->addLayout(buttons);
-    resize(900, 520);
     RestoreDialogPlacement(this, QStringLiteral("TransferHistory"));
+    // The list has ten columns: wider than the other dialogs until the user has sized it.
+    if (ReadPlacement(QStringLiteral("TransferHistoryWidth"), -1) < 0)
+        resize(960, 540);
 
     m_filterDelay = new QTimer(this);
     m_filterDelay->setSingleShot(true);
@@ -191,7 +194,8 @@ void TransferHistoryDialog::cmdShowReport_Click()
                                 .arg(run.utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.label,
                                      run.user, run.host);
     const QStringList failed = FailedAddresses(outcomes);
-    ResultPopup* popup = ShowPopupMsg(m_mainWindow ? m_mainWindow : this, m_ctx.paths.g_strAppPath,
+    // Over this window: one that belonged to the main window could not be used while the history is open.
+    ResultPopup* popup = ShowPopupMsg(this, m_ctx.paths.g_strAppPath,
                                       heading + SendReport(outcomes), title,
                                       failed.isEmpty() ? ResultPopup::KindInformation : ResultPopup::KindError);
     popup->setCsv(SendReportCsv(outcomes));

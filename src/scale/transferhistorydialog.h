@@ -65,7 +65,6 @@ private:
     AppContext& m_ctx;
     JournalModel* m_model = nullptr;
     QTimer* m_filterDelay = nullptr;
-    QWidget* m_mainWindow = nullptr;
     bool m_placementStored = false;
 };
 
