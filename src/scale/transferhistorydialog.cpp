@@ -80,8 +80,15 @@ TransferHistoryDialog::TransferHistoryDialog(AppContext& ctx, QWidget* parent)
     lvwJournal->setModel(m_model);
     lvwJournal->setSortingEnabled(true);
     lvwJournal->horizontalHeader()->setSortIndicator(JournalModel::ColTime, Qt::DescendingOrder);
-    for (int c : {int(JournalModel::ColTime), int(JournalModel::ColText)})
-        lvwJournal->setColumnWidth(c, 150);
+    // Widths from typical contents: measuring the rows themselves would read them all.
+    const char* const samples[JournalModel::ColumnCount] = {
+        "0000-00-00 00:00:00", "000.000.000.000", "Label name.qlf", "receive", "00", "00",
+        "The scale did not answer in time", "workstation", "user", "0000000000000000"};
+    for (int c = 0; c < JournalModel::ColumnCount; ++c) {
+        const int content = fontMetrics().horizontalAdvance(QString::fromLatin1(samples[c]));
+        const int title = fontMetrics().horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString());
+        lvwJournal->setColumnWidth(c, qMax(content, title) + 20);
+    }
 
     cmdShowReport = new QPushButton(text("cmdShowReport"), this);
     cmdSendAgain = new QPushButton(GetLangString(QStringLiteral("frmMain"), QStringLiteral("cmdSendAgainFailed")), this);
