@@ -48,6 +48,7 @@ enum class Cmd : int {
     mnuSendToScale = 130,
     mnuSendReceive = 131,
     mnuSend = 132,
+    mnuTransferHistory = 133,
     mnuViewStatusBar = 141,
     panPLUFields = 142,
     panProperty = 143,

@@ -28,8 +28,11 @@
 #include "platform/screenunits.h"
 #include "render/labelpainter.h"
 #include "scale/scalelistdialog.h"
+#include "scale/resultpopup.h"
 #include "scale/scalepicker.h"
 #include "scale/transfer.h"
+#include "scale/transferhistorydialog.h"
+#include "scale/transferjournal.h"
 #include <QAction>
 #include <QSqlDatabase>
 #include <algorithm>
@@ -53,6 +56,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 
 namespace quillon {
@@ -214,6 +218,7 @@ void MainWindow::CreateMenus()
     QMenu* send = topMenu(QStringLiteral("mnuSend"));
     AddCommandControl(send, Cmd::mnuSendToScale, QStringLiteral("mnuSendToScale"), false);
     AddCommandControl(send, Cmd::mnuSendReceive, QStringLiteral("mnuSendReceive"), false);
+    AddCommandControl(send, Cmd::mnuTransferHistory, QStringLiteral("mnuTransferHistory"), true);
 
     m_windowMenu = topMenu(QStringLiteral("mnuWindow"));
     AddCommandControl(m_windowMenu, Cmd::mnuWindowTileHori, QStringLiteral("mnuWindowTileHori"), false);
@@ -455,6 +460,7 @@ void MainWindow::Execute(Cmd id)
     case Cmd::mnuEditOption: ShowScaleList(); break;
     case Cmd::mnuEditMorviBarcode: EditBarcodeFormats(); break;
     case Cmd::mnuSendReceive: ReceiveFromScale(); break;
+    case Cmd::mnuTransferHistory: ShowTransferHistory(); break;
     case Cmd::mnuViewStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
     case Cmd::mnuViewGrid:
     case Cmd::mnuViewSnapGrid:
@@ -760,7 +766,12 @@ void MainWindow::CreateTransfer()
     cb.importReceivedData = [this](const QString& f, const QString& t, const QString& s, int model) {
         ImportReceivedData(f, t, s, model);
     };
+    cb.labelName = [this] {
+        DocumentWindow* doc = activeDocument();
+        return doc ? QFileInfo(doc->Caption()).fileName() : QString();
+    };
     cb.pickScales = [this](bool multi) {
+        const QStringList preselected = std::exchange(m_preselectedScales, {});
         if (m_pickScales) {
             const auto [cancel, scales] = m_pickScales(multi);
             return ScalePick{cancel, scales};
@@ -768,12 +779,54 @@ void MainWindow::CreateTransfer()
         ScalePicker picker(m_ctx, this);
         picker.m_bMultiSelect = multi;
         picker.m_iDeptID = -1;
+        picker.m_preselected = preselected;
         picker.Show();
         return ScalePick{picker.m_bCancel, picker.m_strScales};
     };
     m_transfer = new TransferController(m_ctx, this, std::move(cb), this);
     statusBar()->addPermanentWidget(m_transfer->createProgressWidget(statusBar()));
     connect(m_transfer, &TransferController::busyChanged, this, [this] { Update(); });
+    // Only a send's report has a CSV; its pop-up offers the resend of the scales that failed.
+    connect(m_transfer, &TransferController::finished, this, [this] {
+        const QStringList failed = FailedAddresses(m_transfer->lastOutcomes());
+        ResultPopup* popup = ResultPopup::current();
+        if (m_transfer->lastReportCsv().isEmpty() || failed.isEmpty() || !popup)
+            return;
+        DocumentWindow* doc = activeDocument();
+        const QString label = doc ? QFileInfo(doc->Caption()).fileName() : QString();
+        popup->addActionButton(GetLangString(kMainSection, QStringLiteral("cmdSendAgainFailed")),
+                               [this, failed, label] { SendAgain(failed, label); });
+    });
+}
+
+void MainWindow::ShowTransferHistory()
+{
+    TransferHistoryDialog dlg(m_ctx, this);
+    dlg.m_askCsvFile = [](QWidget* parent, const QString& title) {
+        return AskFileName(parent,
+                           {title, GetLangString(QStringLiteral("frmScaleConfig"), QStringLiteral("dlgCsvFilter")), true, {}});
+    };
+    dlg.m_sendAgain = [this](const QStringList& addresses, const QString& label) {
+        // After the history has closed: the picker belongs over the main window.
+        QTimer::singleShot(0, this, [this, addresses, label] { SendAgain(addresses, label); });
+    };
+    dlg.exec();
+}
+
+void MainWindow::SendAgain(const QStringList& addresses, const QString& label)
+{
+    if (!m_transfer || m_transfer->busy())
+        return;
+    DocumentWindow* doc = activeDocument();
+    // The scales failed a particular label; another one must not go out in its name.
+    if (!doc || (!label.isEmpty() && QFileInfo(doc->Caption()).fileName() != label)) {
+        AskUser(this, QMessageBox::Warning, QString(),
+                GetLangString(kMainSection, QStringLiteral("msgSendAgainOtherLabel")).arg(label));
+        return;
+    }
+    m_preselectedScales = addresses;
+    m_transfer->SendToScales();
+    m_preselectedScales.clear();
 }
 
 void MainWindow::SendToScales()

@@ -76,6 +76,11 @@ public:
     void ShowScaleList();
     void SendToScales();
     void ReceiveFromScale();
+    // Scale > Transfer History; a resend chosen there runs once it has closed.
+    void ShowTransferHistory();
+    // Sends the active label to `addresses` again, the picker opening with exactly those
+    // ticked; refused when the active label is not `label`.
+    void SendAgain(const QStringList& addresses, const QString& label);
     TransferController* transfer() const { return m_transfer; }
     // The scale picker of send and receive; tests replace it (multi-selection in,
     // cancel flag and addresses joined by ";" out).
@@ -157,6 +162,7 @@ private:
     ModelChooser m_chooseModel;
     TransferController* m_transfer = nullptr;
     ScalePickerHook m_pickScales;
+    QStringList m_preselectedScales; // the next picker's ticks (a resend)
     PrintDialogRunner m_runPrintDialog;
     PreviewRunner m_runPreview;
 };

@@ -203,7 +203,11 @@ bool Database::OpenDatabases(const QString& rootPath)
         return false;
     }
     addMissingTexts();
-    if (!(isMainOnServer() ? openServer(m_mainConn) : openOne(m_mainConn, m_mainPath, QStringLiteral("vexo2005")))) {
+    const bool mainOpened = isMainOnServer()
+                                ? openServer(m_mainConn)
+                                : openOne(m_mainConn, m_mainPath, QStringLiteral("vexo2005")) &&
+                                      createMissingTables(QStringLiteral("OpenDatabases ") + m_mainPath, false);
+    if (!mainOpened) {
         Close();
         return false;
     }
@@ -408,10 +412,10 @@ bool Database::openServer(const QString& connectionName)
         ReportError(source, errorText(db.lastError()));
         return false;
     }
-    return createMissingServerTables(source);
+    return createMissingTables(source, true);
 }
 
-bool Database::createMissingServerTables(const QString& source)
+bool Database::createMissingTables(const QString& source, bool server)
 {
     QDir seedDir(m_seedFolder);
     const QStringList seeds = orderedSeeds(seedDir, QStringLiteral("vexo2005"));
@@ -430,12 +434,13 @@ bool Database::createMissingServerTables(const QString& source)
         }
         // Workstations starting together: the first makes the tables, the others
         // wait here and then find them.
-        if (!q.exec(QStringLiteral("select pg_advisory_xact_lock(2005052)")))
+        if (server && !q.exec(QStringLiteral("select pg_advisory_xact_lock(2005052)")))
             failure = errorText(q.lastError());
         QSet<QString> existing;
         if (failure.isEmpty()) {
-            if (!q.exec(QStringLiteral("select lower(table_name) from information_schema.tables "
-                                       "where table_schema = current_schema()")))
+            if (!q.exec(server ? QStringLiteral("select lower(table_name) from information_schema.tables "
+                                                "where table_schema = current_schema()")
+                               : QStringLiteral("select lower(name) from sqlite_master where type = 'table'")))
                 failure = errorText(q.lastError());
             while (failure.isEmpty() && q.next())
                 existing.insert(q.value(0).toString());

@@ -62,7 +62,8 @@ public:
     bool isMainOnServer() const { return m_mainSettings.driver == MainDatabaseSettings::Driver::Psql; }
 
     // Opens both files under rootPath + "Database/", creating the folder and a
-    // missing file from the seeds; an existing file is never replaced. A file
+    // missing file from the seeds; an existing file is never replaced, but gains
+    // the seeds' tables it lacks. A file
     // that is not a database, is locked or read-only, or lacks the text table
     // is reported and gives false.
     bool OpenDatabases(const QString& rootPath);
@@ -96,7 +97,9 @@ private:
     void addMissingTexts();
     static QString runSeeds(QSqlDatabase& db, const QDir& seedDir, const QStringList& seeds);
     bool openServer(const QString& connectionName);
-    bool createMissingServerTables(const QString& source);
+    // The seeds' tables an existing main database lacks (one that an older program made),
+    // created with their indexes and rows; tables already there are left alone.
+    bool createMissingTables(const QString& source, bool server);
 
     QString m_mainConn;
     QString m_languageConn;

@@ -110,6 +110,20 @@ void ResultPopup::setCsv(const QByteArray& csv)
     m_saveCsv->setVisible(!csv.isEmpty());
 }
 
+QPushButton* ResultPopup::addActionButton(const QString& caption, std::function<void()> action)
+{
+    const QPushButton* before = m_saveCsv->isVisible() ? m_saveCsv : m_copy;
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QStringLiteral("popupAction"));
+    button->setGeometry(before->geometry().right() + 7, before->y(), button->sizeHint().width(), before->height());
+    button->show();
+    connect(button, &QPushButton::clicked, this, [this, action = std::move(action)] {
+        close();
+        action();
+    });
+    return button;
+}
+
 bool ResultPopup::saveCsv(const QString& path, QString* error) const
 {
     QSaveFile file(path);

@@ -1,6 +1,7 @@
 #pragma once
 // The small report window in the main window's bottom-right corner.
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -28,6 +29,8 @@ public:
     QByteArray csv() const { return m_csv; }
     // Writes the CSV to `path` (replaced as a whole); false with *error when it could not.
     bool saveCsv(const QString& path, QString* error) const;
+    // A button after the others that runs `action` and closes the pop-up; call after showing.
+    QPushButton* addActionButton(const QString& caption, std::function<void()> action);
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -6,6 +6,7 @@
 #include "scale/scalelistimport.h"
 #include "scale/scaleeditdialog.h"
 #include "scale/scaledata.h"
+#include "scale/transferjournalgui.h"
 #include "scale/scaledialog.h"
 
 #include <QFileDialog>
@@ -105,6 +106,7 @@ void ScaleListDialog::RefreshList()
     for (const ScaleRow& r : rows)
         items << new QTreeWidgetItem(QStringList{QString::number(r.SC_NO), r.SC_IP, r.SCALE_NAME});
     lvwScale->addTopLevelItems(items);
+    ShowLastTransfers(lvwScale, m_ctx.db(), 1);
     lvwScale->clearSelection();
     for (int pos : positions) {
         if (pos < items.size())

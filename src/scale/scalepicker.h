@@ -1,6 +1,7 @@
 #pragma once
 // The picker the transfer commands use: set the members, Show, read the choice.
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -16,6 +17,7 @@ public:
     qint16 m_iDeptID = -1;   // -1: every department (the only value the commands use)
     QString m_strScales;     // chosen addresses joined by ";"
     bool m_bCancel = true;
+    QStringList m_preselected; // non-empty: exactly these addresses start ticked
 
     // Shows the picker modally; returns when the user has closed it.
     void Show();

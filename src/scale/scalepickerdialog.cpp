@@ -137,7 +137,8 @@ void ScalePickerDialog::Form_Load()
     for (const ScaleRow& r : rows) {
         auto* row = new QTreeWidgetItem(QStringList{QString::number(r.SC_NO), r.SC_IP, r.SCALE_NAME});
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-        row->setCheckState(0, m_bJustOneSelected ? Qt::Unchecked : Qt::Checked);
+        const bool ticked = m_preselected.isEmpty() ? !m_bJustOneSelected : m_preselected.contains(r.SC_IP);
+        row->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
         lvwScale->addTopLevelItem(row);
         // Anything but a plain dotted address never reaches the ping's command line.
         if (!IsDottedIPv4(r.SC_IP)) {

@@ -3,6 +3,7 @@
 // which of them answer a ping.
 #include <QDialog>
 #include <QList>
+#include <QStringList>
 
 class QLabel;
 class QMenu;
@@ -25,6 +26,8 @@ public:
     bool m_bJustOneSelected = false;
     QString m_strScales;
     bool m_bCancel = true;
+    // Non-empty: exactly these addresses start ticked (a resend to the scales that failed).
+    QStringList m_preselected;
 
     // Fills the list and starts one ping per scale; exec() does this itself.
     void Form_Load();

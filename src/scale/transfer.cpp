@@ -10,6 +10,7 @@
 #include "scale/driverresult.h"
 #include "scale/resultpopup.h"
 #include "scale/scaledata.h"
+#include "scale/transferjournal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -366,12 +367,16 @@ void TransferController::typeDone()
 
 void TransferController::completeSend()
 {
+    RecordTransfer(m_ctx.db(), NewJournalRun(TransferDirection::Send, m_cb.labelName ? m_cb.labelName() : QString(),
+                                             TempFiles()),
+                   m_outcomes);
     endCommand(SendReport(m_outcomes), GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgSendToScaleResult")),
                ResultPopup::KindInformation, true, SendReportCsv(m_outcomes));
 }
 
 void TransferController::completeReceive()
 {
+    RecordTransfer(m_ctx.db(), NewJournalRun(TransferDirection::Receive, QString(), m_receivedFiles), m_outcomes);
     const QString title = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgRecvFromScaleResult"));
     if (!m_addresses.isEmpty() && !m_receivedFiles.isEmpty() && !m_receivedFiles[0].isEmpty()) {
         QByteArray format;

@@ -34,6 +34,8 @@ struct TransferCallbacks {
     // One new document per received format record; an empty path: that data did not arrive.
     std::function<void(const QString& formatFile, const QString& textFile, const QString& shopNameFile, int model)>
         importReceivedData;
+    // Optional: the active label's file name, for the transfer journal.
+    std::function<QString()> labelName;
     // Optional: the picker (default: ScalePicker over the main window).
     std::function<ScalePick(bool multiSelect)> pickScales;
     // Optional: a critical message with an OK button (default: a message box).

@@ -1,12 +1,13 @@
 // The main database on a real PostgreSQL server, started here in a temporary
 // folder on a loopback port: start-up, scale models, scale rows, the CSV exchange
-// between workstations and the connection settings.
+// between workstations, the transfer journal and the connection settings.
 #include "context/appcontext.h"
 #include "platform/database.h"
 #include "platform/errorreport.h"
 #include "platform/log.h"
 #include "scale/scaledata.h"
 #include "scale/scalelistimport.h"
+#include "scale/transferjournal.h"
 #include <QtNetwork>
 #include <QtSql>
 #include <QtTest>
@@ -223,6 +224,32 @@ private slots:
             listed << QString::number(r.SC_NO) + u'|' + r.SC_IP + u'|' + r.SCALE_NAME;
         QCOMPARE(listed, (QStringList{"2|10.0.0.2|QC-20 Counter", "7|10.0.0.7|QL-60 Label Printer",
                                       "9|" + hostile + "|QS-40 Hanging"}));
+    }
+
+    // Every workstation reads every other's transfer runs; a server from before the journal gains its table.
+    void journalOnServer()
+    {
+        QCOMPARE(admin("drop table if exists TRANSFER_JOURNAL"), QStringList{});
+        AppContext first, second;
+        QVERIFY(first.InitApplication(makeTree(serverSection())));
+        QCOMPARE(admin("select count(*) from pg_indexes where tablename = 'transfer_journal'"), QStringList{"4"});
+        const QString label = "Bread 'x'); drop table SCALE; --.qlf";
+        const JournalRun run = NewJournalRun(TransferDirection::Send, label, {});
+        QSqlDatabase db = first.db().mainDb();
+        QVERIFY(WriteJournal(db, run, {{"10.0.0.2", {0, 4, 0}}, {"10.0.0.1", {0, 0, 0}}}));
+
+        QVERIFY(second.InitApplication(makeTree(serverSection())));
+        QSqlDatabase other = second.db().mainDb();
+        JournalEntry shared;
+        const QList<ScaleOutcome> outcomes = JournalRunOutcomes(other, run.runId, &shared);
+        QCOMPARE(outcomes.size(), 2);
+        QVERIFY(outcomes[1].address == "10.0.0.2" && outcomes[1].codes[1] == 4 && OverallOutcome(outcomes[0]) == 0);
+        QVERIFY(shared.label == label && shared.host == run.host && shared.utc == run.utc);
+        QCOMPARE(LastTransfers(other, {"10.0.0.2", "10.0.0.9"}).value("10.0.0.2").code, kInconsistentOutcome);
+        JournalModel model(other);
+        QVERIFY(model.setFilter({"10.0.0.2", "bread", QDate::currentDate().addDays(-1), QDate::currentDate()}));
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(admin("select count(*) from SCALE_MODEL"), QStringList{"7"});
     }
 
     void settings_data()

@@ -7,7 +7,9 @@
 #include "model/f56f61data.h"
 #include "model/label.h"
 #include "platform/database.h"
+#include "platform/csv.h"
 #include "platform/errorreport.h"
+#include "platform/log.h"
 #include "platform/placement.h"
 #include "scale/resultpopup.h"
 #include "scale/scaledata.h"
@@ -16,11 +18,16 @@
 #include "scale/scalelistdialog.h"
 #include "scale/scalepickerdialog.h"
 #include "scale/transfer.h"
+#include "scale/transferhistorydialog.h"
+#include "scale/transferjournal.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -29,6 +36,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -44,6 +52,13 @@ struct Popup {
     QString message, title;
     int kind = -1;
 };
+
+// The daily log's text (UTF-16LE).
+QString readLog(const QString& path)
+{
+    const QByteArray bytes = readAll(path);
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+}
 
 // A small executable shell script.
 bool WriteScript(const QString& path, const QByteArray& body)
@@ -587,6 +602,123 @@ private slots:
         }
     }
 
+    // A main database from before the journal gains its table and indexes at the next start; its rows stay.
+    void oldDatabaseGainsJournal()
+    {
+        Env t;
+        QVERIFY(t.setUp());
+        t.addScale(1, QStringLiteral("10.0.0.1"), 0);
+        const auto schema = [&] {
+            QSqlQuery q(t.ctx.db().mainDb());
+            q.exec(QStringLiteral("select name from sqlite_master where name like '%TJ%' or name like '%JOURNAL' order by 1"));
+            QStringList names;
+            while (q.next())
+                names << q.value(0).toString();
+            return names;
+        };
+        const QStringList made = schema();
+        QCOMPARE(made.size(), 5);
+        QVERIFY(QSqlQuery(t.ctx.db().mainDb()).exec(QStringLiteral("drop table TRANSFER_JOURNAL")));
+        QCOMPARE(schema(), QStringList());
+        QVERIFY(t.ctx.db().OpenDatabases(t.tmp.filePath(QStringLiteral("root/"))));
+        QCOMPARE(schema(), made);
+        QCOMPARE(t.rows().size(), 1);
+        QSqlQuery models(t.ctx.db().mainDb());
+        QVERIFY(models.exec(QStringLiteral("select count(*) from SCALE_MODEL")) && models.next());
+        QCOMPARE(models.value(0).toInt(), 7);
+    }
+
+    // The history over runs written as the program writes them: filters, pages, sort, CSV, a past
+    // report shown again and its failed scales handed to the resend.
+    void transferHistory()
+    {
+        Env t;
+        QVERIFY(t.setUp(QStringLiteral("/bin/true")));
+        QSqlDatabase db = t.ctx.db().mainDb();
+        QList<ScaleOutcome> many;   // two pages and more
+        for (int i = 0; i < 300; ++i)
+            many << ScaleOutcome{QStringLiteral("10.0.%1.%2").arg(i / 200).arg(i % 200 + 1), {0, 0, 0}};
+        const struct { int daysAgo; QString label; QList<ScaleOutcome> outcomes; } runs[] = {
+            {2, "Old 100%_x.qlf", {{"10.0.0.1", {0, 0, 0}}, {"10.0.0.2", {3, 10, 10}}}},
+            {1, "Bread.qlf", {{"10.0.0.3", {0, 0, 0}}, {"10.0.0.2", {2, 2, 2}}, {"10.0.0.1", {0, 4, 0}}}},
+            {0, "Cheese.qlf", many}};
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (const auto& r : runs) {
+            JournalRun run = NewJournalRun(TransferDirection::Send, r.label, {});
+            run.utc = now.addDays(-r.daysAgo);
+            QString why;
+            QVERIFY2(WriteJournal(db, run, r.outcomes, &why), qPrintable(why));
+        }
+        TransferHistoryDialog dlg(t.ctx);
+        JournalModel* m = dlg.model();
+        QCOMPARE(m->rowCount(), JournalModel::kPageRows);
+        const auto all = [m] {
+            while (m->canFetchMore({}))
+                m->fetchMore({});
+            return m->rowCount();
+        };
+        const auto row = [m](int r) {
+            const JournalEntry& e = m->entry(r);
+            return QStringLiteral("%1|%2|%3|%4").arg(e.label, e.address).arg(e.type).arg(e.code);
+        };
+        const QDate today = QDate::currentDate();
+        const struct { const char* address; const char* label; int from, to; int rows; const char* first; } filters[] = {
+            {"", "", -1, -1, 915, "Cheese.qlf|10.0.0.1|52|0"},
+            {"10.0.0.1", "", -1, -1, 9, "Cheese.qlf|10.0.0.1|52|0"},   // whole: not 10.0.0.10
+            {"10.0.1.", "", -1, -1, 300, "Cheese.qlf|10.0.1.1|52|0"},
+            {" 10.0.0.2 ", "bREAD", -1, -1, 3, "Bread.qlf|10.0.0.2|52|2"},
+            {"", "%_", -1, -1, 6, "Old 100%_x.qlf|10.0.0.1|52|0"},      // wildcards are text
+            {"", "", 1, -1, 909, "Cheese.qlf|10.0.0.1|52|0"},
+            {"", "", -1, 1, 15, "Bread.qlf|10.0.0.1|52|0"},
+            {"10.0.0.2", "", 2, 2, 3, "Old 100%_x.qlf|10.0.0.2|52|3"},
+            {"10.9.", "", -1, -1, 0, ""}};
+        for (const auto& f : filters) {
+            dlg.txtAddress->setText(QString::fromLatin1(f.address));
+            dlg.txtLabel->setText(QString::fromLatin1(f.label));
+            dlg.chkFrom->setChecked(f.from >= 0);
+            dlg.dtpFrom->setDate(today.addDays(-f.from));
+            dlg.chkTo->setChecked(f.to >= 0);
+            dlg.dtpTo->setDate(today.addDays(-f.to));
+            dlg.applyFilter();
+            QCOMPARE(all(), f.rows);
+            QCOMPARE(f.rows ? row(0) : QString(), QString::fromLatin1(f.first));
+        }
+
+        // Sorted by a column the header was clicked on, ties newest first.
+        dlg.txtAddress->setText(QString());
+        dlg.chkFrom->setChecked(false);
+        dlg.chkTo->setChecked(false);
+        dlg.applyFilter();
+        dlg.lvwJournal->sortByColumn(JournalModel::ColCode, Qt::DescendingOrder);
+        QCOMPARE(row(0), "Old 100%_x.qlf|10.0.0.2|56|10");
+        dlg.lvwJournal->sortByColumn(JournalModel::ColLabel, Qt::AscendingOrder);
+        QCOMPARE(row(0), "Bread.qlf|10.0.0.1|52|0");
+
+        // The export holds every row of the filter, not only the fetched page.
+        const QString csv = t.tmp.filePath(QStringLiteral("history.csv"));
+        dlg.m_askCsvFile = [&](QWidget*, const QString&) { return std::optional(csv); };
+        dlg.cmdExportCsv_Click();
+        QString error;
+        const auto records = ParseCsv(readAll(csv), &error);
+        QVERIFY2(records && records->size() == 916, qPrintable(error));
+        QCOMPARE(records->at(1).mid(1, 5), (CsvRecord{"10.0.0.1", "Bread.qlf", "send", "52", "0"}));
+        QVERIFY(!m->exportCsv(t.tmp.path(), &error) && !error.isEmpty());
+
+        // A past run's report comes back, and its failed scales go to the resend with the run's label.
+        QStringList resent;
+        dlg.m_sendAgain = [&](const QStringList& addresses, const QString& label) { resent = addresses + QStringList{label}; };
+        dlg.txtLabel->setText(QStringLiteral("bread"));
+        dlg.applyFilter();
+        dlg.cmdShowReport_Click();
+        QVERIFY(dlg.shownReport());
+        QVERIFY(dlg.shownReport()->messageItem()->text().contains("Bread.qlf") &&
+                dlg.shownReport()->messageItem()->text().contains("1 of 3 scales received the label"));
+        auto* again = dlg.shownReport()->findChild<QPushButton*>(QStringLiteral("popupAction"));
+        QVERIFY(again);
+        again->click();
+        QCOMPARE(resent, (QStringList{"10.0.0.1", "10.0.0.2", "Bread.qlf"}));
+    }
+
     void receiveThenSend()
     {
         Env t;
@@ -612,6 +744,7 @@ private slots:
             received = SplitFormatRecords(QString::fromLatin1(line)) << QString::number(model);
         };
         t.cb.pickScales = nullptr;
+        t.cb.labelName = [] { return QStringLiteral("Bread.qlf"); };
         t.start();
         // The picker takes what it offers; with one scale to pick, the row double-clicked.
         const auto accept = [](int row) {
@@ -683,6 +816,52 @@ private slots:
         }
         QCOMPARE(t.leftovers(), QStringList());
         QVERIFY(!QFileInfo::exists(t.tmp.filePath("outsideF52.DAT")));
+
+        // The journal: the receive's three rows, then the send's six scales by three types, with the
+        // hash of what went out; the daily log has one line per run.
+        QSqlQuery q(t.ctx.db().mainDb());
+        QVERIFY(q.exec("select TJ_DIRECTION, TJ_LABEL, TJ_ADDRESS, TJ_TYPE, TJ_CODE, TJ_HASH <> '', TJ_USER <> '', "
+                       "TJ_HOST <> '' from TRANSFER_JOURNAL order by TJ_TIME, TJ_ADDRESS, TJ_TYPE"));
+        QStringList journal;
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < 8; ++c)
+                row << q.value(c).toString();
+            journal << row.join(u'|');
+        }
+        QCOMPARE(journal.size(), 3 + 6 * 3);
+        QCOMPARE(journal.mid(0, 3), (QStringList{"receive||127.0.3.2|52|0|1|1|1", "receive||127.0.3.2|56|0|1|1|1",
+                                                 "receive||127.0.3.2|61|0|1|1|1"}));
+        QVERIFY(journal.contains("send|Bread.qlf|127.0.3.4|52|3|1|1|1") &&
+                journal.contains("send|Bread.qlf|127.0.3.4|61|10|1|1|1") &&
+                journal.contains("send|Bread.qlf|-rf|56|6|1|1|1"));
+        QVERIFY(q.exec("select distinct TJ_HASH from TRANSFER_JOURNAL where TJ_DIRECTION = 'send' and TJ_TYPE = 52"));
+        QVERIFY(q.next());
+        const QString exported = t.tmp.filePath("expected52.dat");
+        QVERIFY(ExportFormatData(label, exported));
+        QCOMPARE(q.value(0).toString(), QCryptographicHash::hash(readAll(exported), QCryptographicHash::Sha256).toHex());
+        QVERIFY(!q.next());
+        const QString log = readLog(LogFilePath(QDateTime::currentDateTime()));
+        QCOMPARE(log.count("Transfer journal: "), 2);
+        QVERIFY(log.contains("Transfer journal: send \"Bread.qlf\", 6 scale(s), 2 received the label; code 0 x6, "
+                             "code 2 x3, code 3 x1, code 6 x6, code 10 x2"));
+
+        // The scale list shows each scale's last run; the resend ticks exactly the scales that failed.
+        ScaleListDialog scales(t.ctx);
+        const auto lastResult = [&](int row) { return scales.lvwScale->topLevelItem(row)->text(5); };
+        QCOMPARE(scales.lvwScale->topLevelItem(2)->text(4), "Bread.qlf");
+        QCOMPARE((QStringList{lastResult(0), lastResult(1), lastResult(2), lastResult(3), lastResult(5)}),
+                 (QStringList{"invalid address", "received", "received", "unreachable", "timed out"}));
+        const QStringList failed = FailedAddresses(t.ctl->lastOutcomes());
+        QCOMPARE(failed, (QStringList{list[0], list[3], list[4], list[5]}));
+        ScalePickerDialog picker(t.ctx);
+        picker.m_preselected = failed;
+        picker.Form_Load();
+        QStringList ticked;
+        for (int i = 0; i < picker.lvwScale->topLevelItemCount(); ++i)
+            if (picker.lvwScale->topLevelItem(i)->checkState(0) == Qt::Checked)
+                ticked << picker.lvwScale->topLevelItem(i)->text(1);
+        QCOMPARE(ticked, failed);
     }
 };
 

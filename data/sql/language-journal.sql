@@ -1,0 +1,27 @@
+-- Texts of the transfer journal: the history window, the scale list's last transfer, sending again.
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.mnuTransferHistory', 'Transfer &History...', '传输历史(&H)...', '&История передач...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.cmdSendAgainFailed', 'Send again to the failed scales', '重新发送到失败的秤', 'Отправить повторно на весы с ошибкой');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmMain.msgSendAgainOtherLabel', 'The active label is not %1. Open that label, then send it again.', '当前标签不是 %1。请先打开该标签，然后重新发送。', 'Активная этикетка не %1. Откройте эту этикетку и отправьте её повторно.');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.Caption', 'Transfer History', '传输历史', 'История передач');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.lblAddress', 'Address:', '地址：', 'Адрес:');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.lblLabel', 'Label:', '标签：', 'Этикетка:');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.chkFrom', 'From:', '从：', 'С:');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.chkTo', 'To:', '到：', 'По:');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colTime', 'Time', '时间', 'Время');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colAddress', 'Address', '地址', 'Адрес');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colLabel', 'Label', '标签', 'Этикетка');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colDirection', 'Direction', '方向', 'Направление');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colType', 'Data', '数据', 'Данные');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colCode', 'Code', '代码', 'Код');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colText', 'Result', '结果', 'Результат');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colHost', 'Workstation', '工作站', 'Рабочее место');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colUser', 'User', '用户', 'Пользователь');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.colHash', 'SHA-256 of the data', '数据的 SHA-256', 'SHA-256 данных');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.cmdShowReport', 'Show report', '显示报告', 'Показать отчёт');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.cmdExportCsv', 'Export CSV...', '导出 CSV...', 'Экспорт CSV...');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.cmdClose', 'Close', '关闭', 'Закрыть');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.msgNotRead', 'The transfer journal could not be read: %1', '无法读取传输日志：%1', 'Не удалось прочитать журнал передач: %1');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmTransferHistory.msgNotExported', 'The history could not be exported: %1', '无法导出历史：%1', 'Не удалось экспортировать историю: %1');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.lvwLastTransfer', 'Last transfer', '最近传输', 'Последняя передача');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.lvwLastLabel', 'Label', '标签', 'Этикетка');
+INSERT INTO tbl_LANGUAGE (E_NAME, Caption, English, Chinese, Other) VALUES ('QUILLON.EXE', 'frmScaleConfig.lvwLastResult', 'Result', '结果', 'Результат');
