@@ -93,6 +93,8 @@ private:
     bool openOne(const QString& connectionName, const QString& path, const QString& seedPrefix);
     bool createFromSeeds(const QString& path, const QString& seedPrefix);
     bool checkLanguageTable();
+    // The columns newer seeds give tables of an existing SQLite main database.
+    bool addMissingColumns();
     void addMissingTexts();
     static QString runSeeds(QSqlDatabase& db, const QDir& seedDir, const QStringList& seeds);
     bool openServer(const QString& connectionName);
