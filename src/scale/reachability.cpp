@@ -31,8 +31,10 @@ ReachabilityCheck::Settings ReachabilityCheck::ReadSettings(const QString& iniFi
     const QString section = QStringLiteral("Transfer");
     Settings s;
     const QString check = ReadIniString(section, QStringLiteral("Check"), iniFile).trimmed();
-    if (check.compare(QLatin1String("port"), Qt::CaseInsensitive) == 0)
+    if (check.compare(QLatin1String("port"), Qt::CaseInsensitive) == 0) {
         s.method = Method::Port;
+        s.maxParallel = 128; // a socket each, no process
+    }
     const QString ping = ReadIniString(section, QStringLiteral("Ping"), iniFile).trimmed();
     if (!ping.isEmpty())
         s.pingProgram = ping;
