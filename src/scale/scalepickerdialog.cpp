@@ -9,6 +9,7 @@
 #include "scale/scaledialog.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -101,12 +102,12 @@ ScalePickerDialog::ScalePickerDialog(AppContext& ctx, QWidget* parent) : QDialog
     connect(cmdTickAll, &QPushButton::clicked, this, &ScalePickerDialog::mnuSelectAll_Click);
     connect(cmdTickNone, &QPushButton::clicked, this, &ScalePickerDialog::mnuUnselectAll_Click);
     connect(cmdTickShown, &QPushButton::clicked, this, &ScalePickerDialog::tickShown);
-    auto* tools = new QHBoxLayout;
-    tools->addWidget(txtFilter, 1);
-    tools->addWidget(cboStore);
-    tools->addWidget(cmdTickAll);
-    tools->addWidget(cmdTickNone);
-    tools->addWidget(cmdTickShown);
+    auto* ticks = new QHBoxLayout;
+    ticks->addWidget(cboStore);
+    ticks->addWidget(cmdTickAll);
+    ticks->addWidget(cmdTickNone);
+    ticks->addWidget(cmdTickShown);
+    ticks->addStretch(1);
 
     auto legend = [this](int state, const char* label, const char* name) {
         auto* pic = new QLabel(this);
@@ -151,12 +152,15 @@ ScalePickerDialog::ScalePickerDialog(AppContext& ctx, QWidget* parent) : QDialog
     layout->addWidget(udtScaleSelectCaption);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(8, 0, 8, 0);
-    body->addLayout(tools);
+    body->addWidget(txtFilter);
+    body->addLayout(ticks);
     body->addWidget(lvwScale, 1);
     body->addLayout(legends);
     body->addLayout(buttons);
     layout->addLayout(body, 1);
 
+    // Room for the status column beside the store.
+    setMinimumWidth(640);
     RestoreDialogPlacement(this, kPlacement);
 }
 
@@ -272,7 +276,12 @@ void ScalePickerDialog::setState(QTreeWidgetItem* row, int state, const QString&
     const bool guard = m_updatingChecks;
     m_updatingChecks = true;
     row->setData(0, kStateRole, state);
-    row->setIcon(0, QIcon(PingStateIcon(state)));
+    // Two thousand rows change state at least twice each: paint each picture once.
+    static QHash<int, QIcon> icons;
+    auto icon = icons.find(state);
+    if (icon == icons.end())
+        icon = icons.insert(state, QIcon(PingStateIcon(state)));
+    row->setIcon(0, *icon);
     row->setText(kStatusColumn, status);
     row->setToolTip(kStatusColumn, status);
     m_updatingChecks = guard;
