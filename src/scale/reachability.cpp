@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace quillon {
@@ -129,10 +130,10 @@ void ReachabilityCheck::set(int index, State state, const QString& reason)
 
 bool ReachabilityCheck::startFping()
 {
-    // Answers from one process, one socket: "-a" prints each address that answered.
+    // Answers from one process, one socket.
     m_fping = new QProcess(this);
     m_fping->setStandardErrorFile(QProcess::nullDevice());
-    QStringList args{QStringLiteral("-a"), QStringLiteral("-r"), QStringLiteral("0"), QStringLiteral("-t"),
+    QStringList args{QStringLiteral("-r"), QStringLiteral("0"), QStringLiteral("-t"),
                      QString::number(m_settings.deadlineMs), QStringLiteral("-i"), QStringLiteral("1")};
     for (const Row& r : std::as_const(m_rows))
         args << r.address;
@@ -147,7 +148,6 @@ bool ReachabilityCheck::startFping()
         return false;
     }
     m_fpingStarted.start();
-    m_fpingKilled = false;
     m_queue.clear();
     for (int i = 0; i < m_rows.size(); ++i)
         set(i, State::Checking);
@@ -159,31 +159,32 @@ void ReachabilityCheck::fpingDone()
     QProcess* p = m_fping;
     m_fping = nullptr;
     p->deleteLater();
-    // 0: all answered, 1: some did not, 2: a name not found; anything else is
-    // fping itself failing (bad option, no socket allowed), so ping takes over.
-    const bool killed = std::exchange(m_fpingKilled, false);
-    if (!killed && (p->exitStatus() != QProcess::NormalExit || p->exitCode() > 2)) {
-        WriteLog(QStringLiteral("ReachabilityCheck: %1 failed (exit %2); one ping per address instead")
-                     .arg(m_settings.fpingProgram).arg(p->exitCode()));
-        for (int i = 0; i < m_rows.size(); ++i) {
-            set(i, State::Queued);
-            m_queue << i;
-        }
-        fillSlots();
-        checkFinished();
-        return;
-    }
+    // Each address gets a line "ADDR is alive" or "ADDR is unreachable". One
+    // without a verdict (fping refused an option, had no socket, was ended) is
+    // asked again with ping: an exit code alone cannot tell those from silence.
     QHash<QString, QList<int>> byAddress;
     for (int i = 0; i < m_rows.size(); ++i)
         byAddress[m_rows[i].address] << i;
     for (const QByteArray& line : p->readAllStandardOutput().split('\n')) {
-        const QString address = QString::fromLatin1(line.trimmed()).section(QLatin1Char(' '), 0, 0);
-        for (int i : byAddress.take(address))
-            set(i, State::Answered);
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() < 3 || words[1] != "is")
+            continue;
+        const State verdict = words[2] == "alive" ? State::Answered : State::NoAnswer;
+        for (int i : byAddress.take(QString::fromLatin1(words[0])))
+            set(i, verdict);
     }
+    if (!byAddress.isEmpty())
+        WriteLog(QStringLiteral("ReachabilityCheck: %1 gave no verdict for %2 address(es) (exit %3); asked with ping")
+                     .arg(m_settings.fpingProgram)
+                     .arg(byAddress.size())
+                     .arg(p->exitCode()));
     for (const QList<int>& rest : std::as_const(byAddress))
-        for (int i : rest)
-            set(i, State::NoAnswer);
+        for (int i : rest) {
+            set(i, State::Queued);
+            m_queue << i;
+        }
+    std::sort(m_queue.begin(), m_queue.end());
+    fillSlots();
     checkFinished();
 }
 
@@ -259,8 +260,7 @@ void ReachabilityCheck::jobDone(Job* job, State state, const QString& reason)
 void ReachabilityCheck::sweep()
 {
     if (m_fping && m_fpingStarted.elapsed() > m_settings.deadlineMs + m_rows.size() * 2 + kGraceMs) {
-        // finished() follows and reads what it printed; the rest did not answer.
-        m_fpingKilled = true;
+        // finished() follows and reads what it printed; ping asks the rest.
         m_fping->kill();
         return;
     }

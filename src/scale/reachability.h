@@ -85,7 +85,6 @@ private:
     QTimer* m_sweep = nullptr;
     int m_running = 0;
     bool m_active = false;
-    bool m_fpingKilled = false;
 };
 
 } // namespace quillon

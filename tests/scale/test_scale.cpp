@@ -408,7 +408,7 @@ private slots:
                       badFping = tmp.filePath("badfping");
         QVERIFY(WriteScript(slowPing, "sleep 0.2; [ \"$5\" = 127.0.0.2 ]\n"));
         QVERIFY(WriteScript(hangPing, "exec sleep 30\n"));
-        QVERIFY(WriteScript(badFping, "exit 3\n"));
+        QVERIFY(WriteScript(badFping, "echo '127.0.0.3 is alive'; exit 1\n"));
         QTcpServer listener;
         QVERIFY(listener.listen(QHostAddress::LocalHost));
         QTcpServer closed;
@@ -433,8 +433,8 @@ private slots:
              {S::NotStarted, S::NotStarted, S::NotStarted}, "/nonexistent/ping"},
             {M::Ping, hangPing, "", 0, {"127.0.0.1", "127.0.0.2", "127.0.0.3"},
              {S::NoAnswer, S::NoAnswer, S::NoAnswer}, "no answer within 300 ms"},
-            // fping failing itself hands over to ping.
-            {M::Ping, slowPing, badFping, 0, {"127.0.0.2", "127.0.0.3"}, {S::Answered, S::NoAnswer}, ""},
+            // What fping gives no verdict for (or all when it cannot start), ping is asked.
+            {M::Ping, slowPing, badFping, 0, {"127.0.0.2", "127.0.0.3"}, {S::Answered, S::Answered}, ""},
             {M::Ping, slowPing, "/nonexistent/fping", 0, {"127.0.0.2", "127.0.0.3"}, {S::Answered, S::NoAnswer}, ""},
             {M::Ping, "/nonexistent/ping", fping, 0, {"127.0.0.1", "127.0.0.9"}, {S::Answered, S::Answered}, ""},
             {M::Port, "", "", listener.serverPort(), {"127.0.0.1", "127.0.0.1", "127.0.0.1"},
