@@ -191,13 +191,17 @@ private slots:
         QTreeWidget* list = dlg.lvwScale;
         QStringList rows = env.rows();
         // Fills the edit dialog opened by `open` and gives what it showed and, when it stayed open, why.
-        const auto edit = [&](const std::function<void()>& open, const QString& ip, int model) {
+        // A null `store` leaves the store field as the dialog showed it.
+        const auto edit = [&](const std::function<void()>& open, const QString& ip, int model,
+                              const QString& store = QString()) {
             QStringList seen;
             OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* e) {
                 seen << e->windowTitle() << e->txtIP->text() << QString::number(e->cboScaleModal->currentIndex());
                 e->txtIP->selectAll();
                 QTest::keyClicks(e->txtIP, ip);
                 e->cboScaleModal->setCurrentIndex(model);
+                if (!store.isNull())
+                    e->txtStore->setText(store);
                 QTest::keyClick(e->txtIP, Qt::Key_Return);
                 seen << (e->isVisible() ? e->lblProblem->text() : QString());
                 QTest::mouseClick(e->cmdCancel, Qt::LeftButton);
@@ -214,7 +218,7 @@ private slots:
             QVERIFY2(!seen.value(3).isEmpty(), ip);
             QCOMPARE(env.rows(), rows);
         }
-        QCOMPARE(edit(add, QStringLiteral("10.0.0.7"), 2), (QStringList{addTitle, "", "0", ""}));
+        QCOMPARE(edit(add, QStringLiteral("10.0.0.7"), 2, QStringLiteral(" Köln ")), (QStringList{addTitle, "", "0", ""}));
         rows << QStringLiteral("7|97|10.0.0.7|1|%1").arg(env.modelId(2));
         rows.sort();
         QCOMPARE(env.rows(), rows);
@@ -222,6 +226,7 @@ private slots:
         QTreeWidgetItem* added = list->findItems(QStringLiteral("10.0.0.7"), Qt::MatchExactly, 1).value(0);
         QVERIFY(added && added->text(0) == QStringLiteral("7"));
         QCOMPARE(added->text(2), env.ctx.tables.g_arrScaleModel[2].SCALE_NAME);
+        QCOMPARE(added->text(3), QStringLiteral("Köln"));
 
         // Nothing highlighted: Edit does nothing. A double-click on a row edits it.
         QTest::mouseClick(dlg.cmdEdit, Qt::LeftButton);
@@ -235,6 +240,7 @@ private slots:
         rows.replaceInStrings(QStringLiteral("7|97|10.0.0.7"), QStringLiteral("9|97|10.0.0.9"));
         rows.sort();
         QCOMPARE(env.rows(), rows);
+        QCOMPARE(ScalesOfStore(env.ctx.db(), QStringLiteral("Köln")), QStringList{"10.0.0.9"}); // kept by the edit
         // Editing into an address another scale has is explained and stores nothing.
         list->clearSelection();
         list->findItems(QStringLiteral("10.0.0.9"), Qt::MatchExactly, 1).value(0)->setSelected(true);
