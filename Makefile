@@ -7,7 +7,7 @@ SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Debian packages the build, the tests and the program need.
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins \
-            libgl-dev xvfb xauth iputils-ping fonts-dejavu-core fonts-wqy-microhei \
+            libgl-dev xvfb xauth iputils-ping fping fonts-dejavu-core fonts-wqy-microhei \
             postgresql libqt6sql6-psql \
             help2man lintian appstream desktop-file-utils \
             libzint-dev libzxing-dev

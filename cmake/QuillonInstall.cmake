@@ -102,5 +102,5 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${QUILLON_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins, iputils-ping")
 # A shared scale list on a server, legacy database import, Chinese interface texts.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql, mdbtools, fonts-dejavu-core, fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql, mdbtools, fping, fonts-dejavu-core, fonts-wqy-microhei")
 include(CPack)

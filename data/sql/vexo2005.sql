@@ -22,10 +22,13 @@ INSERT INTO SCALE_MODEL (ID, SCALE_NAME, MAX_WIDTH, MIN_WIDTH, MAX_HEIGHT, MIN_H
 INSERT INTO SCALE_MODEL (ID, SCALE_NAME, MAX_WIDTH, MIN_WIDTH, MAX_HEIGHT, MIN_HEIGHT, MM_PER_KDOT) VALUES (6, 'QD-50 Deli', 56, 30, 90, 20, 83);
 INSERT INTO SCALE_MODEL (ID, SCALE_NAME, MAX_WIDTH, MIN_WIDTH, MAX_HEIGHT, MIN_HEIGHT, MM_PER_KDOT) VALUES (7, 'QT-12 Basic', 56, 30, 60, 20, 167);
 -- One row per scale on the network; SC_MODEL_ID refers to SCALE_MODEL.ID.
+-- Store: the store (group) of a chain the scale stands in; empty or Null for none.
+-- A column added here later is added to existing databases when they open.
 CREATE TABLE SCALE (
   SC_NO INTEGER,
   DP_NO INTEGER,
   SC_IP TEXT UNIQUE,
   SC_USED BOOLEAN,
-  SC_MODEL_ID INTEGER
+  SC_MODEL_ID INTEGER,
+  Store TEXT
 );

@@ -86,6 +86,79 @@ QString seedStatementTable(const QString& statement)
     return m.hasMatch() ? m.captured(1).toLower() : QString();
 }
 
+// The column definitions of a seed's CREATE TABLE statement, by lower-case name:
+// the parts between the outer parentheses, table constraints left out.
+QList<QPair<QString, QString>> seedColumns(const QString& statement)
+{
+    QList<QPair<QString, QString>> columns;
+    const qsizetype open = statement.indexOf(QLatin1Char('('));
+    const qsizetype close = statement.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close <= open)
+        return columns;
+    QStringList parts;
+    QString current;
+    int depth = 0;
+    for (QChar c : statement.mid(open + 1, close - open - 1)) {
+        if (c == QLatin1Char('('))
+            ++depth;
+        else if (c == QLatin1Char(')'))
+            --depth;
+        if (c == QLatin1Char(',') && depth == 0) {
+            parts << current;
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    parts << current;
+    static const QStringList constraints = {QStringLiteral("primary"), QStringLiteral("unique"),
+                                            QStringLiteral("foreign"), QStringLiteral("constraint"),
+                                            QStringLiteral("check")};
+    for (const QString& part : std::as_const(parts)) {
+        const QString def = part.simplified();
+        const QString name = def.section(QLatin1Char(' '), 0, 0).remove(QLatin1Char('"')).toLower();
+        if (!name.isEmpty() && !constraints.contains(name))
+            columns.append({name, def});
+    }
+    return columns;
+}
+
+// Adds to the tables that exist the columns a newer seed gives them, so that an
+// older database keeps its rows and gains the column (Null in every row).
+// Returns "" or the failure; *added counts the columns.
+QString addMissingSeedColumns(QSqlDatabase& db, const QDir& seedDir, const QStringList& seeds, int* added)
+{
+    QSqlQuery q(db);
+    const QStringList tables = db.tables();
+    for (const QString& name : seeds) {
+        QFile f(seedDir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            return QStringLiteral("%1: %2").arg(name, f.errorString());
+        for (const QString& statement : splitSeed(QString::fromUtf8(f.readAll()))) {
+            if (!statement.trimmed().startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive))
+                continue;
+            const QString table = seedStatementTable(statement);
+            const auto found = std::find_if(tables.cbegin(), tables.cend(), [&table](const QString& t) {
+                return t.compare(table, Qt::CaseInsensitive) == 0;
+            });
+            if (found == tables.cend())
+                continue;
+            const QSqlRecord record = db.record(*found);
+            QSet<QString> have;
+            for (int i = 0; i < record.count(); ++i)
+                have.insert(record.fieldName(i).toLower());
+            for (const auto& [column, def] : seedColumns(statement)) {
+                if (have.contains(column))
+                    continue;
+                if (!q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(*found, def)))
+                    return QStringLiteral("%1, column %2 of %3: %4").arg(name, column, *found, errorText(q.lastError()));
+                ++*added;
+            }
+        }
+    }
+    return QString();
+}
+
 void dropConnection(const QString& name)
 {
     if (!QSqlDatabase::contains(name))
@@ -467,6 +540,8 @@ bool Database::createMissingTables(const QString& source, bool server)
             }
         }
         q.finish();
+        if (failure.isEmpty())
+            failure = addMissingSeedColumns(db, seedDir, seeds, &created);
     }
     if (failure.isEmpty() && !db.commit())
         failure = errorText(db.lastError());
@@ -476,7 +551,7 @@ bool Database::createMissingTables(const QString& source, bool server)
         return false;
     }
     if (created > 0)
-        WriteLog(QStringLiteral("OpenDatabases %1: %2 missing table(s) created").arg(m_mainPath).arg(created));
+        WriteLog(QStringLiteral("OpenDatabases %1: %2 missing table(s) or column(s) created").arg(m_mainPath).arg(created));
     return true;
 }
 

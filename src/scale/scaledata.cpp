@@ -12,7 +12,13 @@ namespace quillon {
 
 namespace {
 const QString kListSql = QStringLiteral(
-    "Select SC_No, SC_IP, SCALE_NAME from SCALE, SCALE_MODEL where SC_Used=true and SC_MODEL_ID=ID order by SC_No");
+    "Select SC_No, SC_IP, SCALE_NAME, Store from SCALE, SCALE_MODEL where SC_Used=true and SC_MODEL_ID=ID order by SC_No");
+
+QVariant storeValue(const QString& store)
+{
+    const QString t = store.trimmed();
+    return t.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(t);
+}
 }
 
 bool IsDottedIPv4(const QString& address)
@@ -54,6 +60,7 @@ QList<ScaleRow> ListScales(Database& db, bool* ok)
         r.SC_NO = q->value(0).toInt();
         r.SC_IP = q->value(1).toString();
         r.SCALE_NAME = q->value(2).toString();
+        r.STORE = q->value(3).toString();
         rows << r;
     }
     return rows;
@@ -65,17 +72,50 @@ bool ScaleExists(Database& db, const QString& ip)
     return q && q->next();
 }
 
-bool AddScale(Database& db, const QString& ip, int modelId)
+bool AddScale(Database& db, const QString& ip, int modelId, const QString& store)
 {
     return bool(db.QueryVexoDB(
-        QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) VALUES(?,97,?,?,?)"),
-        {int(GetScaleNoFromIP(ip)), ip, true, modelId}));
+        QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID,Store) VALUES(?,97,?,?,?,?)"),
+        {int(GetScaleNoFromIP(ip)), ip, true, modelId, storeValue(store)}));
 }
 
-bool ChangeScale(Database& db, const QString& oldIp, const QString& newIp, int modelId)
+bool ChangeScale(Database& db, const QString& oldIp, const QString& newIp, int modelId,
+                 const std::optional<QString>& store)
 {
-    return bool(db.QueryVexoDB(QStringLiteral("UPDATE SCALE set SC_NO=?, SC_IP=?, SC_MODEL_ID=? where SC_IP=?"),
-                               {int(GetScaleNoFromIP(newIp)), newIp, modelId, oldIp}));
+    if (!store)
+        return bool(db.QueryVexoDB(QStringLiteral("UPDATE SCALE set SC_NO=?, SC_IP=?, SC_MODEL_ID=? where SC_IP=?"),
+                                   {int(GetScaleNoFromIP(newIp)), newIp, modelId, oldIp}));
+    return bool(db.QueryVexoDB(QStringLiteral("UPDATE SCALE set SC_NO=?, SC_IP=?, SC_MODEL_ID=?, Store=? where SC_IP=?"),
+                               {int(GetScaleNoFromIP(newIp)), newIp, modelId, storeValue(*store), oldIp}));
+}
+
+QStringList ScalesOfStore(Database& db, const QString& store, bool* ok)
+{
+    const QString t = store.trimmed();
+    auto q = t.isEmpty()
+                 ? db.QueryVexoDB(QStringLiteral("select SC_IP from SCALE, SCALE_MODEL where SC_Used=true and "
+                                                 "SC_MODEL_ID=ID and (Store is null or Store='') order by SC_IP"))
+                 : db.QueryVexoDB(QStringLiteral("select SC_IP from SCALE, SCALE_MODEL where SC_Used=true and "
+                                                 "SC_MODEL_ID=ID and Store=? order by SC_IP"),
+                                  {t});
+    if (ok)
+        *ok = bool(q);
+    QStringList out;
+    while (q && q->next())
+        out << q->value(0).toString();
+    return out;
+}
+
+QStringList ListStores(Database& db, bool* ok)
+{
+    auto q = db.QueryVexoDB(QStringLiteral("select distinct Store from SCALE, SCALE_MODEL where SC_Used=true and "
+                                           "SC_MODEL_ID=ID and Store is not null and Store<>'' order by Store"));
+    if (ok)
+        *ok = bool(q);
+    QStringList out;
+    while (q && q->next())
+        out << q->value(0).toString();
+    return out;
 }
 
 bool DeleteScale(Database& db, const QString& ip)

@@ -58,10 +58,12 @@ QPixmap PingStateIcon(int state)
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     switch (state) {
-    case PingChecking: {
-        // A clock face: still waiting for the answer.
-        p.setPen(QPen(QColor(40, 80, 160), 1.4));
-        p.setBrush(QColor(220, 232, 250));
+    case PingChecking:
+    case PingQueued: {
+        // A clock face: still waiting for the answer (grey: not yet asked).
+        const bool queued = state == PingQueued;
+        p.setPen(QPen(queued ? QColor(120, 120, 120) : QColor(40, 80, 160), 1.4));
+        p.setBrush(queued ? QColor(235, 235, 235) : QColor(220, 232, 250));
         p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
         p.drawLine(QPointF(8, 8), QPointF(8, 4));
         p.drawLine(QPointF(8, 8), QPointF(11, 9.5));

@@ -21,8 +21,9 @@ QLabel* MakeCaptionStrip(QWidget* parent, const QString& objectName, const QStri
 QTreeWidget* MakeScaleList(QWidget* parent, const QString& numberTitle, const QString& addressTitle,
                            const QString& modelTitle);
 
-enum PingState { PingChecking = 1, PingOK = 2, PingTimeOut = 3, PingInvalid = 4 };
-// 16 x 16 pictures: an hourglass-like clock, a green tick, a red cross, a grey bar.
+enum PingState { PingChecking = 1, PingOK = 2, PingTimeOut = 3, PingInvalid = 4, PingQueued = 5, PingNotStarted = 6 };
+// 16 x 16 pictures: an hourglass-like clock (grey while queued), a green tick, a
+// red cross, a grey bar.
 QPixmap PingStateIcon(int state);
 
 } // namespace quillon

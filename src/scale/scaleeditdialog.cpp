@@ -38,6 +38,11 @@ ScaleEditDialog::ScaleEditDialog(AppContext& ctx, QWidget* parent) : QDialog(par
     cboScaleModal = new QComboBox(this);
     cboScaleModal->setObjectName(QStringLiteral("cboScaleModal"));
     lblScaleModal->setBuddy(cboScaleModal);
+    lblStore = new QLabel(text("lblStore"), this);
+    txtStore = new QLineEdit(this);
+    txtStore->setObjectName(QStringLiteral("txtStore"));
+    txtStore->setMaxLength(64);
+    lblStore->setBuddy(txtStore);
     lblProblem = new QLabel(this);
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
     lblProblem->setWordWrap(true);
@@ -59,6 +64,7 @@ ScaleEditDialog::ScaleEditDialog(AppContext& ctx, QWidget* parent) : QDialog(par
     auto* form = new QFormLayout;
     form->addRow(lblIP, txtIP);
     form->addRow(lblScaleModal, cboScaleModal);
+    form->addRow(lblStore, txtStore);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(lblProblem);
@@ -75,6 +81,7 @@ void ScaleEditDialog::Form_Load()
     if (m_iScaleModalIndex >= 0 && m_iScaleModalIndex < cboScaleModal->count())
         cboScaleModal->setCurrentIndex(m_iScaleModalIndex);
     txtIP->setText(m_strIP);
+    txtStore->setText(m_strStore);
     setWindowTitle(GetLangString(QStringLiteral("frmScaleEdit"),
                                             m_bAddNew ? QStringLiteral("CaptionAdd") : QStringLiteral("CaptionEdit")));
     lblProblem->hide();
@@ -99,6 +106,7 @@ void ScaleEditDialog::cmdOK_Click()
         return;
     }
     m_strIP = ip;
+    m_strStore = txtStore->text().trimmed();
     m_iScaleModalIndex = qint16(qMax(0, cboScaleModal->currentIndex()));
     m_bCancel = false;
     accept();

@@ -1,5 +1,5 @@
 #pragma once
-// Add or edit one scale: its address and model.
+// Add or edit one scale: its address, model and store.
 #include <QDialog>
 #include <functional>
 
@@ -20,6 +20,7 @@ public:
     bool m_bAddNew = true;
     QString m_strIP;
     qint16 m_iScaleModalIndex = 0;
+    QString m_strStore;
     bool m_bCancel = true;
 
     // Called on OK with the typed address: a non-empty text keeps the dialog open
@@ -32,6 +33,7 @@ public:
 
     QLineEdit* txtIP = nullptr;
     QComboBox* cboScaleModal = nullptr;
+    QLineEdit* txtStore = nullptr;
     QLabel* lblProblem = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
@@ -42,6 +44,7 @@ private:
     AppContext& m_ctx;
     QLabel* lblIP = nullptr;
     QLabel* lblScaleModal = nullptr;
+    QLabel* lblStore = nullptr;
 };
 
 // Why an address cannot be stored as a scale ("" when it can).

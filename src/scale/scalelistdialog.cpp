@@ -23,6 +23,9 @@ namespace quillon {
 
 namespace {
 const QString kPlacement = QStringLiteral("ScaleEdit");
+// --- store column
+constexpr int kStoreColumn = 3;
+// --- end store column
 
 // A button caption's mnemonic marker does not belong in a dialog title.
 QString withoutAmpersand(QString text)
@@ -44,6 +47,9 @@ ScaleListDialog::ScaleListDialog(AppContext& ctx, QWidget* parent) : QDialog(par
     udtScaleEditCaption = MakeCaptionStrip(this, QStringLiteral("udtScaleEditCaption"), caption);
 
     lvwScale = MakeScaleList(this, text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel"));
+    // --- store column
+    lvwScale->setHeaderLabels({text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel"), text("lvwStore")});
+    // --- end store column
     connect(lvwScale, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* row) { EditRow(row); });
 
     cmdAddNew = new QPushButton(text("cmdAddNew"), this);
@@ -103,8 +109,10 @@ void ScaleListDialog::RefreshList()
     const QList<ScaleRow> rows = ListScales(m_ctx.db());
     lvwScale->clear();
     QList<QTreeWidgetItem*> items;
-    for (const ScaleRow& r : rows)
+    for (const ScaleRow& r : rows) {
         items << new QTreeWidgetItem(QStringList{QString::number(r.SC_NO), r.SC_IP, r.SCALE_NAME});
+        items.last()->setText(kStoreColumn, r.STORE); // --- store column
+    }
     lvwScale->addTopLevelItems(items);
     ShowLastTransfers(lvwScale, m_ctx.db(), 1);
     lvwScale->clearSelection();
@@ -145,7 +153,7 @@ void ScaleListDialog::cmdAddNew_Click()
     const auto& models = m_ctx.tables.g_arrScaleModel;
     if (dlg.m_iScaleModalIndex < 0 || dlg.m_iScaleModalIndex >= models.size())
         return;
-    AddScale(m_ctx.db(), ip, models[dlg.m_iScaleModalIndex].ID);
+    AddScale(m_ctx.db(), ip, models[dlg.m_iScaleModalIndex].ID, dlg.m_strStore);
     RefreshList();
 }
 
@@ -169,6 +177,7 @@ void ScaleListDialog::EditRow(QTreeWidgetItem* row)
     ScaleEditDialog dlg(m_ctx, this);
     dlg.m_bAddNew = false;
     dlg.m_strIP = oldIp;
+    dlg.m_strStore = row->text(kStoreColumn);
     dlg.m_iScaleModalIndex = 0;
     const auto& models = m_ctx.tables.g_arrScaleModel;
     for (int i = 0; i < models.size(); ++i) {
@@ -193,7 +202,7 @@ void ScaleListDialog::EditRow(QTreeWidgetItem* row)
         return;
     if (dlg.m_iScaleModalIndex < 0 || dlg.m_iScaleModalIndex >= models.size())
         return;
-    ChangeScale(m_ctx.db(), oldIp, ip, models[dlg.m_iScaleModalIndex].ID);
+    ChangeScale(m_ctx.db(), oldIp, ip, models[dlg.m_iScaleModalIndex].ID, dlg.m_strStore);
     RefreshList();
 }
 

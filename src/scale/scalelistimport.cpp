@@ -26,11 +26,12 @@ constexpr int kRunTimeoutMs = 5 * 60 * 1000;
 
 // One scale row; the values are bound, whatever a file held.
 bool insertScale(Database& db, const QVariant& number, const QVariant& department, const QString& ip,
-                 const QVariant& used, const QVariant& modelId)
+                 const QVariant& used, const QVariant& modelId, const QString& store = QString())
 {
+    const QVariant storeValue = store.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(store);
     return bool(db.QueryVexoDB(
-        QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) VALUES(?,?,?,?,?)"),
-        {number, department, ip, used, modelId}));
+        QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID,Store) VALUES(?,?,?,?,?,?)"),
+        {number, department, ip, used, modelId, storeValue}));
 }
 
 QString sqlError(const QSqlQuery& q)
@@ -371,14 +372,15 @@ Report importLanguage(Database& db, const ExportRunner& run, const QString& file
 
 Report ExportScales(Database& db, QByteArray* csv)
 {
-    auto q = db.QueryVexoDB(QStringLiteral("Select SC_No, SC_IP, SCALE_NAME from SCALE, SCALE_MODEL "
+    auto q = db.QueryVexoDB(QStringLiteral("Select SC_No, SC_IP, SCALE_NAME, Store from SCALE, SCALE_MODEL "
                                            "where SC_Used=true and SC_MODEL_ID=ID order by SC_No, SC_IP"));
     if (!q)
         return failed(QStringLiteral("the scale list cannot be read"));
     Report r;
     QByteArray out = CsvLine(ScaleCsvHeader());
     while (q->next()) {
-        out += CsvLine({q->value(0).toString(), q->value(1).toString(), q->value(2).toString()});
+        out += CsvLine({q->value(0).toString(), q->value(1).toString(), q->value(2).toString(),
+                        q->value(3).toString()});
         ++r.added;
     }
     *csv = out;
@@ -394,14 +396,17 @@ Report ImportScales(Database& db, const QByteArray& csv)
     if (!records)
         return failed(why);
     if (records->isEmpty())
-        return failed(QStringLiteral("the file is empty; its first line must be the header Number,Address,Model"));
+        return failed(QStringLiteral("the file is empty; its first line must be the header Number,Address,Model,Store"));
     const CsvRecord& header = records->first();
     const QStringList expected = ScaleCsvHeader();
-    bool headerOk = header.size() == expected.size();
-    for (int i = 0; headerOk && i < expected.size(); ++i)
+    // Files written before the store column existed have the first three only.
+    const qsizetype columns = header.size();
+    bool headerOk = columns == expected.size() || columns == expected.size() - 1;
+    for (int i = 0; headerOk && i < columns; ++i)
         headerOk = text(header[i]).trimmed().compare(expected[i], Qt::CaseInsensitive) == 0;
     if (!headerOk)
-        return failed(QStringLiteral("line %1: the first line must be the header Number,Address,Model").arg(lines.first()));
+        return failed(QStringLiteral("line %1: the first line must be the header Number,Address,Model,Store "
+                                     "(or Number,Address,Model)").arg(lines.first()));
 
     QHash<QString, int> idByName;
     {
@@ -417,8 +422,8 @@ Report ImportScales(Database& db, const QByteArray& csv)
     QStringList fatal;
     for (int i = 1; i < records->size(); ++i) {
         const CsvRecord& rec = records->at(i);
-        if (rec.size() != 3)
-            fatal << QStringLiteral("line %1: %2 fields where Number,Address,Model are three").arg(lines[i]).arg(rec.size());
+        if (rec.size() != columns)
+            fatal << QStringLiteral("line %1: %2 fields where the header has %3").arg(lines[i]).arg(rec.size()).arg(columns);
         else if (!idByName.contains(text(rec[2]).trimmed()))
             fatal << QStringLiteral("line %1: there is no scale model \"%2\"").arg(lines[i]).arg(text(rec[2]).trimmed());
     }
@@ -458,7 +463,8 @@ Report ImportScales(Database& db, const QByteArray& csv)
         if (!number.isEmpty() && number != QString::number(no))
             r.notes << QStringLiteral("line %1: the number %2 is not the last part of %3; %4 is stored")
                            .arg(lines[i]).arg(number, ip).arg(no);
-        if (!insertScale(db, no, kDepartment, ip, true, idByName.value(text(rec[2]).trimmed())))
+        const QString store = columns > 3 ? text(rec[3]).trimmed() : QString();
+        if (!insertScale(db, no, kDepartment, ip, true, idByName.value(text(rec[2]).trimmed()), store))
             return failed(QStringLiteral("line %1: the scale %2 cannot be stored").arg(lines[i]).arg(ip));
         known.insert(ip);
         ++r.added;

@@ -1,5 +1,5 @@
 #pragma once
-// The scale list outside the program: CSV files (number, address, model name)
+// The scale list outside the program: CSV files (number, address, model name, store)
 // and legacy Access databases read through mdbtools' "mdb-export". Used by
 // quillon-convert and meant for the scale list dialog as well.
 #include "platform/csv.h"
@@ -17,8 +17,11 @@ class Database;
 
 namespace scalelist {
 
-// The header of the scale list file.
-inline QStringList ScaleCsvHeader() { return {QStringLiteral("Number"), QStringLiteral("Address"), QStringLiteral("Model")}; }
+// The header of the scale list file; files of older versions lack "Store".
+inline QStringList ScaleCsvHeader()
+{
+    return {QStringLiteral("Number"), QStringLiteral("Address"), QStringLiteral("Model"), QStringLiteral("Store")};
+}
 
 // The outcome of an import or export. ok false: nothing was changed (or written),
 // error says why. notes: rows reported and skipped, and other remarks.
@@ -35,7 +38,8 @@ struct Report {
 Report ExportScales(Database& db, QByteArray* csv);
 // Adds the file's scales in one transaction. Invalid addresses and addresses
 // already known (or given twice) are reported and skipped; a file that is not
-// CSV, a record without three fields or an unknown model name changes nothing.
+// CSV, a record without as many fields as the header or an unknown model name
+// changes nothing. The Store column may be missing (the scales get none).
 Report ImportScales(Database& db, const QByteArray& csv);
 
 // Runs a program with arguments and returns its standard output; nullopt with

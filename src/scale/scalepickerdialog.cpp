@@ -3,52 +3,72 @@
 #include "context/appcontext.h"
 #include "platform/database.h"
 #include "platform/ini.h"
+#include "platform/placement.h"
+#include "scale/reachability.h"
 #include "scale/scaledata.h"
 #include "scale/scaledialog.h"
 
-#include <QContextMenuEvent>
+#include <QComboBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
-#include <QTimer>
+#include <QSet>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quillon {
 
 namespace {
 const QString kPlacement = QStringLiteral("ScaleSelect");
+// The addresses ticked when the picker was last confirmed.
+const QString kTickedKey = QStringLiteral("ScaleSelectTicked");
 constexpr int kStateRole = Qt::UserRole + 1;
+constexpr int kStoreColumn = 3;
+constexpr int kStatusColumn = 4;
 
-// The program whose exit code tells whether an address answers: the "Ping" key
-// of section "Transfer", the system's ping when unset.
-QString pingProgram(AppContext& ctx)
+QString text(const char* key)
 {
-    const QString p = ReadIniString(QStringLiteral("Transfer"), QStringLiteral("Ping"), ctx.paths.g_strIniFile);
-    return p.isEmpty() ? QStringLiteral("ping") : p;
+    return GetLangString(QStringLiteral("frmScaleSelect"), QString::fromLatin1(key));
+}
+
+// Sort key of an address: valid ones by their number, then anything else by text.
+std::pair<quint64, QString> addressKey(const QString& ip)
+{
+    if (!IsDottedIPv4(ip))
+        return {quint64(1) << 32, ip};
+    quint64 n = 0;
+    for (const QString& part : ip.split(u'.'))
+        n = (n << 8) | part.toUInt();
+    return {n, QString()};
 }
 } // namespace
 
 ScalePickerDialog::ScalePickerDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmScaleSelect"));
-    auto text = [&ctx](const char* key) { return GetLangString(QStringLiteral("frmScaleSelect"), QString::fromLatin1(key)); };
 
     const QString caption = text("Caption");
     setWindowTitle(caption);
     udtScaleSelectCaption = MakeCaptionStrip(this, QStringLiteral("udtScaleSelectCaption"), caption);
 
     lvwScale = MakeScaleList(this, text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel"));
+    lvwScale->setHeaderLabels({text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel"), text("lvwStore"),
+                               text("lvwStatus")});
+    lvwScale->header()->setSectionResizeMode(QHeaderView::Interactive);
+    lvwScale->header()->setStretchLastSection(true);
     lvwScale->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvwScale, &QTreeWidget::itemChanged, this, &ScalePickerDialog::rowChanged);
     connect(lvwScale, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* row) { RowDoubleClicked(row); });
 
     mnuPopup = new QMenu(this);
     mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
-    auto addMenu = [this, &text](const char* name, void (ScalePickerDialog::*slot)()) {
+    auto addMenu = [this](const char* name, void (ScalePickerDialog::*slot)()) {
         QAction* a = mnuPopup->addAction(text(name));
         a->setObjectName(QString::fromLatin1(name));
         connect(a, &QAction::triggered, this, slot);
@@ -61,7 +81,35 @@ ScalePickerDialog::ScalePickerDialog(AppContext& ctx, QWidget* parent) : QDialog
     connect(lvwScale, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mnuPopup->popup(lvwScale->viewport()->mapToGlobal(pos)); });
 
-    auto legend = [this, &text](int state, const char* label, const char* name) {
+    // A chain has hundreds of scales: find them by text, tick them by store.
+    txtFilter = new QLineEdit(this);
+    txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    txtFilter->setPlaceholderText(text("txtFilter"));
+    txtFilter->setClearButtonEnabled(true);
+    connect(txtFilter, &QLineEdit::textChanged, this, &ScalePickerDialog::setFilter);
+    cboStore = new QComboBox(this);
+    cboStore->setObjectName(QStringLiteral("cboStore"));
+    connect(cboStore, &QComboBox::activated, this, &ScalePickerDialog::storeChosen);
+    auto button = [this](const char* name) {
+        auto* b = new QPushButton(text(name), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    cmdTickAll = button("cmdTickAll");
+    cmdTickNone = button("cmdTickNone");
+    cmdTickShown = button("cmdTickShown");
+    connect(cmdTickAll, &QPushButton::clicked, this, &ScalePickerDialog::mnuSelectAll_Click);
+    connect(cmdTickNone, &QPushButton::clicked, this, &ScalePickerDialog::mnuUnselectAll_Click);
+    connect(cmdTickShown, &QPushButton::clicked, this, &ScalePickerDialog::tickShown);
+    auto* ticks = new QHBoxLayout;
+    ticks->addWidget(cboStore);
+    ticks->addWidget(cmdTickAll);
+    ticks->addWidget(cmdTickNone);
+    ticks->addWidget(cmdTickShown);
+    ticks->addStretch(1);
+
+    auto legend = [this](int state, const char* label, const char* name) {
         auto* pic = new QLabel(this);
         pic->setPixmap(PingStateIcon(state));
         auto* lbl = new QLabel(text(label), this);
@@ -74,6 +122,8 @@ ScalePickerDialog::ScalePickerDialog(AppContext& ctx, QWidget* parent) : QDialog
         return box;
     };
     auto* legends = new QHBoxLayout;
+    legends->addLayout(legend(PingQueued, "lblQueued", "picQueued"));
+    legends->addSpacing(16);
     legends->addLayout(legend(PingChecking, "lblChecking", "picChecking"));
     legends->addSpacing(16);
     legends->addLayout(legend(PingOK, "lblPingOK", "picPingOK"));
@@ -94,27 +144,29 @@ ScalePickerDialog::ScalePickerDialog(AppContext& ctx, QWidget* parent) : QDialog
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
 
-    tmrCheckPing = new QTimer(this);
-    tmrCheckPing->setObjectName(QStringLiteral("tmrCheckPing"));
-    tmrCheckPing->setInterval(50);
-    connect(tmrCheckPing, &QTimer::timeout, this, &ScalePickerDialog::tmrCheckPing_Timer);
+    m_check = new ReachabilityCheck(ReachabilityCheck::ReadSettings(ctx.paths.g_strIniFile), this);
+    connect(m_check, &ReachabilityCheck::changed, this, &ScalePickerDialog::checkChanged);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 8);
     layout->addWidget(udtScaleSelectCaption);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(8, 0, 8, 0);
+    body->addWidget(txtFilter);
+    body->addLayout(ticks);
     body->addWidget(lvwScale, 1);
     body->addLayout(legends);
     body->addLayout(buttons);
     layout->addLayout(body, 1);
 
+    // Room for the status column beside the store.
+    setMinimumWidth(640);
     RestoreDialogPlacement(this, kPlacement);
 }
 
 ScalePickerDialog::~ScalePickerDialog()
 {
-    stopPings();
+    m_check->stop();
 }
 
 int ScalePickerDialog::exec()
@@ -131,66 +183,110 @@ void ScalePickerDialog::Form_Load()
     m_bCancel = true;
     m_strScales.clear();
 
-    const QString program = pingProgram(m_ctx);
-    const QList<ScaleRow> rows = ListScales(m_ctx.db());
+    QList<ScaleRow> rows = ListScales(m_ctx.db());
+    // By store (those without one last), then by address.
+    std::stable_sort(rows.begin(), rows.end(), [](const ScaleRow& a, const ScaleRow& b) {
+        if (a.STORE.isEmpty() != b.STORE.isEmpty())
+            return b.STORE.isEmpty();
+        if (const int c = a.STORE.localeAwareCompare(b.STORE))
+            return c < 0;
+        return addressKey(a.SC_IP) < addressKey(b.SC_IP);
+    });
+
+    QSet<QString> ticked;
+    if (!m_bJustOneSelected) {
+        const QStringList last = ReadUserSetting(kTickedKey, QStringList()).toStringList();
+        ticked = QSet<QString>(last.cbegin(), last.cend());
+        const bool anyListed = std::any_of(rows.cbegin(), rows.cend(), [&ticked](const ScaleRow& r) {
+            return ticked.contains(r.SC_IP);
+        });
+        if (!anyListed)
+            ticked.clear();
+    }
+
+    QStringList addresses;
+    QSet<QString> stores;
     m_updatingChecks = true;
-    for (const ScaleRow& r : rows) {
-        auto* row = new QTreeWidgetItem(QStringList{QString::number(r.SC_NO), r.SC_IP, r.SCALE_NAME});
+    QList<QTreeWidgetItem*> items;
+    for (const ScaleRow& r : std::as_const(rows)) {
+        auto* row = new QTreeWidgetItem(QStringList{QString::number(r.SC_NO), r.SC_IP, r.SCALE_NAME, r.STORE});
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-        const bool ticked = m_preselected.isEmpty() ? !m_bJustOneSelected : m_preselected.contains(r.SC_IP);
-        row->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
-        lvwScale->addTopLevelItem(row);
-        // Anything but a plain dotted address never reaches the ping's command line.
+        // A resend ticks exactly the scales it names; otherwise the last ticked set.
+        const bool tick = m_preselected.isEmpty()
+                              ? !m_bJustOneSelected && (ticked.isEmpty() || ticked.contains(r.SC_IP))
+                              : m_preselected.contains(r.SC_IP);
+        row->setCheckState(0, tick ? Qt::Checked : Qt::Unchecked);
+        items << row;
+        if (!r.STORE.isEmpty())
+            stores.insert(r.STORE);
+        // Anything but a plain dotted address never reaches a command line or a connect.
         if (!IsDottedIPv4(r.SC_IP)) {
-            setState(row, PingInvalid);
-            row->setToolTip(1, tr("Not a valid IPv4 address"));
+            setState(row, PingInvalid, text("msgInvalid"));
             continue;
         }
-        setState(row, PingChecking);
-        auto* p = new QProcess(this);
-        p->setWorkingDirectory(m_ctx.paths.g_strAppPath);
-        p->setStandardOutputFile(QProcess::nullDevice());
-        p->setStandardErrorFile(QProcess::nullDevice());
-        // iputils' ping takes a fractional reply time-out in seconds.
-        p->start(program, {QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-W"), QStringLiteral("1.5"), r.SC_IP});
-        if (p->state() == QProcess::NotRunning && p->error() == QProcess::FailedToStart) {
-            delete p;
-            continue;
-        }
-        m_pings << Ping{p, row};
+        setState(row, PingQueued, text("msgQueued"));
+        m_checkRows << row;
+        addresses << r.SC_IP;
     }
+    lvwScale->addTopLevelItems(items);
+    for (int c = 0; c < kStatusColumn; ++c)
+        lvwScale->resizeColumnToContents(c);
     m_updatingChecks = false;
-    if (!m_pings.isEmpty())
-        tmrCheckPing->start();
+
+    QStringList storeList(stores.cbegin(), stores.cend());
+    std::sort(storeList.begin(), storeList.end(),
+              [](const QString& a, const QString& b) { return a.localeAwareCompare(b) < 0; });
+    cboStore->addItem(text("cboStorePrompt"));
+    cboStore->addItems(storeList);
+    cboStore->setEnabled(!storeList.isEmpty() && !m_bJustOneSelected);
+    cmdTickAll->setEnabled(!m_bJustOneSelected);
+    cmdTickShown->setEnabled(!m_bJustOneSelected);
+
+    m_check->start(addresses);
 }
 
-void ScalePickerDialog::tmrCheckPing_Timer()
+void ScalePickerDialog::checkChanged(int index)
 {
-    tmrCheckPing->stop();
-    for (auto it = m_pings.begin(); it != m_pings.end();) {
-        QProcess* p = it->process;
-        if (p->state() != QProcess::NotRunning) {
-            ++it;
-            continue;
-        }
-        // A ping that never started leaves its row "checking"; the row can still be chosen.
-        if (p->error() != QProcess::FailedToStart) {
-            const bool answered = p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
-            setState(it->row, answered ? PingOK : PingTimeOut);
-        }
-        p->deleteLater();
-        it = m_pings.erase(it);
+    QTreeWidgetItem* row = m_checkRows.value(index);
+    if (!row)
+        return;
+    const bool port = m_check->settings().method == ReachabilityCheck::Method::Port;
+    using S = ReachabilityCheck::State;
+    switch (m_check->state(index)) {
+    case S::Queued:
+        setState(row, PingQueued, text("msgQueued"));
+        break;
+    case S::Checking:
+        setState(row, PingChecking, text("msgChecking"));
+        break;
+    case S::Answered:
+        setState(row, PingOK, port ? text("msgPortOpen") : text("msgAnswers"));
+        break;
+    case S::NoAnswer:
+        setState(row, PingTimeOut, text("msgNoAnswer"));
+        break;
+    case S::PortClosed:
+        setState(row, PingTimeOut, text("msgPortClosed"));
+        break;
+    case S::NotStarted:
+        setState(row, PingNotStarted, text("msgNotStarted").arg(m_check->reason(index)));
+        break;
     }
-    if (!m_pings.isEmpty())
-        tmrCheckPing->start();
 }
 
-void ScalePickerDialog::setState(QTreeWidgetItem* row, int state)
+void ScalePickerDialog::setState(QTreeWidgetItem* row, int state, const QString& status)
 {
     const bool guard = m_updatingChecks;
     m_updatingChecks = true;
     row->setData(0, kStateRole, state);
-    row->setIcon(0, QIcon(PingStateIcon(state)));
+    // Two thousand rows change state at least twice each: paint each picture once.
+    static QHash<int, QIcon> icons;
+    auto icon = icons.find(state);
+    if (icon == icons.end())
+        icon = icons.insert(state, QIcon(PingStateIcon(state)));
+    row->setIcon(0, *icon);
+    row->setText(kStatusColumn, status);
+    row->setToolTip(kStatusColumn, status);
     m_updatingChecks = guard;
 }
 
@@ -200,9 +296,71 @@ int ScalePickerDialog::pingState(int row) const
     return item ? item->data(0, kStateRole).toInt() : 0;
 }
 
+QString ScalePickerDialog::statusText(int row) const
+{
+    QTreeWidgetItem* item = lvwScale->topLevelItem(row);
+    return item ? item->text(kStatusColumn) : QString();
+}
+
 int ScalePickerDialog::pendingPings() const
 {
-    return int(m_pings.size());
+    return m_check->pending();
+}
+
+void ScalePickerDialog::setFilter(const QString& filter)
+{
+    const QString f = filter.trimmed();
+    for (int i = 0; i < lvwScale->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* r = lvwScale->topLevelItem(i);
+        bool match = f.isEmpty();
+        for (int c = 0; c <= kStoreColumn && !match; ++c)
+            match = r->text(c).contains(f, Qt::CaseInsensitive);
+        r->setHidden(!match);
+    }
+    if (txtFilter->text() != filter)
+        txtFilter->setText(filter);
+}
+
+void ScalePickerDialog::tickShown()
+{
+    if (m_bJustOneSelected)
+        return;
+    m_updatingChecks = true;
+    for (int i = 0; i < lvwScale->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* r = lvwScale->topLevelItem(i);
+        r->setCheckState(0, r->isHidden() ? Qt::Unchecked : Qt::Checked);
+    }
+    m_updatingChecks = false;
+}
+
+void ScalePickerDialog::tickStore(const QString& store)
+{
+    if (m_bJustOneSelected)
+        return;
+    m_updatingChecks = true;
+    for (int i = 0; i < lvwScale->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* r = lvwScale->topLevelItem(i);
+        r->setCheckState(0, r->text(kStoreColumn) == store ? Qt::Checked : Qt::Unchecked);
+    }
+    m_updatingChecks = false;
+}
+
+void ScalePickerDialog::storeChosen(int index)
+{
+    if (index > 0)
+        tickStore(cboStore->itemText(index));
+    cboStore->setCurrentIndex(0);
+}
+
+QStringList ScalePickerDialog::tickedAddresses() const
+{
+    QStringList chosen;
+    for (int i = 0; i < lvwScale->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* r = lvwScale->topLevelItem(i);
+        if (r->checkState(0) == Qt::Checked)
+            chosen << r->text(1);
+    }
+    return chosen;
 }
 
 void ScalePickerDialog::rowChanged(QTreeWidgetItem* row, int column)
@@ -252,41 +410,24 @@ void ScalePickerDialog::mnuUnselectAll_Click() { setAllChecks(false, false); }
 
 void ScalePickerDialog::cmdOK_Click()
 {
-    QStringList chosen;
-    for (int i = 0; i < lvwScale->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* r = lvwScale->topLevelItem(i);
-        if (r->checkState(0) == Qt::Checked)
-            chosen << r->text(1);
-    }
+    const QStringList chosen = tickedAddresses();
     if (chosen.isEmpty())
         return;
     m_strScales = chosen.join(QLatin1Char(';'));
     m_bCancel = false;
+    if (!m_bJustOneSelected)
+        WriteUserSetting(kTickedKey, chosen);
     accept();
 }
 
 void ScalePickerDialog::done(int r)
 {
-    tmrCheckPing->stop();
+    m_check->stop();
     if (!m_placementStored) {
         StoreDialogPlacement(this, kPlacement);
         m_placementStored = true;
     }
     QDialog::done(r);
-}
-
-void ScalePickerDialog::stopPings()
-{
-    // Their answers are no longer wanted; a ping ends within its reply time-out anyway.
-    for (const Ping& ping : std::as_const(m_pings)) {
-        ping.process->disconnect(this);
-        if (ping.process->state() != QProcess::NotRunning) {
-            ping.process->kill();
-            ping.process->waitForFinished(1000);
-        }
-        delete ping.process;
-    }
-    m_pings.clear();
 }
 
 } // namespace quillon

@@ -1,21 +1,23 @@
 #pragma once
-// The scale picker: the scales in use with a tick each, and a live check of
-// which of them answer a ping.
+// The scale picker: the scales in use with a tick each, sorted by store and
+// address, a filter, and a live check of which of them answer (a ping, or a
+// connect to the transfer port).
 #include <QDialog>
 #include <QList>
 #include <QStringList>
 
+class QComboBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
-class QProcess;
 class QPushButton;
-class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace quillon {
 
 class AppContext;
+class ReachabilityCheck;
 
 class ScalePickerDialog : public QDialog {
     Q_OBJECT
@@ -29,13 +31,25 @@ public:
     // Non-empty: exactly these addresses start ticked (a resend to the scales that failed).
     QStringList m_preselected;
 
-    // Fills the list and starts one ping per scale; exec() does this itself.
+    // Fills the list, ticks the set ticked last time (all when there is none) and
+    // starts the checks; exec() does this itself.
     void Form_Load();
     int exec() override;
 
-    // The ping state of a row (PingState of scaledialog.h).
+    // The check state of a row (PingState of scaledialog.h) and its status text.
     int pingState(int row) const;
+    QString statusText(int row) const;
+    // Checks queued or under way.
     int pendingPings() const;
+
+    // Shows the rows whose number, address, model or store contains the text.
+    void setFilter(const QString& text);
+    // Ticks the rows shown by the filter, and only them.
+    void tickShown();
+    // Ticks the scales of one store, and only them.
+    void tickStore(const QString& store);
+    // The addresses ticked, in list order.
+    QStringList tickedAddresses() const;
 
     void cmdOK_Click();
     void mnuSelect_Click();
@@ -48,26 +62,27 @@ public:
     QTreeWidget* lvwScale = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
-    QTimer* tmrCheckPing = nullptr;
+    QLineEdit* txtFilter = nullptr;
+    QComboBox* cboStore = nullptr;
+    QPushButton* cmdTickAll = nullptr;
+    QPushButton* cmdTickNone = nullptr;
+    QPushButton* cmdTickShown = nullptr;
     QMenu* mnuPopup = nullptr;
 
 protected:
     void done(int r) override;
 
 private:
-    struct Ping {
-        QProcess* process = nullptr;
-        QTreeWidgetItem* row = nullptr;
-    };
-    void tmrCheckPing_Timer();
-    void setState(QTreeWidgetItem* row, int state);
+    void checkChanged(int index);
+    void setState(QTreeWidgetItem* row, int state, const QString& status);
     void rowChanged(QTreeWidgetItem* row, int column);
     void setAllChecks(bool checked, bool highlightedOnly);
-    void stopPings();
+    void storeChosen(int index);
 
     AppContext& m_ctx;
     QLabel* udtScaleSelectCaption = nullptr;
-    QList<Ping> m_pings;
+    ReachabilityCheck* m_check = nullptr;
+    QList<QTreeWidgetItem*> m_checkRows; // the row of each address checked
     bool m_loaded = false;
     bool m_updatingChecks = false;
     bool m_placementStored = false;

@@ -154,7 +154,7 @@ private slots:
         const QByteArray ini = readAll(m_user + "Vexo2005.INI");
         QCOMPARE(runInstalled("quillon"), 0);
         QCOMPARE(readAll(m_user + "Vexo2005.INI"), ini);
-        writeAll(m_home + "/in.csv", "Number,Address,Model\r\n7,10.0.0.7,QC-20 Counter\r\n");
+        writeAll(m_home + "/in.csv", "Number,Address,Model,Store\r\n7,10.0.0.7,QC-20 Counter,\r\n");
         QCOMPARE(runInstalled("quillon-convert", {"import-scales", m_home + "/in.csv"}), 0);
         QCOMPARE(runInstalled("quillon-convert", {"export-scales", m_home + "/out.csv"}), 0);
         QCOMPARE(readAll(m_home + "/out.csv"), readAll(m_home + "/in.csv"));

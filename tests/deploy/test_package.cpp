@@ -96,7 +96,7 @@ private slots:
                                         "XDG_CONFIG_HOME=" + m_tmp.filePath("config"), link, "export-scales", csv});
         QVERIFY2(convert.status == 0, qPrintable(convert.out));
         QFile file(csv);
-        QVERIFY(file.open(QIODevice::ReadOnly) && file.readLine().trimmed() == "Number,Address,Model");
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readLine().trimmed() == "Number,Address,Model,Store");
     }
 
     // The words after the program, the last one being completed, and what bash offers.

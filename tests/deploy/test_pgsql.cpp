@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(admin("select count(*) from SCALE_MODEL where SCALE_NAME = 'QC-20 Counter'"), QStringList{"1"});
         QByteArray out;
         QVERIFY(scalelist::ExportScales(second.db(), &out).ok);
-        QCOMPARE(out, QByteArray("Number,Address,Model\r\n4,192.168.1.4,QT-12 Basic\r\n21,192.168.1.21,QC-20 Counter\r\n"));
+        QCOMPARE(out, QByteArray("Number,Address,Model,Store\r\n4,192.168.1.4,QT-12 Basic,\r\n21,192.168.1.21,QC-20 Counter,\r\n"));
         // A failing file leaves the server's list as it was, even after rows were checked.
         QVERIFY(!scalelist::ImportScales(second.db(), "Number,Address,Model\r\n5,192.168.1.5,QC-20 Counter\r\n"
                                                       "6,192.168.1.6,Nope\r\n").ok);
@@ -224,6 +224,15 @@ private slots:
             listed << QString::number(r.SC_NO) + u'|' + r.SC_IP + u'|' + r.SCALE_NAME;
         QCOMPARE(listed, (QStringList{"2|10.0.0.2|QC-20 Counter", "7|10.0.0.7|QL-60 Label Printer",
                                       "9|" + hostile + "|QS-40 Hanging"}));
+
+        // A server list from before the store column gains it at the next start, its rows kept.
+        QCOMPARE(admin("alter table SCALE drop column Store"), QStringList{});
+        AppContext fourth;
+        QVERIFY(fourth.InitApplication(makeTree(serverSection())));
+        QVERIFY(ChangeScale(fourth.db(), "10.0.0.7", "10.0.0.7", 3, QStringLiteral(" Köln ")));
+        QCOMPARE(admin("select SC_IP || '|' || coalesce(Store, '') from SCALE order by SC_IP"),
+                 (QStringList{"10.0.0.2|", "10.0.0.7|Köln", hostile + "|"}));
+        QCOMPARE(ScalesOfStore(fourth.db(), "Köln"), QStringList{"10.0.0.7"});
     }
 
     // Every workstation reads every other's transfer runs; a server from before the journal gains its table.

@@ -11,6 +11,7 @@
 #include "platform/errorreport.h"
 #include "platform/log.h"
 #include "platform/placement.h"
+#include "scale/reachability.h"
 #include "scale/resultpopup.h"
 #include "scale/scaledata.h"
 #include "scale/scaledialog.h"
@@ -36,7 +37,9 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTableView>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -91,7 +94,8 @@ struct Env {
     {
         if (!tmp.isValid())
             return false;
-        const QByteArray ini = "[Transfer]\r\nPing=" + ping.toUtf8() + "\r\n";
+        // One ping per address, so that the stand-in pings are the ones asked.
+        const QByteArray ini = "[Transfer]\r\nPing=" + ping.toUtf8() + "\r\nFping=none\r\n";
         programDir = transfertest::makeRuntimeTree(tmp.filePath(QStringLiteral("root")), ini) + QLatin1Char('/');
         qputenv("QUILLON_PROGRAM_DIR", programDir.toUtf8());
         SetPlacementStoreFile(tmp.filePath(QStringLiteral("placement.ini")));
@@ -143,11 +147,11 @@ struct Env {
     }
 
     // Adds a scale row directly (as another tool would have stored it); `model` is an index.
-    void addScale(int no, const QString& ip, int model, bool used = true)
+    void addScale(int no, const QString& ip, int model, bool used = true, const QString& store = QString())
     {
         QSqlQuery q(ctx.db().mainDb());
-        q.prepare(QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID) values(?,97,?,?,?)"));
-        for (const QVariant& v : {QVariant(no), QVariant(ip), QVariant(used ? 1 : 0), QVariant(modelId(model))})
+        q.prepare(QStringLiteral("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID,Store) values(?,97,?,?,?,?)"));
+        for (const QVariant& v : {QVariant(no), QVariant(ip), QVariant(used ? 1 : 0), QVariant(modelId(model)), QVariant(store)})
             q.addBindValue(v);
         QVERIFY2(q.exec(), qPrintable(ip));
     }
@@ -202,13 +206,17 @@ private slots:
         QTreeWidget* list = dlg.lvwScale;
         QStringList rows = env.rows();
         // Fills the edit dialog opened by `open` and gives what it showed and, when it stayed open, why.
-        const auto edit = [&](const std::function<void()>& open, const QString& ip, int model) {
+        // A null `store` leaves the store field as the dialog showed it.
+        const auto edit = [&](const std::function<void()>& open, const QString& ip, int model,
+                              const QString& store = QString()) {
             QStringList seen;
             OnNextModal<ScaleEditDialog>([&](ScaleEditDialog* e) {
                 seen << e->windowTitle() << e->txtIP->text() << QString::number(e->cboScaleModal->currentIndex());
                 e->txtIP->selectAll();
                 QTest::keyClicks(e->txtIP, ip);
                 e->cboScaleModal->setCurrentIndex(model);
+                if (!store.isNull())
+                    e->txtStore->setText(store);
                 QTest::keyClick(e->txtIP, Qt::Key_Return);
                 seen << (e->isVisible() ? e->lblProblem->text() : QString());
                 QTest::mouseClick(e->cmdCancel, Qt::LeftButton);
@@ -225,7 +233,7 @@ private slots:
             QVERIFY2(!seen.value(3).isEmpty(), ip);
             QCOMPARE(env.rows(), rows);
         }
-        QCOMPARE(edit(add, QStringLiteral("10.0.0.7"), 2), (QStringList{addTitle, "", "0", ""}));
+        QCOMPARE(edit(add, QStringLiteral("10.0.0.7"), 2, QStringLiteral(" Köln ")), (QStringList{addTitle, "", "0", ""}));
         rows << QStringLiteral("7|97|10.0.0.7|1|%1").arg(env.modelId(2));
         rows.sort();
         QCOMPARE(env.rows(), rows);
@@ -233,6 +241,7 @@ private slots:
         QTreeWidgetItem* added = list->findItems(QStringLiteral("10.0.0.7"), Qt::MatchExactly, 1).value(0);
         QVERIFY(added && added->text(0) == QStringLiteral("7"));
         QCOMPARE(added->text(2), env.ctx.tables.g_arrScaleModel[2].SCALE_NAME);
+        QCOMPARE(added->text(3), QStringLiteral("Köln"));
 
         // Nothing highlighted: Edit does nothing. A double-click on a row edits it.
         QTest::mouseClick(dlg.cmdEdit, Qt::LeftButton);
@@ -246,6 +255,7 @@ private slots:
         rows.replaceInStrings(QStringLiteral("7|97|10.0.0.7"), QStringLiteral("9|97|10.0.0.9"));
         rows.sort();
         QCOMPARE(env.rows(), rows);
+        QCOMPARE(ScalesOfStore(env.ctx.db(), QStringLiteral("Köln")), QStringList{"10.0.0.9"}); // kept by the edit
         // Editing into an address another scale has is explained and stores nothing.
         list->clearSelection();
         list->findItems(QStringLiteral("10.0.0.9"), Qt::MatchExactly, 1).value(0)->setSelected(true);
@@ -301,7 +311,7 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QString, scales);
         Env env;
-        // No ping program: the rows stay "checking" and can be chosen all the same.
+        // No ping program: the rows say so and can be chosen all the same.
         QVERIFY(env.setUp(QStringLiteral("/nonexistent/ping")));
         // Scale 4 is not in use, 5 of an unknown model.
         for (const auto& [no, model] : {std::pair(3, 0), {1, 1}, {2, 2}, {4, 0}, {5, -1}})
@@ -315,7 +325,8 @@ private slots:
         QTreeWidget* list = dlg.lvwScale;
         QCOMPARE(list->topLevelItemCount(), 3);
         QTRY_COMPARE(dlg.pendingPings(), 0);
-        QCOMPARE(dlg.pingState(0), int(PingChecking));
+        QCOMPARE(dlg.pingState(0), int(PingNotStarted));
+        QVERIFY2(dlg.statusText(0).contains("/nonexistent/ping"), qPrintable(dlg.statusText(0)));
 
         const QHash<QString, QString> menus{{"m", "mnuSelectAll"}, {"u", "mnuUnselectAll"}, {"s", "mnuSelect"}};
         for (const QString& step : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
@@ -360,12 +371,130 @@ private slots:
         // The slow one is still pending while the quick one is already shown.
         QCOMPARE(dlg.pingState(1), int(PingChecking));
         QTRY_COMPARE_WITH_TIMEOUT(dlg.pingState(1), int(PingTimeOut), 5000);
-        QTRY_VERIFY(!dlg.tmrCheckPing->isActive());
+        QCOMPARE(dlg.pendingPings(), 0);
         QStringList lines = QString::fromUtf8(readAll(argsLog)).split(u'\n', Qt::SkipEmptyParts);
         lines.sort();
         QCOMPARE(lines, (QStringList{"-c 1 -W 1.5 127.0.0.2", "-c 1 -W 1.5 127.0.0.3"}));
         // An invalid address can still be chosen; the transfer reports it.
         QCOMPARE(dlg.lvwScale->topLevelItem(2)->checkState(0), Qt::Checked);
+    }
+
+    // Sorted by store then address; the filter, the tick buttons and a store's ticks; the ticked set comes back.
+    void pickerChainSize()
+    {
+        const struct {
+            QString filter, store;    // typed in the filter; chosen from the store box ("" none)
+            const char* button;       // clicked after that ("" none)
+            QString scales;           // what OK returns
+        } cases[] = {
+            {"", "", "", "10.0.1.2;10.0.1.10;10.0.2.1;10.0.0.5"},
+            {"berlin", "", "cmdTickShown", "10.0.1.2;10.0.1.10"},
+            {"self-serv", "", "cmdTickShown", "10.0.2.1"},
+            {"", "Köln", "", "10.0.2.1"},
+            {"nothing matches", "", "cmdTickShown", ""},
+            {"", "", "cmdTickNone", ""},
+        };
+        for (const auto& c : cases) {
+            Env env;
+            QVERIFY(env.setUp(QStringLiteral("/nonexistent/ping")));
+            env.addScale(5, "10.0.0.5", 0);
+            env.addScale(10, "10.0.1.10", 0, true, "Berlin");
+            env.addScale(1, "10.0.2.1", 6, true, "Köln");
+            env.addScale(2, "10.0.1.2", 0, true, "Berlin");
+            ScalePickerDialog dlg(env.ctx);
+            dlg.Form_Load();
+            QCOMPARE(dlg.cboStore->count(), 3);
+            dlg.txtFilter->setText(c.filter);
+            if (!c.store.isEmpty()) {
+                dlg.cboStore->setCurrentText(c.store);
+                emit dlg.cboStore->activated(dlg.cboStore->currentIndex());
+            }
+            if (*c.button)
+                dlg.findChild<QPushButton*>(c.button)->click();
+            dlg.cmdOK_Click();
+            QCOMPARE(dlg.m_strScales, c.scales);
+            // The next picker ticks what was confirmed (all when nothing was).
+            ScalePickerDialog next(env.ctx);
+            next.Form_Load();
+            QCOMPARE(next.tickedAddresses().join(';'),
+                     c.scales.isEmpty() ? QStringLiteral("10.0.1.2;10.0.1.10;10.0.2.1;10.0.0.5") : c.scales);
+        }
+    }
+
+    // Checks of many addresses: bounded, queued rows say so, none stays "checking", a failed start says why.
+    void reachability()
+    {
+        QTemporaryDir tmp;
+        const QString slowPing = tmp.filePath("slowping"), hangPing = tmp.filePath("hangping"),
+                      badFping = tmp.filePath("badfping");
+        QVERIFY(WriteScript(slowPing, "sleep 0.2; [ \"$5\" = 127.0.0.2 ]\n"));
+        QVERIFY(WriteScript(hangPing, "exec sleep 30\n"));
+        QVERIFY(WriteScript(badFping, "echo '127.0.0.3 is alive'; exit 1\n"));
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 closedPort = closed.serverPort();
+        closed.close();
+        const QString fping = QStandardPaths::findExecutable("fping");
+        using M = ReachabilityCheck::Method;
+        using S = ReachabilityCheck::State;
+        const QList<S> none;
+        const struct {
+            M method;
+            QString ping, fping;
+            quint16 port;
+            QStringList addresses;
+            QList<S> states;
+            QString reason; // in every row's reason
+        } cases[] = {
+            {M::Ping, slowPing, "", 0, {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.2", "127.0.0.5"},
+             {S::NoAnswer, S::Answered, S::NoAnswer, S::Answered, S::NoAnswer}, ""},
+            {M::Ping, "/nonexistent/ping", "", 0, {"127.0.0.1", "127.0.0.2", "127.0.0.3"},
+             {S::NotStarted, S::NotStarted, S::NotStarted}, "/nonexistent/ping"},
+            {M::Ping, hangPing, "", 0, {"127.0.0.1", "127.0.0.2", "127.0.0.3"},
+             {S::NoAnswer, S::NoAnswer, S::NoAnswer}, "no answer within 300 ms"},
+            // What fping gives no verdict for (or all when it cannot start), ping is asked.
+            {M::Ping, slowPing, badFping, 0, {"127.0.0.2", "127.0.0.3"}, {S::Answered, S::Answered}, ""},
+            {M::Ping, slowPing, "/nonexistent/fping", 0, {"127.0.0.2", "127.0.0.3"}, {S::Answered, S::NoAnswer}, ""},
+            {M::Ping, "/nonexistent/ping", fping, 0, {"127.0.0.1", "127.0.0.9"}, {S::Answered, S::Answered}, ""},
+            {M::Port, "", "", listener.serverPort(), {"127.0.0.1", "127.0.0.1", "127.0.0.1"},
+             {S::Answered, S::Answered, S::Answered}, ""},
+            {M::Port, "", "", closedPort, {"127.0.0.1", "127.0.0.1", "127.0.0.1"},
+             {S::PortClosed, S::PortClosed, S::PortClosed}, "refused"},
+        };
+        for (const auto& c : cases) {
+            // Without fping installed, its row has nothing to check.
+            if (c.method == M::Ping && c.fping.isEmpty() && c.ping.startsWith("/nonexistent") && c.reason.isEmpty())
+                continue;
+            ReachabilityCheck::Settings s;
+            s.method = c.method;
+            s.pingProgram = c.ping;
+            s.fpingProgram = c.fping;
+            s.port = c.port;
+            s.deadlineMs = 300;
+            s.maxParallel = 2;
+            ReachabilityCheck check(s);
+            int peak = 0;
+            QList<S> seen; // the state of each change signal, in order
+            QObject::connect(&check, &ReachabilityCheck::changed, [&](int i) {
+                peak = qMax(peak, check.running());
+                seen << check.state(i);
+            });
+            QSignalSpy finished(&check, &ReachabilityCheck::finished);
+            check.start(c.addresses);
+            if (c.fping.isEmpty())
+                QCOMPARE(check.state(c.addresses.size() - 1), S::Queued);
+            QVERIFY(finished.size() == 1 || finished.wait(8000));
+            QCOMPARE(check.pending(), 0);
+            QVERIFY2(peak <= 2, qPrintable(QString::number(peak)));
+            QList<S> states;
+            for (int i = 0; i < c.addresses.size(); ++i) {
+                states << check.state(i);
+                QVERIFY2(check.reason(i).contains(c.reason, Qt::CaseInsensitive), qPrintable(check.reason(i)));
+            }
+            QCOMPARE(states, c.states);
+        }
     }
 
     void readDriverResult()
@@ -769,7 +898,7 @@ private slots:
         const QStringList list{"../../outside", "127.0.3.1", "127.0.3.2", "127.0.3.3", "-rf", "127.0.3.4"};
         for (int i = 0; i < list.size(); ++i)
             t.addScale(i + 1, list[i], 5);
-        accept(2);
+        accept(1); // the picker lists by address, invalid ones last: 127.0.3.2 is the second row
         QVERIFY(t.run(&TransferController::ReceiveFromScale));
         QVERIFY(t.popups.isEmpty());
         QCOMPARE(received, (QStringList{FormatRecord(a), FormatRecord(b), "5"}));
@@ -798,8 +927,8 @@ private slots:
         QCOMPARE(t.popups[0].message,
                  "2 of 6 scales received the label; 1 unreachable; 1 timed out; 2 invalid address\r\n" +
                      L(list[3], "Cannot connect to the scale (connection refused or scale unreachable)") +
-                     L(list[5], "The scale did not answer in time") + L(list[0], "Invalid scale address") +
-                     L(list[4], "Invalid scale address") + L(list[1], "Transfer completed") +
+                     L(list[5], "The scale did not answer in time") + L(list[4], "Invalid scale address") +
+                     L(list[0], "Invalid scale address") + L(list[1], "Transfer completed") +
                      L(list[2], "Transfer completed"));
         // The hanging scale was asked for the format only.
         QCOMPARE(sim.log().count(QStringLiteral("127.0.3.4 WR")), 1);

@@ -2,6 +2,7 @@
 // quillon-convert on temporary runtime trees with stand-ins for mdbtools' programs first on PATH.
 #include "common/simprocess.h"
 #include "context/appcontext.h"
+#include "platform/database.h"
 #include "scale/scaledata.h"
 #include "scale/scalelistimport.h"
 
@@ -178,6 +179,8 @@ private slots:
             {preset, h + "9,10.0.0.9,QC-20 Counter\r\n10.0.0.10,QC-20 Counter\r\n11,10.0.0.11,QZ-99 Unknown\r\n", 1,
              presetRows, {"line 3: 2 fields", "line 4: there is no scale model \"QZ-99 Unknown\"", "unchanged"}},
             {preset, "9,10.0.0.9,QC-20 Counter\r\n", 1, presetRows, {"must be the header"}},
+            {preset, "Number,Address,Model,Store\r\n9,10.0.0.9,QC-20 Counter\r\n", 1, presetRows,
+             {"line 2: 3 fields where the header has 4"}},
             {preset, "", 1, presetRows, {"the file is empty"}},
         };
         for (const auto& c : cases) {
@@ -200,23 +203,60 @@ private slots:
         const QString bin = makeRuntimeTree(dir.path()), bin2 = makeRuntimeTree(other.path());
         for (const QString& b : {bin, bin2}) {
             QCOMPARE(runConvert(b, {"export-scales", b + "/../empty.csv"}), 0); // also makes the database
-            QCOMPARE(readAll(b + "/../empty.csv"), QByteArray("Number,Address,Model\r\n"));
+            QCOMPARE(readAll(b + "/../empty.csv"), QByteArray("Number,Address,Model,Store\r\n"));
             // A model name as a user may type it: a comma and quotes.
             rows(b + "/../Database/VEXO2005.sqlite",
                  "insert into SCALE_MODEL values (20, 'Deli \"Pro\", 2 heads', 60, 30, 100, 20, 125)");
         }
-        const QByteArray head = "Number,Address,Model\r\n", deli = "2,10.1.0.2,\"Deli \"\"Pro\"\", 2 heads\"\r\n";
-        const QByteArray counter = "2,10.2.0.2,QC-20 Counter\r\n", self = "31,10.1.0.31,QX-30 Self-Service\r\n";
-        put(dir.filePath("in.csv"), head + self + deli + counter);
+        // With stores, and a file from before the store column: its scales get none.
+        const QByteArray head = "Number,Address,Model,Store\r\n";
+        const QByteArray deli = "2,10.1.0.2,\"Deli \"\"Pro\"\", 2 heads\",\"Berlin, Mitte\"\r\n";
+        const QByteArray counter = "2,10.2.0.2,QC-20 Counter,Köln\r\n", self = "31,10.1.0.31,QX-30 Self-Service,\r\n";
+        const QByteArray old = "Number,Address,Model\r\n4,10.3.0.4,QC-20 Counter\r\n";
+        put(dir.filePath("in.csv"), head + self + deli + "2,10.2.0.2,QC-20 Counter, Köln \r\n");
+        put(dir.filePath("old.csv"), old);
         QCOMPARE(runConvert(bin, {"import-scales", dir.filePath("in.csv")}), 0);
+        QCOMPARE(runConvert(bin, {"import-scales", dir.filePath("old.csv")}), 0);
         QCOMPARE(runConvert(bin, {"export-scales", dir.filePath("out.csv")}), 0);
-        QCOMPARE(readAll(dir.filePath("out.csv")), head + deli + counter + self); // by number, then address
+        QCOMPARE(readAll(dir.filePath("out.csv")), // by number, then address
+                 head + deli + counter + "4,10.3.0.4,QC-20 Counter,\r\n" + self);
         // The exported file fills another workstation's list the same way.
         QCOMPARE(runConvert(bin2, {"import-scales", dir.filePath("out.csv")}), 0);
         QCOMPARE(scales(bin2), scales(bin));
+        const QString stores = "select SC_IP, Store from SCALE order by SC_IP";
+        QCOMPARE(rows(bin2 + "/../Database/VEXO2005.sqlite", stores),
+                 (QStringList{"10.1.0.2|Berlin, Mitte", "10.1.0.31|<null>", "10.2.0.2|Köln", "10.3.0.4|<null>"}));
         // A folder that cannot take the file leaves nothing behind.
         QCOMPARE(runConvert(bin, {"export-scales", dir.filePath("no/such/folder/out.csv")}), 1);
         QVERIFY(!QFileInfo::exists(dir.filePath("no/such/folder")));
+    }
+
+    // A database file from before the store column gains it when opened, its rows kept; a store's scales.
+    void oldDatabaseGainsStore()
+    {
+        QTemporaryDir dir;
+        const QString bin = makeRuntimeTree(dir.path()), file = bin + "/../Database/VEXO2005.sqlite";
+        QCOMPARE(runConvert(bin, {"export-scales", dir.filePath("made.csv")}), 0);
+        for (const char* sql : {"create table OLD as select SC_NO, DP_NO, SC_IP, SC_USED, SC_MODEL_ID from SCALE",
+                                "drop table SCALE", "alter table OLD rename to SCALE",
+                                "insert into SCALE values (7, 12, '10.0.0.7', 1, 1)"})
+            QCOMPARE(rows(file, sql), QStringList{});
+        QCOMPARE(rows(file, "select count(*) from pragma_table_info('SCALE') where name = 'Store'"), QStringList{"0"});
+        Database db;
+        QVERIFY(db.OpenDatabases(dir.path() + "/"));
+        QVERIFY(AddScale(db, "10.0.0.9", 1, " Köln ") && AddScale(db, "10.0.0.10", 1, "Köln"));
+        QVERIFY(AddScale(db, "10.0.0.8", 1, "Berlin") && AddScale(db, "10.0.0.11", 1, "  "));
+        const struct {
+            QString store;
+            QStringList scales;
+        } cases[] = {{"Köln", {"10.0.0.10", "10.0.0.9"}}, {" Berlin", {"10.0.0.8"}}, {"", {"10.0.0.11", "10.0.0.7"}},
+                     {"köln", {}}, {"Nowhere", {}}};
+        for (const auto& c : cases)
+            QCOMPARE(ScalesOfStore(db, c.store), c.scales);
+        QCOMPARE(ListStores(db), (QStringList{"Berlin", "Köln"}));
+        db.Close();
+        QCOMPARE(rows(file, "select SC_NO, DP_NO, SC_IP, Store from SCALE where SC_IP = '10.0.0.7'"),
+                 QStringList{"7|12|10.0.0.7|<null>"});
     }
 
     void importDb()
