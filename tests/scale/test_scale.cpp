@@ -678,8 +678,12 @@ private slots:
             QVERIFY(type == 52 ? ExportFormatData(label, path)
                                : ExportTextData(label, path, type == 56 ? FT_TEXT : FT_SHOPNAME));
             QVERIFY(readAll(path).size() > 4);
-            for (const QString& scale : {list[1], list[2]})
-                QCOMPARE(readAll(data.filePath(scale + QStringLiteral("/F%1.DAT").arg(type))), readAll(path));
+            // The scale that held formats 3 and 12 keeps them beside the new 7.
+            const QByteArray kept = type == 52 ? (FormatRecord(a) + QString::fromLatin1(readAll(path).trimmed()) +
+                                                  FormatRecord(b)).toLatin1() + "\r\n"
+                                               : readAll(path);
+            QCOMPARE(readAll(data.filePath(list[1] + QStringLiteral("/F%1.DAT").arg(type))), readAll(path));
+            QCOMPARE(readAll(data.filePath(list[2] + QStringLiteral("/F%1.DAT").arg(type))), kept);
         }
         QCOMPARE(t.leftovers(), QStringList());
         QVERIFY(!QFileInfo::exists(t.tmp.filePath("outsideF52.DAT")));
