@@ -541,6 +541,51 @@ private slots:
         QCOMPARE(h.leftovers(), QStringList());
     }
 
+    // The run reports each finished scale; Cancel ends it with the rest as cancelled, never timed out;
+    // a driver that keeps reporting outlives the stall limit, one that stops does not (above).
+    void progressCancelAndStall()
+    {
+        Env t;
+        QVERIFY(t.setUp());
+        QVERIFY(QFile::copy(transfertest::driverPath(), t.programDir + QStringLiteral("vexowtcp")));
+        transfertest::SimProcess sim;
+        QVERIFY(sim.start({"127.0.12.1", "--range", "127.0.12.2-9:hang"}));
+        qputenv("QUILLON_SCALE_PORT", QByteArray::number(sim.port()));
+        QStringList picked;
+        for (int i = 1; i <= 9; ++i)
+            picked << QStringLiteral("127.0.12.%1").arg(i);
+        t.picks << picked.join(u';');
+        QSignalSpy progress(t.ctl.get(), &TransferController::scaleProgress);
+        t.ctl->SendToScales();
+        QVERIFY(QTest::qWaitFor([&] { return !progress.isEmpty(); }, 10000));
+        QCOMPARE(progress.first(), (QVariantList{1, 9, 0}));
+        t.ctl->Cancel();
+        QVERIFY(QTest::qWaitFor([&] { return !t.ctl->busy(); }, 10000));
+        qunsetenv("QUILLON_SCALE_PORT");
+        const QList<ScaleOutcome> outcomes = t.ctl->lastOutcomes();
+        QCOMPARE(outcomes.size(), 9);
+        for (const ScaleOutcome& o : outcomes) {
+            const QList<int> codes(std::begin(o.codes), std::end(o.codes));
+            const QList<int> expected = o.address == picked[0] ? QList<int>{0, 11, 11} : QList<int>{11, 11, 11};
+            QCOMPARE(codes, expected);
+        }
+        QVERIFY(t.popups.size() == 1 && t.popups[0].message.contains(t.text("Global", "msgTCPDriver11")));
+        QVERIFY(!t.popups[0].message.contains(t.text("Global", "msgTCPDriver3")));
+        QCOMPARE(t.leftovers(), QStringList());
+
+        // Three scales, 0.3 s apart, each type: slower than the limit as a whole, never silent for as long.
+        Env h;
+        QVERIFY(h.setUp() && h.driver("for a; do case $a in 10.*) sleep 0.3; echo \"$a 0\"; r=\"$r;$a:0\";; esac; done\n"
+                                      "printf \"${r#;}\" > result\n"));
+        h.picks << QStringLiteral("10.0.0.1;10.0.0.2;10.0.0.3");
+        qputenv("QUILLON_DRIVER_TIMEOUT_MS", "700");
+        QVERIFY(h.run(&TransferController::SendToScales));
+        qunsetenv("QUILLON_DRIVER_TIMEOUT_MS");
+        QCOMPARE(h.popups.size(), 1);
+        QVERIFY2(h.popups[0].message.startsWith(QStringLiteral("3 of 3 scales received the label")),
+                 qPrintable(h.popups[0].message));
+    }
+
     // What arrived is imported, and the pop-up says what did not; a dead scale is asked once.
     void receive()
     {

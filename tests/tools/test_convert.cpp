@@ -184,6 +184,70 @@ private slots:
     }
 
     // A refused input is named in one line of error, and no output is written.
+    // send and receive without windows, through the real driver and simulator: one line per scale
+    // or JSON, and the exit status a script reads; a partial receive through a stand-in driver.
+    void headlessSendAndReceive()
+    {
+        QTemporaryDir dir;
+        SimProcess sim;
+        QVERIFY(QDir().mkpath(dir.filePath("sim")));
+        QVERIFY(sim.start({"127.0.11.1", "127.0.11.2:hang", "127.0.11.3:refuse", "127.0.11.4"}, dir.filePath("sim")));
+        const QString bin = makeRuntimeTree(dir.path(), "[Transfer]\r\nPort=" + QByteArray::number(sim.port())
+                                                            + "\r\nReplyTimeoutMs=700\r\n");
+        QVERIFY(QFile::copy(driverPath(), bin + "/vexowtcp"));
+        AppContext ctx;
+        QVERIFY(ctx.LoadAll(bin));
+        const QString label = dir.filePath("a.QLF"), out = dir.filePath("out");
+        QVERIFY(SaveToFile(sampleLabel(ctx), label).ok);
+        const QByteArray json = R"({"address":"127.0.11.4","code":0,"text":"Transfer completed","type":%1})" "\n";
+        const struct {
+            QStringList args;
+            int status;
+            QByteArray output;   // all of it, or with a leading "~" a part of it
+        } cases[] = {
+            {{"receive", "127.0.11.4", out}, 3, "127.0.11.4 0 received\n127.0.11.4: the scale holds no label\n"},
+            {{"send", label, "--to", "127.0.11.1", "127.0.11.2", "--to", "127.0.11.3"}, 3,
+             "127.0.11.1 0 received\n127.0.11.2 3 timed out\n127.0.11.3 2 unreachable\n"},
+            {{"send", label, "--json", "--to", "127.0.11.4"}, 0,
+             QByteArray(json).replace("%1", "52") + QByteArray(json).replace("%1", "56")
+                 + QByteArray(json).replace("%1", "61")},
+            {{"receive", "127.0.11.1", out}, 0, "127.0.11.1 0 received\n"},
+            {{"receive", "127.0.11.3", out}, 3, "127.0.11.3 2 unreachable\n"},
+            {{"send", label, "--to", "127.0.11.256"}, 1, "~not a scale address"},
+            {{"receive", "../x", out}, 1, "~not a scale address"},
+            {{"send", label, "--store", "North"}, 1, "~no store column"},
+            {{"send", dir.filePath("missing.QLF"), "--all"}, 1, ""},
+            {{"send", label}, 2, "~exactly one of"},
+            {{"send", label, "--all", "--to", "127.0.11.1"}, 2, "~exactly one of"},
+            {{"send", label, "--to"}, 2, "~needs one or more"},
+        };
+        for (const auto& c : cases) {
+            QByteArray output;
+            QCOMPARE(runConvert(bin, c.args, &output), c.status);
+            if (c.output.startsWith('~'))
+                QVERIFY2(output.contains(c.output.mid(1)), output.constData());
+            else if (!c.output.isEmpty())
+                QCOMPARE(output, c.output);
+        }
+        QCOMPARE(QDir(out).entryList({"*.QLF"}), QStringList{"1.QLF"});
+        Label back(ctx.tables);
+        QVERIFY(OpenFromFile(out + "/1.QLF", back).ok());
+        QCOMPARE(FormatRecord(back), FormatRecord(sampleLabel(ctx)));
+
+        // The format arrives, the texts time out: the label is saved and the run counts as failed.
+        QVERIFY(QFile::remove(bin + "/vexowtcp"));
+        QVERIFY(writeAll(bin + "/vexowtcp", "#!/bin/sh\nfor a; do :; done\ncase \"$*\" in *'RD 52'*) printf '"
+                                               + FormatRecord(sampleLabel(ctx)).toLatin1()
+                                               + "\\r\\n' > SM${a}F52.DAT; printf \"$a:0\" > result;;\n"
+                                                 " *) printf \"$a:3\" > result;;\nesac\n"));
+        QVERIFY(QFile::setPermissions(bin + "/vexowtcp", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QByteArray output;
+        QCOMPARE(runConvert(bin, {"receive", "127.0.11.9", dir.filePath("partial")}, &output), 3);
+        QVERIFY2(output.contains("127.0.11.9 97 ") && output.contains("saved without its text data: timed out"),
+                 output.constData());
+        QCOMPARE(QDir(dir.filePath("partial")).entryList({"*.QLF"}), QStringList{"1.QLF"});
+    }
+
     void badInput()
     {
         const struct {
