@@ -541,6 +541,29 @@ private slots:
         QCOMPARE(h.leftovers(), QStringList());
     }
 
+    // [Transfer] reaches the driver's command line; values out of range keep the defaults.
+    void transferSettings()
+    {
+        const struct {
+            QByteArray ini;
+            QString options;
+        } cases[] = {
+            {"", ""},
+            {"Parallel=500\r\nConnectTimeoutMs=800\r\nReplyTimeoutMs=1500\r\n",
+             "--parallel 500 --connect-ms 800 --reply-ms 1500 "},
+            {"Parallel=0\r\nConnectTimeoutMs=-5\r\nReplyTimeoutMs=soon\r\nPort=70000\r\n", ""},
+            {"Port=3005\r\nParallel=64\r\n", "--port 3005 "},
+        };
+        for (const auto& c : cases) {
+            Env h;
+            QVERIFY(h.setUp() && h.driver("exit 0\n"));
+            QVERIFY(writeAll(h.ctx.paths.g_strIniFile, "[Transfer]\r\n" + c.ini));
+            h.picks << QStringLiteral("10.0.0.1");
+            QVERIFY(h.run(&TransferController::SendToScales));
+            QCOMPARE(QString::fromUtf8(readAll(h.log)).section(u'\n', 0, 0), c.options + "WR 52 10.0.0.1");
+        }
+    }
+
     // The run reports each finished scale; Cancel ends it with the rest as cancelled, never timed out;
     // a driver that keeps reporting outlives the stall limit, one that stops does not (above).
     void progressCancelAndStall()

@@ -257,6 +257,33 @@ private slots:
         QCOMPARE((out + p.readAllStandardOutput()).count('\n'), 40);
     }
 
+    // A scale keeps one format per number: writes replace their number's record and keep the rest.
+    void simulatorKeepsFormatsByNumber()
+    {
+        // "DEC8 number, HEX4 byte length (12 + body), ..." records of `body` bytes.
+        const auto rec = [](int number, const QByteArray &fill) {
+            return QByteArray::number(number).rightJustified(8, '0') + QByteArray::number(14, 16).toUpper().rightJustified(4, '0')
+                   + "01E001400002" + fill;
+        };
+        const struct {
+            QByteArray written, read;
+        } cases[] = {
+            {rec(7, "AAAA") + "\r\n", rec(7, "AAAA") + "\r\n"},
+            {rec(3, "BBBB") + rec(12, "CCCC") + "\r\n", rec(3, "BBBB") + rec(7, "AAAA") + rec(12, "CCCC") + "\r\n"},
+            {rec(7, "DDDD") + "\r\n", rec(3, "BBBB") + rec(7, "DDDD") + rec(12, "CCCC") + "\r\n"},
+            {"NOT RECORDS\r\n", "NOT RECORDS\r\n"},   // taken whole
+            {rec(9, "EEEE") + "\r\n", rec(9, "EEEE") + "\r\n"},
+        };
+        Tree tree;
+        QVERIFY(tree.make({"127.0.13.1"}));
+        for (const auto &c : cases) {
+            QVERIFY(writeAll(tree.here("127.0.13.1"), c.written));
+            QCOMPARE(tree.run({"WR", "52", "127.0.13.1"}), QStringLiteral("127.0.13.1:0"));
+            QCOMPARE(tree.run({"RD", "52", "127.0.13.1"}), QStringLiteral("127.0.13.1:0"));
+            QCOMPARE(readAll(tree.here("127.0.13.1")), c.read);
+        }
+    }
+
     // A result that cannot be removed stops the run: it would pass for this run's.
     void staleResultThatStays()
     {
