@@ -317,9 +317,14 @@ void DriverRun::checkStall()
     m_driver->deleteLater();
     m_driver = nullptr;
     WriteLog(QStringLiteral("Transfer: the driver reported nothing for %1 ms and was stopped").arg(m_stallLimitMs));
-    for (ScaleOutcome& o : m_outcomes)
+    // What it reported stands; everything else of the run has no result.
+    for (ScaleOutcome& o : m_outcomes) {
         if (o.codes[m_type] == kNotRun)
             o.codes[m_type] = m_lineCodes.value(o.address, kNoResultCode);
+        for (int k = m_type + 1; k < 3; ++k)
+            if (o.codes[k] == kNotRun)
+                o.codes[k] = kNoResultCode;
+    }
     endRun(Failure::DriverStalled);
 }
 

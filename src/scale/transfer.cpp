@@ -232,10 +232,16 @@ void TransferController::runFinished()
         endCommand(QString(), QString(), 0, false);
         showCritical(GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgCreateDriverError")));
         return;
-    case DriverRun::Failure::DriverStalled:
-        endCommand(GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError")), QString(),
-                   ResultPopup::KindError, true);
+    case DriverRun::Failure::DriverStalled: {
+        // The scales it finished before it stuck are known; a technician needs them for the retry.
+        const QString stopped = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError"));
+        if (m_op == Op::Send)
+            endCommand(stopped + kCrLf + SendReport(m_outcomes), QString(), ResultPopup::KindError, true,
+                       SendReportCsv(m_outcomes));
+        else
+            endCommand(stopped, QString(), ResultPopup::KindError, true);
         return;
+    }
     }
     if (m_op == Op::Receive) {
         const QString section = QStringLiteral("frmMain");

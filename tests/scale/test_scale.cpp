@@ -513,7 +513,11 @@ private slots:
         QVERIFY(clock.elapsed() >= 700);
         QCOMPARE(QString::fromUtf8(readAll(h.log)), QStringLiteral("WR 52 10.0.0.1 10.0.0.2\n"));
         QVERIFY(h.popups.size() == 1 && h.popups[0].title.isEmpty() && h.popups[0].kind == 0);
-        QCOMPARE(h.popups[0].message, h.text("frmMain", "msgUnknownError"));
+        // Stopped, with every scale's outcome: none reported anything.
+        QCOMPARE(h.popups[0].message, h.text("frmMain", "msgUnknownError") + "\r\n" +
+                                          "0 of 2 scales received the label; 2 no result from the driver\r\n" +
+                                          "10.0.0.1        :The transfer driver left no result\r\n" +
+                                          "10.0.0.2        :The transfer driver left no result\r\n");
         const QString proc = QStringLiteral("/proc/") + QString::fromLatin1(readAll(pidFile).trimmed());
         QVERIFY(!QFileInfo::exists(proc + "/cmdline") || readAll(proc + "/stat").contains(") Z"));
         QCOMPARE(h.leftovers(), QStringList());
