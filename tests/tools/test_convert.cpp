@@ -1,10 +1,12 @@
 // Runs the real quillon-convert on files in a temporary runtime tree.
 #include "common/simprocess.h"
 #include "context/appcontext.h"
+#include "platform/database.h"
 #include "model/f52data.h"
 #include "model/qlffile.h"
 #include "model/receiveddata.h"
 
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace quillon;
@@ -233,6 +235,24 @@ private slots:
         Label back(ctx.tables);
         QVERIFY(OpenFromFile(out + "/1.QLF", back).ok());
         QCOMPARE(FormatRecord(back), FormatRecord(sampleLabel(ctx)));
+
+        // Once the list has its store column, --store takes one store's scales and --all every scale.
+        {
+            QSqlQuery q(ctx.db().mainDb());
+            QVERIFY(q.exec("alter table SCALE add column Store text"));
+            const QVariantList rows[] = {{1, "127.0.11.1", "North"}, {4, "127.0.11.4", "South"}};
+            for (const QVariantList& r : rows) {
+                q.prepare("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID,Store) values(?,97,?,1,1,?)");
+                for (const QVariant& v : r)
+                    q.addBindValue(v);
+                QVERIFY(q.exec());
+            }
+        }
+        QByteArray stores;
+        QCOMPARE(runConvert(bin, {"send", label, "--store", "North"}, &stores), 0);
+        QCOMPARE(stores, QByteArray("127.0.11.1 0 received\n"));
+        QCOMPARE(runConvert(bin, {"send", label, "--all"}, &stores), 0);
+        QCOMPARE(stores, QByteArray("127.0.11.1 0 received\n127.0.11.4 0 received\n"));
 
         // The format arrives, the texts time out: the label is saved and the run counts as failed.
         QVERIFY(QFile::remove(bin + "/vexowtcp"));
