@@ -18,10 +18,8 @@
 #include <QHash>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -40,14 +38,6 @@ QString codeText(int code)
 }
 
 } // namespace
-
-void KillProcess(QProcess* process)
-{
-    if (!process || process->state() == QProcess::NotRunning)
-        return;
-    process->kill();
-    process->waitForFinished(3000);
-}
 
 // --- controller ---------------------------------------------------------------------------
 

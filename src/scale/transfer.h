@@ -1,7 +1,7 @@
 #pragma once
 // Sending the active label to scales and fetching one from a scale, through the
-// transfer driver in the program folder. Runs as a small state machine on the
-// driver process's signals and timers: nothing waits on the user-interface thread.
+// transfer driver in the program folder. The run itself is a DriverRun, driven by the
+// driver's signals and output: nothing waits on the user-interface thread.
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -9,7 +9,6 @@
 #include "scale/transferreport.h"
 #include <functional>
 
-class QProcess;
 class QWidget;
 
 namespace quillon {
@@ -112,8 +111,5 @@ private:
     int m_total = 0;
     DriverRun* m_run = nullptr;
 };
-
-// Terminates a driver that is still running; nothing when it has ended.
-void KillProcess(QProcess* process);
 
 } // namespace quillon
