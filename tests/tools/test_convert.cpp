@@ -254,6 +254,21 @@ private slots:
         QCOMPARE(runConvert(bin, {"send", label, "--all"}, &stores), 0);
         QCOMPARE(stores, QByteArray("127.0.11.1 0 received\n127.0.11.4 0 received\n"));
 
+        // SIGTERM (a cron job's time limit) cancels the run: what finished stands, the rest is cancelled.
+        {
+            QVERIFY(writeAll(dir.filePath("Vexo2005.INI"), "[Setting]\r\nLanguage=English\r\n[Transfer]\r\nPort="
+                                                               + QByteArray::number(sim.port()) + "\r\n"));
+            QProcess p;
+            p.start(programDir() + "/quillon-convert", {"--program-dir", bin, "send", label, "--to", "127.0.11.1",
+                                                        "127.0.11.2"});
+            QVERIFY(QTest::qWaitFor([&] { return sim.log().count("127.0.11.2 WR 52") == 2; }, 10000));
+            p.terminate();
+            QVERIFY(p.waitForFinished(5000));
+            QCOMPARE(p.exitCode(), 3);
+            QCOMPARE(p.readAllStandardOutput(), QByteArray("127.0.11.1 97 inconsistent (new format, old texts)\n"
+                                                           "127.0.11.2 11 cancelled\n"));
+        }
+
         // The format arrives, the texts time out: the label is saved and the run counts as failed.
         QVERIFY(QFile::remove(bin + "/vexowtcp"));
         QVERIFY(writeAll(bin + "/vexowtcp", "#!/bin/sh\nfor a; do :; done\ncase \"$*\" in *'RD 52'*) printf '"

@@ -16,8 +16,12 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace quillon::convert {
 
@@ -53,6 +57,34 @@ void printOutcomes(const Invocation& inv, const QList<ScaleOutcome>& outcomes)
         }
     }
     std::fflush(stdout);
+}
+
+int g_stopPipe[2] = {-1, -1};
+
+void onStop(int)
+{
+    const char c = 0;
+    [[maybe_unused]] ssize_t n = ::write(g_stopPipe[1], &c, 1);
+}
+
+// SIGTERM or Ctrl+C (a cron job's time limit, say) cancels the run like the program's Cancel
+// button: the finished scales are reported as they are, the rest as cancelled.
+void cancelOnSignals(DriverRun& run)
+{
+    if (g_stopPipe[0] < 0 && ::pipe2(g_stopPipe, O_NONBLOCK | O_CLOEXEC) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_stopPipe[0], QSocketNotifier::Read, &run);
+    QObject::connect(notifier, &QSocketNotifier::activated, &run, [&run] {
+        char buf[16];
+        while (::read(g_stopPipe[0], buf, sizeof buf) > 0) {
+        }
+        run.cancel();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onStop;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
 }
 
 struct Exchange {
@@ -171,6 +203,7 @@ int send(Invocation& inv)
     }
     PlaceSendFiles(ex.dir.path(), valid, exports);
     DriverRun run(inv.app.paths.g_strAppPath + QStringLiteral("vexowtcp"), ex.dir.path(), ex.settings);
+    cancelOnSignals(run);
     run.exec(DriverRun::Direction::Send, outcomes);
     outcomes = run.outcomes();
     if (run.failure() == DriverRun::Failure::None || run.failure() == DriverRun::Failure::DriverStalled) {
@@ -229,6 +262,7 @@ int receive(Invocation& inv)
     if (!prepare(inv, &ex))
         return kBadInput;
     DriverRun run(inv.app.paths.g_strAppPath + QStringLiteral("vexowtcp"), ex.dir.path(), ex.settings);
+    cancelOnSignals(run);
     run.exec(DriverRun::Direction::Receive, {ScaleOutcome{address}});
     const QList<ScaleOutcome> outcomes = run.outcomes();
     if (run.failure() == DriverRun::Failure::ResultNotDeleted || run.failure() == DriverRun::Failure::DriverNotStarted)
