@@ -262,7 +262,7 @@ void DriverRun::readProgress()
     int failures = 0;
     for (const ScaleOutcome& o : std::as_const(m_outcomes)) {
         bool failed = m_lineCodes.value(o.address, 0) != 0;
-        for (int k = 0; k < m_type && !failed; ++k)
+        for (int k = 0; k < 3 && !failed; ++k)
             failed = o.codes[k] != 0 && o.codes[k] != kNotRun;
         failures += failed ? 1 : 0;
     }
