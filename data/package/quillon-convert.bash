@@ -11,10 +11,10 @@ _quillon_convert()
     help=$(sed -n 's/^ *\(Usage\|or\): *[^ ]* \[--program-dir DIR\] //p' <<<"$help")
     commands=$(cut -d ' ' -f 1 <<<"$help")
 
-    # Every option but --help and --version takes a value.
+    # Every option but these flags takes a value (--to takes one or more).
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            --help | --version) ;;
+            --help | --version | --preview | --json | --all) ;;
             --*) ((i++)) ;;
             *) [[ -z $command ]] && command=${COMP_WORDS[i]} ;;
         esac
@@ -27,7 +27,7 @@ _quillon_convert()
             COMPREPLY=($(compgen -d -- "$cur"))
             return ;;
         --*)
-            [[ $prev == --help || $prev == --version ]] || {
+            [[ $prev == --help || $prev == --version || $prev == --preview || $prev == --json || $prev == --all ]] || {
                 # Choices written as "--type 10|11" in the synopsis
                 local value
                 value=$(grep -o -- "$prev [^] ]*" <<<"$synopsis" | head -n 1)

@@ -8,6 +8,7 @@
 #include "platform/log.h"
 #include "scale/scalepicker.h"
 #include "scale/driverresult.h"
+#include "scale/driverrun.h"
 #include "scale/resultpopup.h"
 #include "scale/scaledata.h"
 #include "scale/transferjournal.h"
@@ -18,19 +19,15 @@
 #include <QHash>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProcess>
 #include <QProgressBar>
-#include <QTimer>
+#include <QPushButton>
 
 #include <algorithm>
 
 namespace quillon {
 
 namespace {
-constexpr int kTypeCodes[3] = {52, 56, 61};
-constexpr int kDefaultLimitMs = 30000;
-constexpr int kWaitStepMs = 2000;
-constexpr int kTimeoutCode = 3;
+const auto& kTypeCodes = kTransferTypes;
 constexpr int kInvalidAddressCode = 6;
 const char* const kSendHeadings[3] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
 const char* const kRecvHeadings[3] = {"msgRecvFormatFromScale", "msgRecvTextFromScale", "msgRecvShopnameFromScale"};
@@ -41,23 +38,7 @@ QString codeText(int code)
     return GetLangString(QStringLiteral("Global"), QStringLiteral("msgTCPDriver%1").arg(code));
 }
 
-// The kill limit; tests may shorten it, nothing lengthens it.
-int driverLimitMs()
-{
-    bool ok = false;
-    const int v = qEnvironmentVariableIntValue("QUILLON_DRIVER_TIMEOUT_MS", &ok);
-    return ok && v > 0 && v < kDefaultLimitMs ? v : kDefaultLimitMs;
-}
-
 } // namespace
-
-void KillProcess(QProcess* process)
-{
-    if (!process || process->state() == QProcess::NotRunning)
-        return;
-    process->kill();
-    process->waitForFinished(3000);
-}
 
 // --- controller ---------------------------------------------------------------------------
 
@@ -65,17 +46,14 @@ TransferController::TransferController(AppContext& ctx, QWidget* mainWindow, Tra
                                        QObject* parent)
     : QObject(parent), m_ctx(ctx), m_mainWindow(mainWindow), m_cb(std::move(callbacks))
 {
-    m_waitStep = new QTimer(this);
-    connect(m_waitStep, &QTimer::timeout, this, &TransferController::checkTimeLimit);
 }
 
 TransferController::~TransferController()
 {
-    if (m_driver) {
-        m_driver->disconnect(this);
-        KillProcess(m_driver);
-        delete m_driver;
-        m_driver = nullptr;
+    if (m_run) {
+        m_run->disconnect(this);
+        delete m_run;   // stops a driver that still runs
+        m_run = nullptr;
     }
     if (m_op != Op::None)
         deleteExchangeFiles();
@@ -83,7 +61,7 @@ TransferController::~TransferController()
 
 QString TransferController::PerScaleFile(const QString& address, int typeCode) const
 {
-    return m_ctx.paths.g_strWorkPath + QStringLiteral("SM") + address + QStringLiteral("F%1.DAT").arg(typeCode);
+    return ScaleFilePath(m_ctx.paths.g_strWorkPath, address, typeCode);
 }
 
 QString TransferController::ResultFile() const
@@ -141,7 +119,7 @@ void TransferController::SendToScales()
     }
     m_op = Op::Send;
     m_report.clear();
-    m_type = 0;
+    m_failures = 0;
     m_total = 3 * int(m_addresses.size());
     emit busyChanged(true);
     setProgress(0, GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(kSendHeadings[0])));
@@ -159,15 +137,7 @@ void TransferController::SendToScales()
         endCommand(QString(), QString(), 0, false);
         return;
     }
-    for (const QString& a : std::as_const(m_addresses)) {
-        for (int k = 0; k < 3; ++k) {
-            const QString target = PerScaleFile(a, kTypeCodes[k]);
-            QFile::remove(target);
-            // A copy that fails shows as the driver's "file missing" for this scale.
-            if (!QFile::copy(temp[k], target))
-                WriteLog(QStringLiteral("SendToScales: cannot copy %1 to %2").arg(temp[k], target));
-        }
-    }
+    PlaceSendFiles(m_ctx.paths.g_strWorkPath, m_addresses, temp);
     startRun();
 }
 
@@ -183,7 +153,7 @@ void TransferController::ReceiveFromScale()
     m_outcomes = {ScaleOutcome{chosen.m_strScales}};
     m_op = Op::Receive;
     m_report.clear();
-    m_type = 0;
+    m_failures = 0;
     m_total = 3;
     m_receivedFiles.clear();
     emit busyChanged(true);
@@ -206,163 +176,91 @@ void TransferController::ReceiveFromScale()
     startRun();
 }
 
-// The valid addresses this type goes to. A scale that timed out, or was never reached, skips
-// its remaining types: one dead scale costs one deadline, not three.
-QStringList TransferController::runAddresses()
-{
-    QStringList run;
-    for (ScaleOutcome& o : m_outcomes) {
-        if (o.codes[m_type] != kNotRun)
-            continue;   // invalid
-        const int before = m_type > 0 ? o.codes[m_type - 1] : 0;
-        if (before == kTimeoutCode || before == kNotAttemptedCode)
-            o.codes[m_type] = kNotAttemptedCode;
-        else
-            run << o.address;
-    }
-    return run;
-}
-
 void TransferController::startRun()
 {
-    const QStringList addresses = runAddresses();
-    if (addresses.isEmpty()) {
-        typeDone();
-        return;
-    }
-    const QString result = ResultFile();
-    // A result left by an earlier run must never be read as this run's: without removing it, no run.
-    if ((QFileInfo::exists(result) || QFileInfo(result).isSymLink()) && !QFile::remove(result)) {
-        WriteLog(QStringLiteral("Transfer: cannot delete the old result file %1").arg(result));
-        endCommand(QString(), QString(), 0, false);
-        const QString message = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgResultNotDeleted")).arg(result);
-        if (m_cb.showCritical)
-            m_cb.showCritical(message);
-        else
-            QMessageBox::critical(m_mainWindow, QString(), message, QMessageBox::Ok);
-        return;
-    }
-
-    const QString program = DriverProgram();
-    if (!QFileInfo(program).isExecutable()) {
-        driverFailedToStart();
-        return;
-    }
-    QStringList args{m_op == Op::Send ? QStringLiteral("WR") : QStringLiteral("RD"),
-                     QString::number(kTypeCodes[m_type])};
-    args += addresses;
-
-    m_driver = new QProcess(this);
-    m_driver->setProgram(program);
-    m_driver->setArguments(args);
-    // The exchange files live in the writable program folder (the user's own on an installed system).
-    m_driver->setWorkingDirectory(m_ctx.paths.g_strWorkPath);
-    m_driver->setStandardOutputFile(QProcess::nullDevice());
-    m_driver->setStandardErrorFile(QProcess::nullDevice());
-    connect(m_driver, &QProcess::finished, this, &TransferController::runFinished, Qt::QueuedConnection);
-    connect(
-        m_driver, &QProcess::errorOccurred, this,
-        [this](QProcess::ProcessError e) {
-            if (e == QProcess::FailedToStart && m_driver && m_driver->state() == QProcess::NotRunning)
-                driverFailedToStart();
-        },
-        Qt::QueuedConnection);
-
-    m_limitMs = driverLimitMs();
-    m_runClock.start();
-    m_driver->start();
-    m_waitStep->start(qMin(kWaitStepMs, m_limitMs));
+    m_run = new DriverRun(DriverProgram(), m_ctx.paths.g_strWorkPath, ReadTransferSettings(m_ctx.paths.g_strIniFile),
+                          this);
+    connect(m_run, &DriverRun::typeStarted, this, [this](int type, int) {
+        const char* const* headings = m_op == Op::Send ? kSendHeadings : kRecvHeadings;
+        m_step = GetLangString(QStringLiteral("frmMain"), QString::fromLatin1(headings[type]));
+        setProgress(type * int(m_addresses.size()), m_step);
+    });
+    connect(m_run, &DriverRun::progress, this, [this](int type, int done, int scales, int failures) {
+        m_failures = failures;
+        setProgress(type * int(m_addresses.size()) + done, m_step);
+        emit scaleProgress(done, scales, failures);
+    });
+    connect(m_run, &DriverRun::finished, this, &TransferController::runFinished);
+    m_run->start(m_op == Op::Send ? DriverRun::Direction::Send : DriverRun::Direction::Receive, m_outcomes);
 }
 
-void TransferController::checkTimeLimit()
+void TransferController::Cancel()
 {
-    if (!m_driver || m_runClock.elapsed() <= m_limitMs)
-        return;
-    m_waitStep->stop();
-    m_driver->disconnect(this);
-    KillProcess(m_driver);
-    m_driver->deleteLater();
-    m_driver = nullptr;
-    WriteLog(QStringLiteral("Transfer: the driver ran longer than %1 ms and was stopped").arg(m_limitMs));
-    endCommand(GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError")), QString(), ResultPopup::KindError,
-               true);
-}
-
-void TransferController::driverFailedToStart()
-{
-    m_waitStep->stop();
-    if (m_driver) {
-        m_driver->disconnect(this);
-        m_driver->deleteLater();
-        m_driver = nullptr;
+    if (m_run && m_run->running()) {
+        WriteLog(QStringLiteral("Transfer: cancelled by the user"));
+        m_run->cancel();
     }
-    const QString message = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgCreateDriverError"));
-    WriteLog(QStringLiteral("Transfer: cannot start %1").arg(DriverProgram()));
-    endCommand(QString(), QString(), 0, false);
-    if (m_cb.showCritical)
-        m_cb.showCritical(message);
-    else
-        QMessageBox::critical(m_mainWindow, QString(), message, QMessageBox::Ok);
 }
 
 void TransferController::runFinished()
 {
-    if (!m_driver)
+    if (!m_run)
         return;
-    m_waitStep->stop();
-    m_driver->disconnect(this);
-    const bool ran = m_driver->exitStatus() == QProcess::NormalExit && m_driver->exitCode() == 0;
-    const bool usageError = m_driver->exitStatus() == QProcess::NormalExit && m_driver->exitCode() == 2;
-    if (!ran)
-        WriteLog(QStringLiteral("Transfer: the driver ended with exit status %1%2")
-                     .arg(m_driver->exitCode())
-                     .arg(m_driver->exitStatus() == QProcess::CrashExit ? QStringLiteral(" (crashed)") : QString()));
-    m_driver->deleteLater();
-    m_driver = nullptr;
-
-    QStringList run;
-    for (const ScaleOutcome& o : std::as_const(m_outcomes)) {
-        if (o.codes[m_type] == kNotRun)
-            run << o.address;
+    m_outcomes = m_run->outcomes();
+    const DriverRun::Failure failure = m_run->failure();
+    const QString result = m_run->resultFile();
+    m_run->deleteLater();
+    m_run = nullptr;
+    switch (failure) {
+    case DriverRun::Failure::None:
+        break;
+    case DriverRun::Failure::ResultNotDeleted:
+        endCommand(QString(), QString(), 0, false);
+        showCritical(GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgResultNotDeleted")).arg(result));
+        return;
+    case DriverRun::Failure::DriverNotStarted:
+        endCommand(QString(), QString(), 0, false);
+        showCritical(GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgCreateDriverError")));
+        return;
+    case DriverRun::Failure::DriverStalled: {
+        // The scales it finished before it stuck are known; a technician needs them for the retry.
+        const QString stopped = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError"));
+        if (m_op == Op::Send)
+            endCommand(stopped + kCrLf + SendReport(m_outcomes), QString(), ResultPopup::KindError, true,
+                       SendReportCsv(m_outcomes));
+        else
+            endCommand(stopped, QString(), ResultPopup::KindError, true);
+        return;
     }
-    // Only a driver that ran has a result of this run; whatever file is there otherwise is not it.
-    const QList<int> codes = ran ? ReadDriverCodes(ResultFile(), run)
-                                 : QList<int>(run.size(), usageError ? kUsageErrorCode : kNoResultCode);
-    for (int i = 0, j = 0; i < m_outcomes.size(); ++i) {
-        if (m_outcomes[i].codes[m_type] == kNotRun)
-            m_outcomes[i].codes[m_type] = codes[j++];
     }
-    typeDone();
-}
-
-// Records the type's outcome for a receive and goes on with the next type, or ends.
-void TransferController::typeDone()
-{
-    const QString section = QStringLiteral("frmMain");
     if (m_op == Op::Receive) {
-        const int code = m_outcomes[0].codes[m_type];
-        if (code != 0) {
+        const QString section = QStringLiteral("frmMain");
+        for (int k = 0; k < 3; ++k) {
+            const int code = m_outcomes[0].codes[k];
+            if (code == 0)
+                continue;
             // Data that did not arrive is neither imported nor trusted.
-            QFile::remove(m_receivedFiles[m_type]);
-            m_receivedFiles[m_type].clear();
+            QFile::remove(m_receivedFiles[k]);
+            m_receivedFiles[k].clear();
             if (!m_report.isEmpty())
                 m_report += kCrLf;
-            m_report += GetLangString(section, QString::fromLatin1(kRecvHeadings[m_type])) + kCrLf +
+            m_report += GetLangString(section, QString::fromLatin1(kRecvHeadings[k])) + kCrLf +
                         DriverReportLine(m_outcomes[0].address, codeText(code));
         }
-    }
-    ++m_type;
-    const char* const* headings = m_op == Op::Send ? kSendHeadings : kRecvHeadings;
-    if (m_type < 3) {
-        setProgress(m_type * int(m_addresses.size()), GetLangString(section, QString::fromLatin1(headings[m_type])));
-        startRun();
-        return;
     }
     setProgress(m_total, QString());
     if (m_op == Op::Send)
         completeSend();
     else
         completeReceive();
+}
+
+void TransferController::showCritical(const QString& message)
+{
+    if (m_cb.showCritical)
+        m_cb.showCritical(message);
+    else
+        QMessageBox::critical(m_mainWindow, QString(), message, QMessageBox::Ok);
 }
 
 void TransferController::completeSend()
@@ -416,7 +314,6 @@ void TransferController::deleteExchangeFiles()
 void TransferController::endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup,
                                     const QByteArray& csv)
 {
-    m_waitStep->stop();
     deleteExchangeFiles();
     m_op = Op::None;
     m_addresses.clear();
@@ -440,21 +337,38 @@ QWidget* TransferController::createProgressWidget(QWidget* parent)
     auto* w = new QWidget(parent);
     w->setObjectName(QStringLiteral("transferProgress"));
     auto* label = new QLabel(w);
+    label->setObjectName(QStringLiteral("transferProgressText"));
     auto* bar = new QProgressBar(w);
     bar->setFormat(QStringLiteral("%v / %m"));
     bar->setMaximumWidth(180);
     bar->setRange(0, qMax(1, m_total));
     bar->setValue(m_done);
+    auto* cancel = new QPushButton(GetLangString(QStringLiteral("frmMain"), QStringLiteral("cmdCancelTransfer")), w);
+    cancel->setObjectName(QStringLiteral("transferCancel"));
     auto* layout = new QHBoxLayout(w);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(label);
     layout->addWidget(bar);
+    layout->addWidget(cancel);
     w->setVisible(busy());
-    connect(this, &TransferController::busyChanged, w, &QWidget::setVisible);
+    connect(cancel, &QPushButton::clicked, this, &TransferController::Cancel);
+    connect(this, &TransferController::busyChanged, w, [w, cancel](bool busy) {
+        cancel->setEnabled(true);
+        w->setVisible(busy);
+    });
+    connect(cancel, &QPushButton::clicked, cancel, [cancel] { cancel->setEnabled(false); });
     connect(this, &TransferController::progressChanged, w, [label, bar](int done, int total, const QString& step) {
         label->setText(step);
         bar->setRange(0, qMax(1, total));
         bar->setValue(done);
+    });
+    // Scales, not transfers, are what a technician counts; failures show as they happen.
+    connect(this, &TransferController::scaleProgress, w, [this, label](int done, int scales, int failures) {
+        label->setText(GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgTransferProgress"))
+                           .arg(m_step)
+                           .arg(done)
+                           .arg(scales)
+                           .arg(failures));
     });
     return w;
 }

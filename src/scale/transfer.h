@@ -1,8 +1,7 @@
 #pragma once
 // Sending the active label to scales and fetching one from a scale, through the
-// transfer driver in the program folder. Runs as a small state machine on the
-// driver process's signals and timers: nothing waits on the user-interface thread.
-#include <QElapsedTimer>
+// transfer driver in the program folder. The run itself is a DriverRun, driven by the
+// driver's signals and output: nothing waits on the user-interface thread.
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -10,12 +9,11 @@
 #include "scale/transferreport.h"
 #include <functional>
 
-class QProcess;
-class QTimer;
 class QWidget;
 
 namespace quillon {
 
+class DriverRun;
 class AppContext;
 
 // What the picker handed back.
@@ -55,6 +53,9 @@ public:
     void SendToScales();
     void ReceiveFromScale();
 
+    // Ends a running command: finished scales are reported as they are, the rest as cancelled.
+    void Cancel();
+
     bool busy() const { return m_op != Op::None; }
     int progressDone() const { return m_done; }
     int progressTotal() const { return m_total; }
@@ -76,16 +77,15 @@ public:
 signals:
     void busyChanged(bool busy);
     void progressChanged(int done, int total, const QString& step);
+    // Scales of the current data type finished, of how many; scales with a failure so far.
+    void scaleProgress(int done, int scales, int failures);
     void finished(const QString& report);
 
 private:
     enum class Op { None, Send, Receive };
     void startRun();
-    QStringList runAddresses();
     void runFinished();
-    void typeDone();
-    void checkTimeLimit();
-    void driverFailedToStart();
+    void showCritical(const QString& message);
     void completeSend();
     void completeReceive();
     void endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup,
@@ -104,18 +104,13 @@ private:
     QList<ScaleOutcome> m_lastOutcomes;
     QByteArray m_lastCsv;
     QStringList m_receivedFiles; // receive: files still known (empty = did not arrive)
-    int m_type = 0;              // 0, 1, 2: 52, 56, 61
+    QString m_step;              // the heading of the data type that runs
+    int m_failures = 0;
     QString m_report;
     QString m_lastReport;
     int m_done = 0;
     int m_total = 0;
-    QProcess* m_driver = nullptr;
-    QTimer* m_waitStep = nullptr;
-    QElapsedTimer m_runClock;
-    int m_limitMs = 30000;
+    DriverRun* m_run = nullptr;
 };
-
-// Terminates a driver that is still running; nothing when it has ended.
-void KillProcess(QProcess* process);
 
 } // namespace quillon

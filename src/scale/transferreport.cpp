@@ -58,7 +58,7 @@ int OverallOutcome(const ScaleOutcome& o)
 
 QString OutcomePhrase(int code)
 {
-    static const int known[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 97, 98, 99};
+    static const int known[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 97, 98, 99};
     if (code == kNotRun)
         return QString();
     if (std::find(std::begin(known), std::end(known), code) == std::end(known))

@@ -657,7 +657,11 @@ private slots:
         QVERIFY(clock.elapsed() >= 700);
         QCOMPARE(QString::fromUtf8(readAll(h.log)), QStringLiteral("WR 52 10.0.0.1 10.0.0.2\n"));
         QVERIFY(h.popups.size() == 1 && h.popups[0].title.isEmpty() && h.popups[0].kind == 0);
-        QCOMPARE(h.popups[0].message, h.text("frmMain", "msgUnknownError"));
+        // Stopped, with every scale's outcome: none reported anything.
+        QCOMPARE(h.popups[0].message, h.text("frmMain", "msgUnknownError") + "\r\n" +
+                                          "0 of 2 scales received the label; 2 no result from the driver\r\n" +
+                                          "10.0.0.1        :The transfer driver left no result\r\n" +
+                                          "10.0.0.2        :The transfer driver left no result\r\n");
         const QString proc = QStringLiteral("/proc/") + QString::fromLatin1(readAll(pidFile).trimmed());
         QVERIFY(!QFileInfo::exists(proc + "/cmdline") || readAll(proc + "/stat").contains(") Z"));
         QCOMPARE(h.leftovers(), QStringList());
@@ -683,6 +687,74 @@ private slots:
         QCOMPARE(h.popups.size(), 1);
         QVERIFY(h.imports.isEmpty());
         QCOMPARE(h.leftovers(), QStringList());
+    }
+
+    // [Transfer] reaches the driver's command line; values out of range keep the defaults.
+    void transferSettings()
+    {
+        const struct {
+            QByteArray ini;
+            QString options;
+        } cases[] = {
+            {"", ""},
+            {"Parallel=500\r\nConnectTimeoutMs=800\r\nReplyTimeoutMs=1500\r\n",
+             "--parallel 500 --connect-ms 800 --reply-ms 1500 "},
+            {"Parallel=0\r\nConnectTimeoutMs=-5\r\nReplyTimeoutMs=soon\r\nPort=70000\r\n", ""},
+            {"Port=3005\r\nParallel=64\r\n", "--port 3005 "},
+        };
+        for (const auto& c : cases) {
+            Env h;
+            QVERIFY(h.setUp() && h.driver("exit 0\n"));
+            QVERIFY(writeAll(h.ctx.paths.g_strIniFile, "[Transfer]\r\n" + c.ini));
+            h.picks << QStringLiteral("10.0.0.1");
+            QVERIFY(h.run(&TransferController::SendToScales));
+            QCOMPARE(QString::fromUtf8(readAll(h.log)).section(u'\n', 0, 0), c.options + "WR 52 10.0.0.1");
+        }
+    }
+
+    // The run reports each finished scale; Cancel ends it with the rest as cancelled, never timed out;
+    // a driver that keeps reporting outlives the stall limit, one that stops does not (above).
+    void progressCancelAndStall()
+    {
+        Env t;
+        QVERIFY(t.setUp());
+        QVERIFY(QFile::copy(transfertest::driverPath(), t.programDir + QStringLiteral("vexowtcp")));
+        transfertest::SimProcess sim;
+        QVERIFY(sim.start({"127.0.12.1", "--range", "127.0.12.2-9:hang"}));
+        qputenv("QUILLON_SCALE_PORT", QByteArray::number(sim.port()));
+        QStringList picked;
+        for (int i = 1; i <= 9; ++i)
+            picked << QStringLiteral("127.0.12.%1").arg(i);
+        t.picks << picked.join(u';');
+        QSignalSpy progress(t.ctl.get(), &TransferController::scaleProgress);
+        t.ctl->SendToScales();
+        QVERIFY(QTest::qWaitFor([&] { return !progress.isEmpty(); }, 10000));
+        QCOMPARE(progress.first(), (QVariantList{1, 9, 0}));
+        t.ctl->Cancel();
+        QVERIFY(QTest::qWaitFor([&] { return !t.ctl->busy(); }, 10000));
+        qunsetenv("QUILLON_SCALE_PORT");
+        const QList<ScaleOutcome> outcomes = t.ctl->lastOutcomes();
+        QCOMPARE(outcomes.size(), 9);
+        for (const ScaleOutcome& o : outcomes) {
+            const QList<int> codes(std::begin(o.codes), std::end(o.codes));
+            const QList<int> expected = o.address == picked[0] ? QList<int>{0, 11, 11} : QList<int>{11, 11, 11};
+            QCOMPARE(codes, expected);
+        }
+        QVERIFY(t.popups.size() == 1 && t.popups[0].message.contains(t.text("Global", "msgTCPDriver11")));
+        QVERIFY(!t.popups[0].message.contains(t.text("Global", "msgTCPDriver3")));
+        QCOMPARE(t.leftovers(), QStringList());
+
+        // Three scales, 0.3 s apart, each type: slower than the limit as a whole, never silent for as long.
+        Env h;
+        QVERIFY(h.setUp() && h.driver("for a; do case $a in 10.*) sleep 0.3; echo \"$a 0\"; r=\"$r;$a:0\";; esac; done\n"
+                                      "printf \"${r#;}\" > result\n"));
+        h.picks << QStringLiteral("10.0.0.1;10.0.0.2;10.0.0.3");
+        qputenv("QUILLON_DRIVER_TIMEOUT_MS", "700");
+        QVERIFY(h.run(&TransferController::SendToScales));
+        qunsetenv("QUILLON_DRIVER_TIMEOUT_MS");
+        QCOMPARE(h.popups.size(), 1);
+        QVERIFY2(h.popups[0].message.startsWith(QStringLiteral("3 of 3 scales received the label")),
+                 qPrintable(h.popups[0].message));
     }
 
     // What arrived is imported, and the pop-up says what did not; a dead scale is asked once.
@@ -940,8 +1012,12 @@ private slots:
             QVERIFY(type == 52 ? ExportFormatData(label, path)
                                : ExportTextData(label, path, type == 56 ? FT_TEXT : FT_SHOPNAME));
             QVERIFY(readAll(path).size() > 4);
-            for (const QString& scale : {list[1], list[2]})
-                QCOMPARE(readAll(data.filePath(scale + QStringLiteral("/F%1.DAT").arg(type))), readAll(path));
+            // The scale that held formats 3 and 12 keeps them beside the new 7.
+            const QByteArray kept = type == 52 ? (FormatRecord(a) + QString::fromLatin1(readAll(path).trimmed()) +
+                                                  FormatRecord(b)).toLatin1() + "\r\n"
+                                               : readAll(path);
+            QCOMPARE(readAll(data.filePath(list[1] + QStringLiteral("/F%1.DAT").arg(type))), readAll(path));
+            QCOMPARE(readAll(data.filePath(list[2] + QStringLiteral("/F%1.DAT").arg(type))), kept);
         }
         QCOMPARE(t.leftovers(), QStringList());
         QVERIFY(!QFileInfo::exists(t.tmp.filePath("outsideF52.DAT")));

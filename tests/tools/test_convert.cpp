@@ -1,10 +1,12 @@
 // Runs the real quillon-convert on files in a temporary runtime tree.
 #include "common/simprocess.h"
 #include "context/appcontext.h"
+#include "platform/database.h"
 #include "model/f52data.h"
 #include "model/qlffile.h"
 #include "model/receiveddata.h"
 
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace quillon;
@@ -184,6 +186,103 @@ private slots:
     }
 
     // A refused input is named in one line of error, and no output is written.
+    // send and receive without windows, through the real driver and simulator: one line per scale
+    // or JSON, and the exit status a script reads; a partial receive through a stand-in driver.
+    void headlessSendAndReceive()
+    {
+        QTemporaryDir dir;
+        SimProcess sim;
+        QVERIFY(QDir().mkpath(dir.filePath("sim")));
+        QVERIFY(sim.start({"127.0.11.1", "127.0.11.2:hang", "127.0.11.3:refuse", "127.0.11.4"}, dir.filePath("sim")));
+        const QString bin = makeRuntimeTree(dir.path(), "[Transfer]\r\nPort=" + QByteArray::number(sim.port())
+                                                            + "\r\nReplyTimeoutMs=700\r\n");
+        QVERIFY(QFile::copy(driverPath(), bin + "/vexowtcp"));
+        AppContext ctx;
+        QVERIFY(ctx.LoadAll(bin));
+        const QString label = dir.filePath("a.QLF"), out = dir.filePath("out");
+        QVERIFY(SaveToFile(sampleLabel(ctx), label).ok);
+        const QByteArray json = R"({"address":"127.0.11.4","code":0,"text":"Transfer completed","type":%1})" "\n";
+        const struct {
+            QStringList args;
+            int status;
+            QByteArray output;   // all of it, or with a leading "~" a part of it
+        } cases[] = {
+            {{"receive", "127.0.11.4", out}, 3, "127.0.11.4 0 received\n127.0.11.4: the scale holds no label\n"},
+            {{"send", label, "--to", "127.0.11.1", "127.0.11.2", "--to", "127.0.11.3"}, 3,
+             "127.0.11.1 0 received\n127.0.11.2 3 timed out\n127.0.11.3 2 unreachable\n"},
+            {{"send", label, "--json", "--to", "127.0.11.4"}, 0,
+             QByteArray(json).replace("%1", "52") + QByteArray(json).replace("%1", "56")
+                 + QByteArray(json).replace("%1", "61")},
+            {{"receive", "127.0.11.1", out}, 0, "127.0.11.1 0 received\n"},
+            {{"receive", "127.0.11.3", out}, 3, "127.0.11.3 2 unreachable\n"},
+            {{"send", label, "--to", "127.0.11.256"}, 1, "~not a scale address"},
+            {{"receive", "../x", out}, 1, "~not a scale address"},
+            {{"send", label, "--store", "North"}, 1, "~no store column"},
+            {{"send", dir.filePath("missing.QLF"), "--all"}, 1, ""},
+            {{"send", label}, 2, "~exactly one of"},
+            {{"send", label, "--all", "--to", "127.0.11.1"}, 2, "~exactly one of"},
+            {{"send", label, "--to"}, 2, "~needs one or more"},
+        };
+        for (const auto& c : cases) {
+            QByteArray output;
+            QCOMPARE(runConvert(bin, c.args, &output), c.status);
+            if (c.output.startsWith('~'))
+                QVERIFY2(output.contains(c.output.mid(1)), output.constData());
+            else if (!c.output.isEmpty())
+                QCOMPARE(output, c.output);
+        }
+        QCOMPARE(QDir(out).entryList({"*.QLF"}), QStringList{"1.QLF"});
+        Label back(ctx.tables);
+        QVERIFY(OpenFromFile(out + "/1.QLF", back).ok());
+        QCOMPARE(FormatRecord(back), FormatRecord(sampleLabel(ctx)));
+
+        // Once the list has its store column, --store takes one store's scales and --all every scale.
+        {
+            QSqlQuery q(ctx.db().mainDb());
+            QVERIFY(q.exec("alter table SCALE add column Store text"));
+            const QVariantList rows[] = {{1, "127.0.11.1", "North"}, {4, "127.0.11.4", "South"}};
+            for (const QVariantList& r : rows) {
+                q.prepare("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID,Store) values(?,97,?,1,1,?)");
+                for (const QVariant& v : r)
+                    q.addBindValue(v);
+                QVERIFY(q.exec());
+            }
+        }
+        QByteArray stores;
+        QCOMPARE(runConvert(bin, {"send", label, "--store", "North"}, &stores), 0);
+        QCOMPARE(stores, QByteArray("127.0.11.1 0 received\n"));
+        QCOMPARE(runConvert(bin, {"send", label, "--all"}, &stores), 0);
+        QCOMPARE(stores, QByteArray("127.0.11.1 0 received\n127.0.11.4 0 received\n"));
+
+        // SIGTERM (a cron job's time limit) cancels the run: what finished stands, the rest is cancelled.
+        {
+            QVERIFY(writeAll(dir.filePath("Vexo2005.INI"), "[Setting]\r\nLanguage=English\r\n[Transfer]\r\nPort="
+                                                               + QByteArray::number(sim.port()) + "\r\n"));
+            QProcess p;
+            p.start(programDir() + "/quillon-convert", {"--program-dir", bin, "send", label, "--to", "127.0.11.1",
+                                                        "127.0.11.2"});
+            QVERIFY(QTest::qWaitFor([&] { return sim.log().count("127.0.11.2 WR 52") == 2; }, 10000));
+            p.terminate();
+            QVERIFY(p.waitForFinished(5000));
+            QCOMPARE(p.exitCode(), 3);
+            QCOMPARE(p.readAllStandardOutput(), QByteArray("127.0.11.1 97 inconsistent (new format, old texts)\n"
+                                                           "127.0.11.2 11 cancelled\n"));
+        }
+
+        // The format arrives, the texts time out: the label is saved and the run counts as failed.
+        QVERIFY(QFile::remove(bin + "/vexowtcp"));
+        QVERIFY(writeAll(bin + "/vexowtcp", "#!/bin/sh\nfor a; do :; done\ncase \"$*\" in *'RD 52'*) printf '"
+                                               + FormatRecord(sampleLabel(ctx)).toLatin1()
+                                               + "\\r\\n' > SM${a}F52.DAT; printf \"$a:0\" > result;;\n"
+                                                 " *) printf \"$a:3\" > result;;\nesac\n"));
+        QVERIFY(QFile::setPermissions(bin + "/vexowtcp", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QByteArray output;
+        QCOMPARE(runConvert(bin, {"receive", "127.0.11.9", dir.filePath("partial")}, &output), 3);
+        QVERIFY2(output.contains("127.0.11.9 97 ") && output.contains("saved without its text data: timed out"),
+                 output.constData());
+        QCOMPARE(QDir(dir.filePath("partial")).entryList({"*.QLF"}), QStringList{"1.QLF"});
+    }
+
     void badInput()
     {
         const struct {

@@ -167,7 +167,9 @@ private slots:
     void usageErrors()
     {
         const QStringList cases[] = {{"WR"}, {" RD 56 "}, {"XX", "52", "127.0.0.2"}, {"WR", "53", "127.0.0.2"},
-                                     {"WR", "+52", "127.0.0.2"}, {" WR 52 x", "127.0.0.2"}};
+                                     {"WR", "+52", "127.0.0.2"}, {" WR 52 x", "127.0.0.2"},
+                                     {"--parallel", "0", "WR", "52", "127.0.0.2"}, {"--reply-ms", "2x", "RD", "52", "127.0.0.2"},
+                                     {"--retries", "1", "RD", "52", "127.0.0.2"}};
         Tree tree;
         QVERIFY(tree.make());
         for (const QStringList &args : cases) {
@@ -199,6 +201,87 @@ private slots:
         const QString cut = tree.run(QStringList{"RD", "52"} + addresses, 1000);
         qunsetenv("QUILLON_SCALE_RUN_MS");
         QCOMPARE(cut, result(addresses, codes));
+    }
+
+    // 1,000 scales in one run, some hanging, some refusing: every scale's code in the result and
+    // one progress line each, with the same code; settings from the command line.
+    void thousandScalesWithProgress()
+    {
+        Tree tree;
+        QVERIFY(tree.make({"--range", "127.2.0.1+900", "--range", "127.2.3.133+50:hang"}));
+        QStringList addresses;
+        QList<int> codes;
+        for (int i = 0; i < 1000; ++i) {
+            const int n = i + 1;
+            addresses << QStringLiteral("127.2.%1.%2").arg(n / 256).arg(n % 256);
+            codes << (i < 900 ? 0 : i < 950 ? 3 : 2);   // the last 50 have no listener
+        }
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QUILLON_SCALE_PORT"));
+        env.remove(QStringLiteral("QUILLON_SCALE_TIMEOUT_MS"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(tree.bin);
+        p.start(driverPath(), QStringList{"--parallel", "300", "--reply-ms", "1500", "--port",
+                                          QString::number(tree.sim.port()), "RD", "56"} + addresses);
+        QVERIFY(p.waitForFinished(30000) && p.exitCode() == 0);
+        const QStringList got = QString::fromLatin1(readAll(tree.bin + "/result")).split(';');
+        const QStringList want = result(addresses, codes).split(';');
+        for (int i = 0; i < want.size(); ++i)
+            QCOMPARE(got.value(i), want[i]);
+        QStringList lines = QString::fromLatin1(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        lines.sort();
+        QStringList expected = result(addresses, codes).replace(':', ' ').split(';');
+        expected.sort();
+        QCOMPARE(lines, expected);
+    }
+
+    // SIGTERM ends a run at once: finished scales keep their codes, the rest are cancelled, not timed out.
+    void cancelledRun()
+    {
+        Tree tree;
+        QVERIFY(tree.make({"--range", "127.0.10.1-5", "--range", "127.0.10.6-40:hang"}));
+        QStringList addresses;
+        for (int i = 1; i <= 40; ++i)
+            addresses << QStringLiteral("127.0.10.%1").arg(i);
+        QProcess p;
+        p.setWorkingDirectory(tree.bin);
+        p.start(driverPath(), QStringList{"--parallel", "10", "--port", QString::number(tree.sim.port()), "RD", "52"}
+                                  + addresses);
+        QByteArray out;
+        QVERIFY(QTest::qWaitFor([&] { out += p.readAllStandardOutput(); return out.count('\n') >= 5; }, 10000));
+        p.terminate();
+        QVERIFY(p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0);
+        QList<int> codes = QList<int>(5, 0) << QList<int>(35, 11);
+        QCOMPARE(QString::fromLatin1(readAll(tree.bin + "/result")), result(addresses, codes));
+        QCOMPARE((out + p.readAllStandardOutput()).count('\n'), 40);
+    }
+
+    // A scale keeps one format per number: writes replace their number's record and keep the rest.
+    void simulatorKeepsFormatsByNumber()
+    {
+        // "DEC8 number, HEX4 byte length (12 + body), ..." records of `body` bytes.
+        const auto rec = [](int number, const QByteArray &fill) {
+            return QByteArray::number(number).rightJustified(8, '0') + QByteArray::number(14, 16).toUpper().rightJustified(4, '0')
+                   + "01E001400002" + fill;
+        };
+        const struct {
+            QByteArray written, read;
+        } cases[] = {
+            {rec(7, "AAAA") + "\r\n", rec(7, "AAAA") + "\r\n"},
+            {rec(3, "BBBB") + rec(12, "CCCC") + "\r\n", rec(3, "BBBB") + rec(7, "AAAA") + rec(12, "CCCC") + "\r\n"},
+            {rec(7, "DDDD") + "\r\n", rec(3, "BBBB") + rec(7, "DDDD") + rec(12, "CCCC") + "\r\n"},
+            {"NOT RECORDS\r\n", "NOT RECORDS\r\n"},   // taken whole
+            {rec(9, "EEEE") + "\r\n", rec(9, "EEEE") + "\r\n"},
+        };
+        Tree tree;
+        QVERIFY(tree.make({"127.0.13.1"}));
+        for (const auto &c : cases) {
+            QVERIFY(writeAll(tree.here("127.0.13.1"), c.written));
+            QCOMPARE(tree.run({"WR", "52", "127.0.13.1"}), QStringLiteral("127.0.13.1:0"));
+            QCOMPARE(tree.run({"RD", "52", "127.0.13.1"}), QStringLiteral("127.0.13.1:0"));
+            QCOMPARE(readAll(tree.here("127.0.13.1")), c.read);
+        }
     }
 
     // A result that cannot be removed stops the run: it would pass for this run's.

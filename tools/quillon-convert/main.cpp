@@ -57,13 +57,16 @@ int Help()
         out << lead << " quillon-convert [--program-dir DIR] " << s.name << " " << s.synopsis << "\n";
         lead = "  or: ";
     }
-    out << "Converts label format files (*.QLF) to and from the data files of retail scales.\n"
+    out << "Converts label format files (*.QLF) to and from the data files of retail scales,\n"
+           "and sends labels to scales or receives them without the program's windows.\n"
            "\nOptions:\n"
            "  --program-dir DIR  load settings, catalogues and databases from the program\n"
            "                     folder DIR (default: $QUILLON_PROGRAM_DIR, else the\n"
            "                     folder of quillon-convert)\n"
            "  --help             print this help and exit\n"
-           "  --version          print the version and exit\n";
+           "  --version          print the version and exit\n"
+           "\nsend and receive print one line per scale (--json: one object per scale and\n"
+           "data type) and exit 0 when every scale succeeded, 3 when some failed.\n";
     return kOk;
 }
 
@@ -104,8 +107,17 @@ int main(int argc, char** argv)
     QStringList positional;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QLatin1String("--preview")) {
-            options.insert(a, QStringLiteral("1"));   // the one option without a value
+        if (a == QLatin1String("--preview") || a == QLatin1String("--json") || a == QLatin1String("--all")) {
+            options.insert(a, QStringLiteral("1"));   // the options without a value
+        } else if (a == QLatin1String("--to")) {
+            // Every address up to the next option; given again, it adds more.
+            QStringList to = options.value(a).split(u'\n', Qt::SkipEmptyParts);
+            const qsizetype before = to.size();
+            while (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
+                to << args[++i];
+            if (to.size() == before)
+                return Usage(QStringLiteral("--to needs one or more addresses"));
+            options.insert(a, to.join(u'\n'));
         } else if (a.startsWith(QLatin1String("--"))) {
             if (i + 1 >= args.size())
                 return Usage(QStringLiteral("%1 needs a value").arg(a));

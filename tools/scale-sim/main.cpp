@@ -1,8 +1,12 @@
 // scale-sim: a store full of simulated scales on loopback addresses, for tests and demos.
 //
-//   scale-sim [--port N] [--data-dir DIR] [--range 127.0.1.1-200[:MODE]] ADDRESS[:MODE]...
+//   scale-sim [--port N] [--data-dir DIR] [--range 127.0.1.1-200[:MODE]] [--range 127.1.0.1+2000[:MODE]]
+//             ADDRESS[:MODE]...
 //
 // MODE is one of hang, refuse, slow=MS, garbage, drop, reject, padded, reserved. Only 127.0.0.0/8 is served.
+// Each scale has its own listening socket bound to its own loopback address: never the wildcard, which
+// would make the simulator reachable from other hosts. Thousands of scales need as many descriptors, so
+// the descriptor limit is raised to the hard limit at start.
 
 #include "transferprotocol.h"
 
@@ -28,6 +32,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -154,6 +159,7 @@ private:
     void log(const Scale &s, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
 
     std::vector<std::unique_ptr<Scale>> m_scales;
+    QHash<QByteArray, bool> m_known;
     std::list<Conn> m_conns;
     QString m_dataDir;
     quint16 m_port = 0;
@@ -165,11 +171,11 @@ bool Simulator::addOne(const QByteArray &address, const QByteArray &mode, QByteA
         *error = "refusing " + address + ": only loopback addresses (127.x.x.x) are served";
         return false;
     }
-    for (const auto &s : m_scales)
-        if (s->address == address) {
-            *error = "address given twice: " + address;
-            return false;
-        }
+    if (m_known.contains(address)) {
+        *error = "address given twice: " + address;
+        return false;
+    }
+    m_known.insert(address, true);
     auto s = std::make_unique<Scale>();
     s->address = address;
     if (!parseMode(mode, s.get())) {
@@ -187,11 +193,29 @@ bool Simulator::addScale(const QByteArray &spec, QByteArray *error)
 }
 
 // "127.0.1.1-200[:mode]": the last part runs from its first to its second number.
+// "127.1.0.1+2000[:mode]": 2000 consecutive addresses from the first, across parts.
 bool Simulator::addRange(const QByteArray &spec, QByteArray *error)
 {
     const int colon = int(spec.indexOf(':'));
     const QByteArray range = colon < 0 ? spec : spec.left(colon);
     const QByteArray mode = colon < 0 ? QByteArray() : spec.mid(colon + 1);
+    if (const int plus = int(range.indexOf('+')); plus > 0) {
+        bool ok = false;
+        const int count = range.mid(plus + 1).toInt(&ok);
+        const auto start = parseDottedIPv4(range.left(plus));
+        if (!ok || !start || count < 1 || count > 65536 || (*start >> 24) != 127 || ((*start + quint32(count - 1)) >> 24) != 127) {
+            *error = "bad range '" + spec + "' (expected like 127.1.0.1+2000, within 127.0.0.0/8)";
+            return false;
+        }
+        for (int i = 0; i < count; ++i) {
+            const quint32 a = *start + quint32(i);
+            const QByteArray text = QByteArray::number(a >> 24) + '.' + QByteArray::number((a >> 16) & 255) + '.'
+                                    + QByteArray::number((a >> 8) & 255) + '.' + QByteArray::number(a & 255);
+            if (!addOne(text, mode, error))
+                return false;
+        }
+        return true;
+    }
     const int dash = int(range.lastIndexOf('-'));
     const int dot = int(range.lastIndexOf('.'));
     bool ok = false;
@@ -224,8 +248,42 @@ void Simulator::loadStored(Scale &s)
     }
 }
 
-bool Simulator::store(Scale &s, int type, const QByteArray &bytes)
+// A scale keeps one format per format number: a written record replaces the one of the same
+// number and leaves the others. Records are "DEC8 number, HEX4 byte length, ..." hex text on one line.
+QByteArray mergeFormats(const QByteArray &stored, const QByteArray &written)
 {
+    const auto split = [](const QByteArray &line, QList<QPair<QByteArray, QByteArray>> *out) {
+        const QByteArray text = line.trimmed();
+        for (qsizetype p = 0; p < text.size();) {
+            bool ok = false;
+            const qsizetype chars = 2 * qsizetype(text.mid(p + 8, 4).toUInt(&ok, 16));
+            if (!ok || chars < 24 || p + chars > text.size())
+                return false;
+            out->append({text.mid(p, 8), text.mid(p, chars)});
+            p += chars;
+        }
+        return true;
+    };
+    QList<QPair<QByteArray, QByteArray>> old, added;
+    if (!split(written, &added) || added.isEmpty() || !split(stored, &old))
+        return written; // not records we understand: taken as the whole file
+    for (const auto &r : added) {
+        const auto same = std::find_if(old.begin(), old.end(), [&](const auto &o) { return o.first == r.first; });
+        if (same != old.end())
+            *same = r;
+        else
+            old.append(r);
+    }
+    std::stable_sort(old.begin(), old.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    QByteArray out;
+    for (const auto &r : old)
+        out += r.second;
+    return out + "\r\n";
+}
+
+bool Simulator::store(Scale &s, int type, const QByteArray &written)
+{
+    const QByteArray bytes = type == 52 ? mergeFormats(s.data.value(type), written) : written;
     if (!m_dataDir.isEmpty()) {
         // Temporary file + rename, without a sync to disk: one slow disk flush would
         // stall every simulated scale, and a simulator need not survive power loss.
@@ -248,6 +306,11 @@ bool Simulator::store(Scale &s, int type, const QByteArray &bytes)
 bool Simulator::listenAll(quint16 port, QByteArray *error)
 {
     m_port = port;
+    rlimit rl {};
+    if (::getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
+        rl.rlim_cur = rl.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &rl);
+    }
     for (auto &sp : m_scales) {
         Scale &s = *sp;
         loadStored(s);
@@ -525,7 +588,8 @@ void usage(const char *why)
 {
     std::fprintf(stderr,
                  "scale-sim: %s\n"
-                 "usage: scale-sim [--port N] [--data-dir DIR] [--range 127.A.B.C-D[:MODE]] ADDRESS[:MODE]...\n"
+                 "usage: scale-sim [--port N] [--data-dir DIR] [--range 127.A.B.C-D[:MODE]]\n"
+                 "                 [--range 127.A.B.C+COUNT[:MODE]] ADDRESS[:MODE]...\n"
                  "  ADDRESS  a loopback address, 127.0.0.2 ...\n"
                  "  MODE     hang | refuse | slow=MS | garbage | drop | reject | padded | reserved\n"
                  "  --port   TCP port for every scale (default QUILLON_SCALE_PORT or 3001; 0 picks a free one)\n",

@@ -39,6 +39,7 @@ enum ResultCode : int {
     ResultWriteFailed = 8,
     // 9 is the program's own (the driver was called wrongly).
     ResultNotAttempted = 10, // the run ended before this scale was contacted
+    ResultCancelled = 11,    // the run was cancelled (SIGTERM) before this scale finished
 };
 
 struct Header {

@@ -1,9 +1,11 @@
 // vexowtcp: sends label data files to scales, or fetches them from one.
 //
-//   vexowtcp WR|RD 52|56|61 ADDRESS...
+//   vexowtcp [--parallel N] [--connect-ms MS] [--reply-ms MS] [--port N] WR|RD 52|56|61 ADDRESS...
 //
 // Runs in the program folder: reads or creates SM<address>F<type>.DAT there
 // and leaves "result" ("address:code" entries joined by ";") before it exits.
+// Prints "address code" on standard output as each scale finishes. SIGTERM ends
+// the run: finished scales keep their codes, the others get "cancelled".
 
 #include "transferprotocol.h"
 
@@ -27,6 +29,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,11 +37,22 @@ using namespace transfer;
 
 namespace {
 
-constexpr int kMaxParallel = 64;
+constexpr int kDefaultParallel = 64;
 constexpr qint64 kConnectDeadlineMs = 2000;
-constexpr qint64 kExchangeDeadlineMs = 3000;
-// The program kills the driver after 30 s; stop well before, whatever the number of scales.
-constexpr qint64 kRunDeadlineMs = 25000;
+constexpr qint64 kReplyDeadlineMs = 3000;
+// Beyond these, a setting is a typo, not a wish.
+constexpr int kMaxParallel = 10000;
+constexpr qint64 kMaxDeadlineMs = 600000;
+
+volatile sig_atomic_t g_cancelled = 0;
+int g_wakePipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    g_cancelled = 1;
+    const char c = 0;
+    [[maybe_unused]] ssize_t n = ::write(g_wakePipe[1], &c, 1);
+}
 
 qint64 nowMs()
 {
@@ -51,10 +65,16 @@ void usage(const char *why)
 {
     std::fprintf(stderr,
                  "vexowtcp: %s\n"
-                 "usage: vexowtcp WR|RD 52|56|61 ADDRESS [ADDRESS ...]\n"
+                 "usage: vexowtcp [--parallel N] [--connect-ms MS] [--reply-ms MS] [--port N]\n"
+                 "                WR|RD 52|56|61 ADDRESS...\n"
                  "  WR sends SM<address>F<type>.DAT of the current folder to each scale,\n"
                  "  RD fetches the scale's data into that file.\n"
-                 "  Writes \"result\" (address:code;...) in the current folder.\n",
+                 "  Writes \"result\" (address:code;...) in the current folder and\n"
+                 "  \"address code\" on standard output as each scale finishes.\n"
+                 "  --parallel    scales served at once (default 64)\n"
+                 "  --connect-ms  connect deadline (default 2000)\n"
+                 "  --reply-ms    deadline for the reply once connected (default 3000)\n"
+                 "  --port        the scales' TCP port (default: [Transfer] Port of ../Vexo2005.INI, else 3001)\n",
                  why);
 }
 
@@ -73,7 +93,7 @@ struct Job {
     int fd = -1;
     int code = -1;
     qint64 connectDeadline = 0;
-    qint64 exchangeDeadline = 0;
+    qint64 exchangeDeadline = 0; // set once connected
     QByteArray out;
     qsizetype sent = 0;
     QByteArray in;
@@ -84,8 +104,9 @@ struct Job {
 class Driver
 {
 public:
-    Driver(Op op, int type, quint16 port, qint64 connectMs, qint64 exchangeMs)
-        : m_op(op), m_type(type), m_port(port), m_connectMs(connectMs), m_exchangeMs(exchangeMs)
+    Driver(Op op, int type, quint16 port, int parallel, qint64 connectMs, qint64 exchangeMs)
+        : m_op(op), m_type(type), m_port(port), m_parallel(parallel), m_connectMs(connectMs),
+          m_exchangeMs(exchangeMs)
     {
     }
 
@@ -121,6 +142,7 @@ private:
     Op m_op;
     int m_type;
     quint16 m_port;
+    int m_parallel;
     qint64 m_connectMs;
     qint64 m_exchangeMs;
     std::vector<Job> m_jobs;
@@ -139,6 +161,9 @@ void Driver::finish(Job &job, int code)
     job.code = code;
     job.out.clear();
     job.in.clear();
+    // The program's progress; a line per scale, flushed, so a reader sees it at once.
+    std::printf("%s %d\n", job.address.constData(), code);
+    std::fflush(stdout);
     // A failed read must not leave an older file that looks like received data.
     if (m_op == Op::Read && code != ResultOk && code != ResultWriteFailed)
         QFile::remove(scaleFileName(job.address, m_type));
@@ -152,31 +177,28 @@ void Driver::start(Job &job, qint64 now)
         QFile file(name);
         if (!QFileInfo(name).isFile() || QFileInfo(name).size() > qint64(kMaxPayload)
             || !file.open(QIODevice::ReadOnly)) {
-            job.state = Job::Done;
-            job.code = ResultFileMissing;
+            finish(job, ResultFileMissing);
             return;
         }
         payload = file.readAll();
         if (file.error() != QFileDevice::NoError || payload.size() > qsizetype(kMaxPayload)) {
-            job.state = Job::Done;
-            job.code = ResultFileMissing;
+            finish(job, ResultFileMissing);
             return;
         }
     }
     job.out = encodeRequest(m_op, std::uint8_t(m_type), payload);
     job.connectDeadline = now + m_connectMs;
-    job.exchangeDeadline = now + m_exchangeMs;
 
     job.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (job.fd < 0) {
-        job.state = Job::Done;
-        job.code = ResultConnectFailed;
+        finish(job, ResultConnectFailed);
         return;
     }
     ++m_active;
     job.state = Job::Connecting;
     if (::connect(job.fd, reinterpret_cast<const sockaddr *>(&job.peer), sizeof job.peer) == 0) {
         job.state = Job::Exchanging;
+        job.exchangeDeadline = now + m_exchangeMs;
         return;
     }
     if (errno != EINPROGRESS)
@@ -189,9 +211,10 @@ void Driver::onConnectReady(Job &job)
     socklen_t len = sizeof err;
     if (::getsockopt(job.fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
         err = errno;
-    if (err == 0)
+    if (err == 0) {
         job.state = Job::Exchanging;
-    else
+        job.exchangeDeadline = nowMs() + m_exchangeMs;
+    } else
         finish(job, err == ETIMEDOUT ? ResultTimeout : ResultConnectFailed);
 }
 
@@ -296,19 +319,23 @@ void Driver::complete(Job &job)
 
 void Driver::run()
 {
-    const qint64 runDeadline = nowMs() + limitedDeadline("QUILLON_SCALE_RUN_MS", kRunDeadlineMs);
+    // No run deadline of its own: the program watches the progress lines instead, so a long
+    // healthy run is never cut short. Tests may still set one.
+    const qint64 runDeadline = nowMs() + limitedDeadline("QUILLON_SCALE_RUN_MS", qint64(1) << 50);
     std::size_t next = 0;
     std::vector<pollfd> fds;
     std::vector<Job *> polled;
     for (;;) {
         qint64 now = nowMs();
-        while (m_active < kMaxParallel && next < m_jobs.size() && now < runDeadline)
+        while (!g_cancelled && m_active < m_parallel && next < m_jobs.size() && now < runDeadline)
             start(m_jobs[next++], now);
-        if (m_active == 0 && (next == m_jobs.size() || now >= runDeadline))
+        if (g_cancelled || (m_active == 0 && (next == m_jobs.size() || now >= runDeadline)))
             break;
 
         fds.clear();
         polled.clear();
+        fds.push_back({g_wakePipe[0], POLLIN, 0});
+        polled.push_back(nullptr);
         qint64 wake = runDeadline;
         for (Job &job : m_jobs) {
             if (job.state != Job::Connecting && job.state != Job::Exchanging)
@@ -318,9 +345,7 @@ void Driver::run()
                 events |= POLLOUT;
             fds.push_back({job.fd, events, 0});
             polled.push_back(&job);
-            wake = std::min(wake, job.exchangeDeadline);
-            if (job.state == Job::Connecting)
-                wake = std::min(wake, job.connectDeadline);
+            wake = std::min(wake, job.state == Job::Connecting ? job.connectDeadline : job.exchangeDeadline);
         }
         const int timeout = int(std::clamp<qint64>(wake - now, 0, INT_MAX));
         const int ready = ::poll(fds.data(), nfds_t(fds.size()), timeout);
@@ -328,7 +353,7 @@ void Driver::run()
             std::perror("vexowtcp: poll");
             break;
         }
-        for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
+        for (std::size_t i = 1; ready > 0 && i < fds.size(); ++i) {
             Job &job = *polled[i];
             const short rev = fds[i].revents;
             if (rev == 0)
@@ -342,26 +367,28 @@ void Driver::run()
         }
         now = nowMs();
         for (Job &job : m_jobs) {
-            if (job.state == Job::Connecting && now >= job.connectDeadline)
+            if (job.state == Job::Connecting && (now >= job.connectDeadline || now >= runDeadline))
                 finish(job, ResultTimeout);
-            else if ((job.state == Job::Connecting || job.state == Job::Exchanging)
-                     && (now >= job.exchangeDeadline || now >= runDeadline))
+            else if (job.state == Job::Exchanging && (now >= job.exchangeDeadline || now >= runDeadline))
                 finish(job, ResultTimeout);
         }
     }
     for (Job &job : m_jobs) {
         // Never contacted is not "timed out": the scale may be perfectly well.
         if (job.state == Job::Pending)
-            finish(job, ResultNotAttempted);
+            finish(job, g_cancelled ? ResultCancelled : ResultNotAttempted);
         else if (job.state != Job::Done)
-            finish(job, ResultTimeout);
+            finish(job, g_cancelled ? ResultCancelled : ResultTimeout);
     }
 }
 
-quint16 resolvePort()
+// The test override first, then the program's choice, then the INI next to the program folder.
+quint16 resolvePort(qint64 given)
 {
     if (const auto p = portFromText(qgetenv("QUILLON_SCALE_PORT")))
         return *p;
+    if (given > 0)
+        return quint16(given);
     QFile ini(QStringLiteral("../Vexo2005.INI"));
     if (ini.open(QIODevice::ReadOnly))
         if (const auto p = portFromIni(ini.read(1 << 20)))
@@ -381,11 +408,63 @@ QByteArray resultAddress(QByteArray address)
 
 } // namespace
 
+// Lets a run with thousands of scales at once open its sockets; poll() has no descriptor ceiling.
+int raiseFileLimit(int wanted)
+{
+    rlimit rl {};
+    if (::getrlimit(RLIMIT_NOFILE, &rl) != 0)
+        return std::min(wanted, 512);
+    if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < rlim_t(wanted) + 64) {
+        rl.rlim_cur = rl.rlim_max == RLIM_INFINITY ? rlim_t(wanted) + 64 : std::min(rl.rlim_max, rlim_t(wanted) + 64);
+        ::setrlimit(RLIMIT_NOFILE, &rl);
+        ::getrlimit(RLIMIT_NOFILE, &rl);
+    }
+    // Leave room for the data files, the result and the standard streams.
+    const rlim_t room = rl.rlim_cur == RLIM_INFINITY ? rlim_t(wanted) : rl.rlim_cur > 64 ? rl.rlim_cur - 64 : 1;
+    return int(std::min<rlim_t>(rlim_t(wanted), room));
+}
+
+// "--name value" options before the operation; false on a bad value.
+bool takeOption(std::vector<QByteArray> &args, const char *name, qint64 min, qint64 max, qint64 *value)
+{
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] != name)
+            continue;
+        bool ok = false;
+        const qint64 v = args[i + 1].toLongLong(&ok);
+        if (!ok || v < min || v > max)
+            return false;
+        *value = v;
+        args.erase(args.begin() + qsizetype(i), args.begin() + qsizetype(i) + 2);
+        return true;
+    }
+    return true;
+}
+
 int main(int argc, char **argv)
 {
     ::signal(SIGPIPE, SIG_IGN);
 
     std::vector<QByteArray> args(argv + 1, argv + argc);
+    qint64 parallel = kDefaultParallel, connectMs = kConnectDeadlineMs, replyMs = kReplyDeadlineMs, port = 0;
+    // Options come first; an address never starts with "-".
+    std::vector<QByteArray> options;
+    while (args.size() >= 2 && args[0].startsWith("--")) {
+        options.push_back(args[0]);
+        options.push_back(args[1]);
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (!takeOption(options, "--parallel", 1, kMaxParallel, &parallel)
+        || !takeOption(options, "--connect-ms", 1, kMaxDeadlineMs, &connectMs)
+        || !takeOption(options, "--reply-ms", 1, kMaxDeadlineMs, &replyMs)
+        || !takeOption(options, "--port", 1, 65535, &port)) {
+        usage("bad option value");
+        return 2;
+    }
+    if (!options.empty()) {
+        usage(("unknown option " + options[0]).constData());
+        return 2;
+    }
     QByteArray opText, typeText;
     std::size_t first = 0;
     if (!args.empty() && args[0].simplified().contains(' ')) {
@@ -433,8 +512,18 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    Driver driver(op, type, resolvePort(), limitedDeadline("QUILLON_SCALE_TIMEOUT_MS", kConnectDeadlineMs),
-                  limitedDeadline("QUILLON_SCALE_TIMEOUT_MS", kExchangeDeadlineMs));
+    if (::pipe2(g_wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        std::perror("vexowtcp: pipe");
+        return 1;
+    }
+    struct sigaction sa {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGTERM, &sa, nullptr);
+
+    Driver driver(op, type, resolvePort(port), raiseFileLimit(int(parallel)),
+                  limitedDeadline("QUILLON_SCALE_TIMEOUT_MS", connectMs),
+                  limitedDeadline("QUILLON_SCALE_TIMEOUT_MS", replyMs));
     QHash<QByteArray, bool> seen;
     for (const QByteArray &a : addresses) {
         // Checked before any file name is formed from it.
