@@ -217,7 +217,7 @@ private slots:
             {{"receive", "127.0.11.3", out}, 3, "127.0.11.3 2 unreachable\n"},
             {{"send", label, "--to", "127.0.11.256"}, 1, "~not a scale address"},
             {{"receive", "../x", out}, 1, "~not a scale address"},
-            {{"send", label, "--store", "North"}, 1, "~no store column"},
+            {{"send", label, "--store", "North"}, 1, "~no scale to send to"},
             {{"send", dir.filePath("missing.QLF"), "--all"}, 1, ""},
             {{"send", label}, 2, "~exactly one of"},
             {{"send", label, "--all", "--to", "127.0.11.1"}, 2, "~exactly one of"},
@@ -236,10 +236,9 @@ private slots:
         QVERIFY(OpenFromFile(out + "/1.QLF", back).ok());
         QCOMPARE(FormatRecord(back), FormatRecord(sampleLabel(ctx)));
 
-        // Once the list has its store column, --store takes one store's scales and --all every scale.
+        // --store takes one store's scales and --all every scale.
         {
             QSqlQuery q(ctx.db().mainDb());
-            QVERIFY(q.exec("alter table SCALE add column Store text"));
             const QVariantList rows[] = {{1, "127.0.11.1", "North"}, {4, "127.0.11.4", "South"}};
             for (const QVariantList& r : rows) {
                 q.prepare("insert into SCALE(SC_NO,DP_NO,SC_IP,SC_USED,SC_MODEL_ID,Store) values(?,97,?,1,1,?)");
