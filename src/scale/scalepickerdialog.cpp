@@ -240,6 +240,8 @@ void ScalePickerDialog::Form_Load()
     cboStore->addItems(storeList);
     cboStore->setEnabled(!storeList.isEmpty() && !m_bJustOneSelected);
     cmdTickAll->setEnabled(!m_bJustOneSelected);
+    if (QAction* all = mnuPopup->findChild<QAction*>(QStringLiteral("mnuSelectAll")))
+        all->setVisible(!m_bJustOneSelected);
     cmdTickShown->setEnabled(!m_bJustOneSelected);
 
     m_check->start(addresses);
@@ -394,6 +396,13 @@ void ScalePickerDialog::RowDoubleClicked(QTreeWidgetItem* row)
 
 void ScalePickerDialog::setAllChecks(bool checked, bool highlightedOnly)
 {
+    // A receive takes one scale: ticking many would hand the driver a joined list.
+    if (m_bJustOneSelected && checked) {
+        QTreeWidgetItem* row = lvwScale->currentItem();
+        if (!highlightedOnly || (row && row->isSelected()))
+            RowDoubleClicked(row ? row : lvwScale->topLevelItem(0));
+        return;
+    }
     m_updatingChecks = true;
     for (int i = 0; i < lvwScale->topLevelItemCount(); ++i) {
         QTreeWidgetItem* r = lvwScale->topLevelItem(i);

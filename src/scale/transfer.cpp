@@ -225,6 +225,13 @@ void TransferController::runFinished()
     case DriverRun::Failure::DriverStalled: {
         // The scales it finished before it stuck are known; a technician needs them for the retry.
         const QString stopped = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError"));
+        // The journal keeps what reached the scales before the driver stuck, and "no result" for the rest.
+        if (m_op == Op::Send)
+            RecordTransfer(m_ctx.db(), NewJournalRun(TransferDirection::Send,
+                                                     m_cb.labelName ? m_cb.labelName() : QString(), TempFiles()),
+                           m_outcomes);
+        else
+            RecordTransfer(m_ctx.db(), NewJournalRun(TransferDirection::Receive, QString(), m_receivedFiles), m_outcomes);
         if (m_op == Op::Send)
             endCommand(stopped + kCrLf + SendReport(m_outcomes), QString(), ResultPopup::KindError, true,
                        SendReportCsv(m_outcomes));
