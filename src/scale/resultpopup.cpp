@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -200,6 +201,9 @@ ResultPopup* ShowPopupMsg(QWidget* mainWindow, const QString& programDir, const 
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     popup->m_message->setText(text);
+    // A report's lines pad each address to one width; they line up only in a fixed-pitch font.
+    if (text.contains(QLatin1Char('\n')))
+        popup->m_message->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The buttons take a row under the message.
     const int buttonH = popup->m_copy->sizeHint().height();
     popup->m_messageArea->setGeometry(QRect(QPoint(10, 40), QPoint(w - 10, h - 16 - buttonH)));

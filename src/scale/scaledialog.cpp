@@ -23,13 +23,13 @@ double dpiOf(const QWidget* w)
 }
 } // namespace
 
-void RestoreDialogPlacement(QWidget* w, const QString& prefix)
+void RestoreDialogPlacement(QWidget* w, const QString& prefix, int defaultWidthTwips)
 {
     const double dpi = dpiOf(w);
     auto px = [dpi](int twips) { return int(qRound(twips * dpi / kTwipsPerInch)); };
     const QPoint pos(px(ReadPlacement(prefix + QStringLiteral("Left"), 1000)),
                      px(ReadPlacement(prefix + QStringLiteral("Top"), 1000)));
-    QSize size(px(ReadPlacement(prefix + QStringLiteral("Width"), 6500)),
+    QSize size(px(ReadPlacement(prefix + QStringLiteral("Width"), defaultWidthTwips)),
                px(ReadPlacement(prefix + QStringLiteral("Height"), 6500)));
     size = size.expandedTo(w->minimumSizeHint()).expandedTo(QSize(200, 150));
     if (const QScreen* scr = QGuiApplication::primaryScreen())

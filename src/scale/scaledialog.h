@@ -11,7 +11,7 @@ namespace quillon {
 
 // Keys prefix + "Left", "Top", "Width", "Height" (defaults 1000, 1000, 6500, 6500).
 // A size that would hide the window, or a place off every screen, is not restored.
-void RestoreDialogPlacement(QWidget* w, const QString& prefix);
+void RestoreDialogPlacement(QWidget* w, const QString& prefix, int defaultWidthTwips = 6500);
 // Unless minimised.
 void StoreDialogPlacement(QWidget* w, const QString& prefix);
 

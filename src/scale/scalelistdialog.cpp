@@ -50,6 +50,9 @@ ScaleListDialog::ScaleListDialog(AppContext& ctx, QWidget* parent) : QDialog(par
     // --- store column
     lvwScale->setHeaderLabels({text("lvwScaleNumber"), text("lvwIPAddress"), text("lvwScaleModel"), text("lvwStore")});
     // --- end store column
+    // Seven columns do not share the width evenly: each takes what it shows.
+    lvwScale->header()->setSectionResizeMode(QHeaderView::Interactive);
+    lvwScale->header()->setStretchLastSection(true);
     connect(lvwScale, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* row) { EditRow(row); });
 
     cmdAddNew = new QPushButton(text("cmdAddNew"), this);
@@ -92,7 +95,8 @@ ScaleListDialog::ScaleListDialog(AppContext& ctx, QWidget* parent) : QDialog(par
     body->addLayout(buttons);
     layout->addLayout(body, 1);
 
-    RestoreDialogPlacement(this, kPlacement);
+    // Wide enough for the store and the last transfer beside each scale.
+    RestoreDialogPlacement(this, kPlacement, 12000);
     RefreshList();
 }
 
@@ -115,6 +119,8 @@ void ScaleListDialog::RefreshList()
     }
     lvwScale->addTopLevelItems(items);
     ShowLastTransfers(lvwScale, m_ctx.db(), 1);
+    for (int c = 0; c + 1 < lvwScale->columnCount(); ++c)
+        lvwScale->resizeColumnToContents(c);
     lvwScale->clearSelection();
     for (int pos : positions) {
         if (pos < items.size())

@@ -229,6 +229,13 @@ void ScalePickerDialog::Form_Load()
         addresses << r.SC_IP;
     }
     lvwScale->addTopLevelItems(items);
+    // A resend's scales may be far down a chain's list: show the first of them.
+    if (!m_preselected.isEmpty())
+        for (QTreeWidgetItem* row : std::as_const(items))
+            if (row->checkState(0) == Qt::Checked) {
+                lvwScale->scrollToItem(row, QAbstractItemView::PositionAtTop);
+                break;
+            }
     for (int c = 0; c < kStatusColumn; ++c)
         lvwScale->resizeColumnToContents(c);
     m_updatingChecks = false;
