@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <functional>
 
 namespace quillon {
 
@@ -21,6 +22,23 @@ bool hasTable(const QSqlDatabase& db, const QString& name)
 // Labels are told apart by their file name, so a label copied to another
 // workstation's folder keeps its choice.
 QString labelKey(const QString& labelFile) { return QFileInfo(labelFile).fileName(); }
+
+// Runs `work` in one transaction: all of it is stored, or none.
+Result inTransaction(QSqlDatabase& db, const std::function<Result(QSqlQuery&)>& work)
+{
+    if (!db.transaction())
+        return failure(db.lastError());
+    Result r;
+    {
+        QSqlQuery q(db);
+        r = work(q);
+    }
+    if (r.ok && !db.commit())
+        r = failure(db.lastError());
+    if (!r.ok)
+        db.rollback();
+    return r;
+}
 
 // An empty pattern is stored as "", which the NOT NULL column takes.
 QString stored(const QString& pattern) { return pattern.isNull() ? QStringLiteral("") : pattern; }
@@ -43,35 +61,26 @@ Result EnsureBarcodeFormatTables(QSqlDatabase db)
     const bool haveChoices = hasTable(db, QStringLiteral("LABEL_BARCODE_FORMAT"));
     if (haveFormats && haveChoices)
         return Result::Ok();
-    if (!db.transaction())
-        return failure(db.lastError());
-    QSqlQuery q(db);
-    Result r;
-    if (!haveFormats) {
-        if (!q.exec(QStringLiteral("CREATE TABLE BARCODE_FORMAT (NAME VARCHAR(40) PRIMARY KEY, "
-                                   "SYMBOLOGY VARCHAR(16) NOT NULL, PATTERN VARCHAR(20) NOT NULL)")))
-            r = failure(q.lastError());
-        q.prepare(QStringLiteral("INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES (?, ?, ?)"));
-        for (const BarcodeFormat& f : DefaultBarcodeFormats()) {
-            if (!r.ok)
-                break;
-            q.addBindValue(f.name);
-            q.addBindValue(BarcodeKindKey(f.kind));
-            q.addBindValue(stored(f.pattern));
-            if (!q.exec())
-                r = failure(q.lastError());
+    return inTransaction(db, [&](QSqlQuery& q) {
+        if (!haveFormats) {
+            if (!q.exec(QStringLiteral("CREATE TABLE BARCODE_FORMAT (NAME VARCHAR(40) PRIMARY KEY, "
+                                       "SYMBOLOGY VARCHAR(16) NOT NULL, PATTERN VARCHAR(20) NOT NULL)")))
+                return failure(q.lastError());
+            q.prepare(QStringLiteral("INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES (?, ?, ?)"));
+            for (const BarcodeFormat& f : DefaultBarcodeFormats()) {
+                q.addBindValue(f.name);
+                q.addBindValue(BarcodeKindKey(f.kind));
+                q.addBindValue(stored(f.pattern));
+                if (!q.exec())
+                    return failure(q.lastError());
+            }
         }
-    }
-    if (r.ok && !haveChoices
-        && !q.exec(QStringLiteral("CREATE TABLE LABEL_BARCODE_FORMAT (LABEL_FILE VARCHAR(255) PRIMARY KEY, "
-                                  "FORMAT_NAME VARCHAR(40) NOT NULL)")))
-        r = failure(q.lastError());
-    q.finish();
-    if (r.ok && !db.commit())
-        r = failure(db.lastError());
-    if (!r.ok)
-        db.rollback();
-    return r;
+        if (!haveChoices
+            && !q.exec(QStringLiteral("CREATE TABLE LABEL_BARCODE_FORMAT (LABEL_FILE VARCHAR(255) PRIMARY KEY, "
+                                      "FORMAT_NAME VARCHAR(40) NOT NULL)")))
+            return failure(q.lastError());
+        return Result::Ok();
+    });
 }
 
 QList<BarcodeFormat> LoadBarcodeFormats(QSqlDatabase db, Result* result, int* skipped)
@@ -107,31 +116,22 @@ Result SaveBarcodeFormats(QSqlDatabase db, const QList<BarcodeFormat>& formats)
             return Result::Fail(QStringLiteral("Two barcode formats are named \"%1\".").arg(f.name));
         names.insert(f.name.toCaseFolded());
     }
-    if (!db.transaction())
-        return failure(db.lastError());
-    QSqlQuery q(db);
-    Result r;
-    if (!q.exec(QStringLiteral("DELETE FROM BARCODE_FORMAT")))
-        r = failure(q.lastError());
-    q.prepare(QStringLiteral("INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES (?, ?, ?)"));
-    for (const BarcodeFormat& f : formats) {
-        if (!r.ok)
-            break;
-        q.addBindValue(f.name);
-        q.addBindValue(BarcodeKindKey(f.kind));
-        q.addBindValue(stored(BarcodePatternLength(f.kind) == 0 ? QString() : f.pattern));
-        if (!q.exec())
-            r = failure(q.lastError());
-    }
-    if (r.ok && !q.exec(QStringLiteral("DELETE FROM LABEL_BARCODE_FORMAT WHERE FORMAT_NAME NOT IN "
-                                       "(SELECT NAME FROM BARCODE_FORMAT)")))
-        r = failure(q.lastError());
-    q.finish();
-    if (r.ok && !db.commit())
-        r = failure(db.lastError());
-    if (!r.ok)
-        db.rollback();
-    return r;
+    return inTransaction(db, [&](QSqlQuery& q) {
+        if (!q.exec(QStringLiteral("DELETE FROM BARCODE_FORMAT")))
+            return failure(q.lastError());
+        q.prepare(QStringLiteral("INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES (?, ?, ?)"));
+        for (const BarcodeFormat& f : formats) {
+            q.addBindValue(f.name);
+            q.addBindValue(BarcodeKindKey(f.kind));
+            q.addBindValue(stored(BarcodePatternLength(f.kind) == 0 ? QString() : f.pattern));
+            if (!q.exec())
+                return failure(q.lastError());
+        }
+        if (!q.exec(QStringLiteral("DELETE FROM LABEL_BARCODE_FORMAT WHERE FORMAT_NAME NOT IN "
+                                   "(SELECT NAME FROM BARCODE_FORMAT)")))
+            return failure(q.lastError());
+        return Result::Ok();
+    });
 }
 
 QString LabelBarcodeFormat(QSqlDatabase db, const QString& labelFile)
@@ -150,27 +150,18 @@ Result SetLabelBarcodeFormat(QSqlDatabase db, const QString& labelFile, const QS
     const QString key = labelKey(labelFile);
     if (key.isEmpty())
         return Result::Fail(QStringLiteral("The label has no file name."));
-    if (!db.transaction())
-        return failure(db.lastError());
-    QSqlQuery q(db);
-    Result r;
-    q.prepare(QStringLiteral("DELETE FROM LABEL_BARCODE_FORMAT WHERE LABEL_FILE = ?"));
-    q.addBindValue(key);
-    if (!q.exec())
-        r = failure(q.lastError());
-    if (r.ok && !formatName.isEmpty()) {
+    return inTransaction(db, [&](QSqlQuery& q) {
+        q.prepare(QStringLiteral("DELETE FROM LABEL_BARCODE_FORMAT WHERE LABEL_FILE = ?"));
+        q.addBindValue(key);
+        if (!q.exec())
+            return failure(q.lastError());
+        if (formatName.isEmpty())
+            return Result::Ok();
         q.prepare(QStringLiteral("INSERT INTO LABEL_BARCODE_FORMAT (LABEL_FILE, FORMAT_NAME) VALUES (?, ?)"));
         q.addBindValue(key);
         q.addBindValue(formatName);
-        if (!q.exec())
-            r = failure(q.lastError());
-    }
-    q.finish();
-    if (r.ok && !db.commit())
-        r = failure(db.lastError());
-    if (!r.ok)
-        db.rollback();
-    return r;
+        return q.exec() ? Result::Ok() : failure(q.lastError());
+    });
 }
 
 } // namespace quillon

@@ -8,9 +8,8 @@
 
 namespace quillon {
 
-// Makes the two tables when the database lacks them (a database made by an older
-// program gains them; rows elsewhere are untouched); a new format table gets the
-// shipped formats.
+// Makes the two tables when the database lacks them, as the seeds make them at start-up
+// (for a database the seeds were not run on); a new format table gets the shipped formats.
 Result EnsureBarcodeFormatTables(QSqlDatabase db);
 
 // The formats by name; rows the program cannot use (unknown symbology, bad

@@ -153,6 +153,10 @@ private slots:
         QVERIFY(s.g_iScaleModelMax() >= 0 && s.g_iFieldFontMax() >= 2 && s.g_iFieldDefMax() >= 0);
         QVERIFY(!s.softwareName.isEmpty() && !s.g_varPrintStatusList.isEmpty() && !s.g_varLogoSizeList.isEmpty());
         QVERIFY(!s.g_objIranConvert);
+        // The seeded barcode formats are the ones a database without the seed is given.
+        QList<BarcodeFormat> shipped = DefaultBarcodeFormats();
+        std::sort(shipped.begin(), shipped.end(), [](auto& a, auto& b) { return a.name < b.name; });
+        QCOMPARE(LoadBarcodeFormats(ctx.db().mainDb()), shipped);
         QVERIFY(m_reporter.entries.isEmpty());
         const QByteArray log = readFile(LogFilePath(QDateTime::currentDateTime()));
         QVERIFY(log.startsWith("\xFF\xFE"));

@@ -1,0 +1,19 @@
+-- The shop's barcode formats and the format each label is previewed with.
+-- SYMBOLOGY is ean13, ean8, itf14, code128 or qr; PATTERN has one character per figure
+-- before the check digit (figures, F flag, P PLU, W weight in grams, R price in cents),
+-- "" for Code 128 and QR Code. LABEL_FILE is the label's file name without its folder.
+CREATE TABLE BARCODE_FORMAT (
+  NAME VARCHAR(40) PRIMARY KEY,
+  SYMBOLOGY VARCHAR(16) NOT NULL,
+  PATTERN VARCHAR(20) NOT NULL
+);
+INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES ('In-store price EAN-13', 'ean13', '20PPPPPRRRRR');
+INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES ('In-store weight EAN-13', 'ean13', '21PPPPPWWWWW');
+INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES ('In-store EAN-8', 'ean8', '2PPPPPP');
+INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES ('Carton ITF-14', 'itf14', '10PPPPPWWWWWW');
+INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES ('Code 128 PLU and price', 'code128', '');
+INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES ('QR Code PLU and price', 'qr', '');
+CREATE TABLE LABEL_BARCODE_FORMAT (
+  LABEL_FILE VARCHAR(255) PRIMARY KEY,
+  FORMAT_NAME VARCHAR(40) NOT NULL
+);
