@@ -3,6 +3,7 @@
 #include "platform/ini.h"
 #include "platform/log.h"
 #include "scale/driverresult.h"
+#include "scale/scaledata.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
+#include <algorithm>
 
 namespace quillon {
 
@@ -50,6 +52,27 @@ TransferSettings ReadTransferSettings(const QString& iniFile)
 QString ScaleFilePath(const QString& workDir, const QString& address, int type)
 {
     return QDir(workDir).filePath(QStringLiteral("SM%1F%2.DAT").arg(address).arg(type));
+}
+
+QStringList SendExportFiles(const QString& workDir)
+{
+    const QDir dir(workDir);
+    return {dir.filePath(QStringLiteral("~tmpSendFormat.dat")), dir.filePath(QStringLiteral("~tmpSendText.dat")),
+            dir.filePath(QStringLiteral("~tmpSendShopName.dat"))};
+}
+
+QList<ScaleOutcome> PickedOutcomes(const QStringList& addresses, QStringList* valid)
+{
+    QList<ScaleOutcome> outcomes;
+    for (const QString& a : addresses) {
+        ScaleOutcome o{a};
+        if (IsDottedIPv4(a))
+            *valid << a;
+        else
+            std::fill(std::begin(o.codes), std::end(o.codes), kInvalidAddressCode);
+        outcomes << o;
+    }
+    return outcomes;
 }
 
 void PlaceSendFiles(const QString& workDir, const QStringList& addresses, const QStringList& exports)

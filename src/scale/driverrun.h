@@ -16,6 +16,7 @@ class QTimer;
 
 namespace quillon {
 
+constexpr int kInvalidAddressCode = 6;   // the picked address is not a plain dotted IPv4 address
 constexpr int kCancelledCode = 11;   // the user cancelled the run before this scale finished
 
 // Section [Transfer] of the INI; every key falls back to the default when missing or out of range.
@@ -32,6 +33,12 @@ inline constexpr int kTransferTypes[3] = {52, 56, 61};
 
 // "SM<address>F<type>.DAT" in `workDir`; only for addresses that passed IsDottedIPv4.
 QString ScaleFilePath(const QString& workDir, const QString& address, int type);
+// The format, text and shop-name exports of a send in `workDir`, in run order.
+QStringList SendExportFiles(const QString& workDir);
+// One outcome per picked address, in their order; an address that is not plain dotted
+// IPv4 is reported invalid for every type and never reaches a file name or the driver.
+// `valid` gets the others.
+QList<ScaleOutcome> PickedOutcomes(const QStringList& addresses, QStringList* valid);
 // Copies the format, text and shop-name exports to each scale's files. A copy that fails is
 // logged and shows as the driver's "file missing" for that scale.
 void PlaceSendFiles(const QString& workDir, const QStringList& addresses, const QStringList& exports);

@@ -28,7 +28,6 @@ namespace quillon {
 
 namespace {
 const auto& kTypeCodes = kTransferTypes;
-constexpr int kInvalidAddressCode = 6;
 const char* const kSendHeadings[3] = {"msgSendFormatToScale", "msgSendTextToScale", "msgSendShopnameToScale"};
 const char* const kRecvHeadings[3] = {"msgRecvFormatFromScale", "msgRecvTextFromScale", "msgRecvShopnameFromScale"};
 const QString kCrLf = QStringLiteral("\r\n");
@@ -76,9 +75,7 @@ QString TransferController::DriverProgram() const
 
 QStringList TransferController::TempFiles() const
 {
-    const QString dir = m_ctx.paths.g_strWorkPath;
-    return {dir + QStringLiteral("~tmpSendFormat.dat"), dir + QStringLiteral("~tmpSendText.dat"),
-            dir + QStringLiteral("~tmpSendShopName.dat")};
+    return SendExportFiles(m_ctx.paths.g_strWorkPath);
 }
 
 ScalePick TransferController::pick(bool multi)
@@ -107,16 +104,7 @@ void TransferController::SendToScales()
         return;
 
     m_addresses.clear();
-    m_outcomes.clear();
-    // Only a plain dotted address may become a file name or a driver argument.
-    for (const QString& a : chosen.m_strScales.split(QLatin1Char(';'))) {
-        ScaleOutcome o{a};
-        if (IsDottedIPv4(a))
-            m_addresses << a;
-        else
-            std::fill(std::begin(o.codes), std::end(o.codes), kInvalidAddressCode);
-        m_outcomes << o;
-    }
+    m_outcomes = PickedOutcomes(chosen.m_strScales.split(QLatin1Char(';')), &m_addresses);
     m_op = Op::Send;
     m_report.clear();
     m_failures = 0;
@@ -226,12 +214,7 @@ void TransferController::runFinished()
         // The scales it finished before it stuck are known; a technician needs them for the retry.
         const QString stopped = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgUnknownError"));
         // The journal keeps what reached the scales before the driver stuck, and "no result" for the rest.
-        if (m_op == Op::Send)
-            RecordTransfer(m_ctx.db(), NewJournalRun(TransferDirection::Send,
-                                                     m_cb.labelName ? m_cb.labelName() : QString(), TempFiles()),
-                           m_outcomes);
-        else
-            RecordTransfer(m_ctx.db(), NewJournalRun(TransferDirection::Receive, QString(), m_receivedFiles), m_outcomes);
+        recordRun();
         if (m_op == Op::Send)
             endCommand(stopped + kCrLf + SendReport(m_outcomes), QString(), ResultPopup::KindError, true,
                        SendReportCsv(m_outcomes));
@@ -270,18 +253,25 @@ void TransferController::showCritical(const QString& message)
         QMessageBox::critical(m_mainWindow, QString(), message, QMessageBox::Ok);
 }
 
+void TransferController::recordRun()
+{
+    const JournalRun run = m_op == Op::Send
+                               ? NewJournalRun(TransferDirection::Send, m_cb.labelName ? m_cb.labelName() : QString(),
+                                               TempFiles())
+                               : NewJournalRun(TransferDirection::Receive, QString(), m_receivedFiles);
+    RecordTransfer(m_ctx.db(), run, m_outcomes);
+}
+
 void TransferController::completeSend()
 {
-    RecordTransfer(m_ctx.db(), NewJournalRun(TransferDirection::Send, m_cb.labelName ? m_cb.labelName() : QString(),
-                                             TempFiles()),
-                   m_outcomes);
+    recordRun();
     endCommand(SendReport(m_outcomes), GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgSendToScaleResult")),
                ResultPopup::KindInformation, true, SendReportCsv(m_outcomes));
 }
 
 void TransferController::completeReceive()
 {
-    RecordTransfer(m_ctx.db(), NewJournalRun(TransferDirection::Receive, QString(), m_receivedFiles), m_outcomes);
+    recordRun();
     const QString title = GetLangString(QStringLiteral("frmMain"), QStringLiteral("msgRecvFromScaleResult"));
     if (!m_addresses.isEmpty() && !m_receivedFiles.isEmpty() && !m_receivedFiles[0].isEmpty()) {
         QByteArray format;

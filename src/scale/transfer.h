@@ -86,6 +86,8 @@ private:
     void startRun();
     void runFinished();
     void showCritical(const QString& message);
+    // The run's rows in the transfer journal, and its line in the daily log.
+    void recordRun();
     void completeSend();
     void completeReceive();
     void endCommand(const QString& popupMessage, const QString& popupTitle, int kind, bool showPopup,

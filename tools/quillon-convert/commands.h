@@ -19,6 +19,8 @@ int Fail(const QString& file, const QString& what);
 void CaptureFailures(QString* line);
 // The reason and the synopsis on stderr; returns kUsage.
 int Usage(const QString& why = QString());
+// Writes the label files as OUTDIR/1.QLF, 2.QLF, ..., making the folder when missing.
+int WriteNumberedLabels(const QString& outDir, const QList<QByteArray>& files);
 
 struct Invocation {
     AppContext& app;

@@ -223,16 +223,7 @@ int importFormat(Invocation& inv)
             return Fail(in, why);
         files.append(FormatFileBytes(label));
     }
-    const QDir out(inv.args[1]);
-    if (!out.exists() && !QDir().mkpath(out.path()))
-        return Fail(out.path(), QStringLiteral("cannot create the folder"));
-    for (int k = 0; k < files.size(); ++k) {
-        const QString path = out.filePath(QStringLiteral("%1.QLF").arg(k + 1));
-        const Result r = WriteFileAtomic(path, files[k]);
-        if (!r)
-            return Fail(path, r.error);
-    }
-    return kOk;
+    return WriteNumberedLabels(inv.args[1], files);
 }
 
 int importText(Invocation& inv)
@@ -259,5 +250,19 @@ const SubcommandRegistration registrations[] = {
 };
 
 } // namespace
+
+int WriteNumberedLabels(const QString& outDir, const QList<QByteArray>& files)
+{
+    const QDir out(outDir);
+    if (!out.exists() && !QDir().mkpath(out.path()))
+        return Fail(out.path(), QStringLiteral("cannot create the folder"));
+    for (int k = 0; k < files.size(); ++k) {
+        const QString path = out.filePath(QStringLiteral("%1.QLF").arg(k + 1));
+        const Result r = WriteFileAtomic(path, files[k]);
+        if (!r)
+            return Fail(path, r.error);
+    }
+    return kOk;
+}
 
 } // namespace quillon::convert

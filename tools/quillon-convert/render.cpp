@@ -24,11 +24,8 @@ constexpr int kMisfits = 3;
 // designer; nothing when neither names one.
 std::optional<SampleItem> WithLabelBarcode(Invocation& inv, const QString& labelPath, SampleItem item)
 {
-    QSqlDatabase db = inv.app.db().mainDb();
+    const QSqlDatabase db = inv.app.db().mainDb();
     const bool asked = inv.options.contains(QStringLiteral("--barcode-format"));
-    // A tree the designer never started in gets the shipped formats.
-    if (asked)
-        EnsureBarcodeFormatTables(db);
     const QString name = asked ? inv.options.value(QStringLiteral("--barcode-format")) : LabelBarcodeFormat(db, labelPath);
     if (name.isEmpty())
         return item;

@@ -28,7 +28,6 @@ namespace quillon::convert {
 namespace {
 
 constexpr int kSomeFailed = 3;
-constexpr int kInvalidAddressCode = 6;
 // The driver's own default; given explicitly because the exchange folder has no INI beside it.
 constexpr int kDefaultScalePort = 3001;
 
@@ -181,26 +180,16 @@ int send(Invocation& inv)
     Exchange ex;
     if (!prepare(inv, &ex))
         return kBadInput;
-    const QStringList exports{ex.dir.filePath(QStringLiteral("~tmpSendFormat.dat")),
-                              ex.dir.filePath(QStringLiteral("~tmpSendText.dat")),
-                              ex.dir.filePath(QStringLiteral("~tmpSendShopName.dat"))};
+    const QStringList exports = SendExportFiles(ex.dir.path());
     for (const Result& r : {ExportFormatData(label, exports[0], Sync::Later),
                             ExportTextData(label, exports[1], FT_TEXT, Sync::Later),
                             ExportTextData(label, exports[2], FT_SHOPNAME, Sync::Later)})
         if (!r)
             return Fail(labelPath, r.error);
 
-    QList<ScaleOutcome> outcomes;
+    // A listed scale with a damaged address is reported, as the program does.
     QStringList valid;
-    for (const QString& a : std::as_const(addresses)) {
-        ScaleOutcome o{a};
-        // A listed scale with a damaged address is reported, as the program does; it is no file name.
-        if (IsDottedIPv4(a))
-            valid << a;
-        else
-            std::fill(std::begin(o.codes), std::end(o.codes), kInvalidAddressCode);
-        outcomes << o;
-    }
+    QList<ScaleOutcome> outcomes = PickedOutcomes(addresses, &valid);
     PlaceSendFiles(ex.dir.path(), valid, exports);
     DriverRun run(inv.app.paths.g_strAppPath + QStringLiteral("vexowtcp"), ex.dir.path(), ex.settings);
     cancelOnSignals(run);
@@ -241,17 +230,8 @@ int saveReceived(Invocation& inv, const QString& address, const QStringList& fil
             return Fail(address, why);
         labels << FormatFileBytes(label);
     }
-    const QDir out(outDir);
-    if (!out.exists() && !QDir().mkpath(out.path()))
-        return Fail(out.path(), QStringLiteral("cannot create the folder"));
-    for (int k = 0; k < labels.size(); ++k) {
-        const QString path = out.filePath(QStringLiteral("%1.QLF").arg(k + 1));
-        const Result w = WriteFileAtomic(path, labels[k]);
-        if (!w)
-            return Fail(path, w.error);
-    }
     *saved = int(labels.size());
-    return kOk;
+    return WriteNumberedLabels(outDir, labels);
 }
 
 int receive(Invocation& inv)
@@ -269,13 +249,13 @@ int receive(Invocation& inv)
     if (run.failure() == DriverRun::Failure::ResultNotDeleted || run.failure() == DriverRun::Failure::DriverNotStarted)
         return runStatus(run, outcomes);
     printOutcomes(inv, outcomes);
-    RecordTransfer(inv.app.db(), NewJournalRun(TransferDirection::Receive, QString(), {}), outcomes);
     const ScaleOutcome& o = outcomes[0];
-    if (o.codes[0] != 0)
-        return kSomeFailed;
     QStringList files;
     for (int k = 0; k < 3; ++k)
         files << (o.codes[k] == 0 ? ScaleFilePath(ex.dir.path(), address, kTransferTypes[k]) : QString());
+    RecordTransfer(inv.app.db(), NewJournalRun(TransferDirection::Receive, QString(), files), outcomes);
+    if (o.codes[0] != 0)
+        return kSomeFailed;
     int saved = 0;
     const int status = saveReceived(inv, address, files, inv.args[1], &saved);
     if (status != kOk)
