@@ -18,6 +18,18 @@ namespace {
 
 QString T(const char* key) { return GetLangString(QStringLiteral("frmBarcodeFormats"), QString::fromLatin1(key)); }
 
+// The text key that says what is wrong with a format; null when nothing is.
+const char* problemKey(BarcodeFormatProblem problem)
+{
+    switch (problem) {
+    case BarcodeFormatProblem::None: break;
+    case BarcodeFormatProblem::Name: return "msgBadName";
+    case BarcodeFormatProblem::PatternLength: return "msgPatternLength";
+    case BarcodeFormatProblem::PatternCharacter: return "msgPatternCharacter";
+    }
+    return nullptr;
+}
+
 enum Column { NameColumn, KindColumn, PatternColumn, DataColumn };
 constexpr BarcodeKind kKinds[] = {BarcodeKind::Ean13, BarcodeKind::Ean8, BarcodeKind::Code128, BarcodeKind::Itf14,
                                   BarcodeKind::QrCode};
@@ -144,13 +156,11 @@ void BarcodeFormatsDialog::updateRow(int row)
     const bool takesPattern = BarcodePatternLength(f.kind) > 0;
     pattern->setFlags(takesPattern ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
                                    : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    QString problem;
-    switch (CheckBarcodeFormat(f)) {
-    case BarcodeFormatProblem::None: break;
-    case BarcodeFormatProblem::Name: problem = T("msgBadName"); break;
-    case BarcodeFormatProblem::PatternLength: problem = T("msgPatternLength").arg(BarcodePatternLength(f.kind)); break;
-    case BarcodeFormatProblem::PatternCharacter: problem = T("msgPatternCharacter"); break;
-    }
+    const BarcodeFormatProblem found = CheckBarcodeFormat(f);
+    const char* key = problemKey(found);
+    QString problem = key ? T(key) : QString();
+    if (found == BarcodeFormatProblem::PatternLength)
+        problem = problem.arg(BarcodePatternLength(f.kind));
     QTableWidgetItem* data = m_table->item(row, DataColumn);
     const SampleItem sample = WithBarcodeFormat(m_sample, f);
     data->setText(problem.isEmpty() ? BarcodeData(sample) : problem);
@@ -197,13 +207,7 @@ int BarcodeFormatsDialog::firstProblem(QString* key) const
     const QList<BarcodeFormat> list = formats();
     QSet<QString> names;
     for (int r = 0; r < list.size(); ++r) {
-        const char* problem = nullptr;
-        switch (CheckBarcodeFormat(list[r])) {
-        case BarcodeFormatProblem::None: break;
-        case BarcodeFormatProblem::Name: problem = "msgBadName"; break;
-        case BarcodeFormatProblem::PatternLength: problem = "msgPatternLength"; break;
-        case BarcodeFormatProblem::PatternCharacter: problem = "msgPatternCharacter"; break;
-        }
+        const char* problem = problemKey(CheckBarcodeFormat(list[r]));
         if (!problem && names.contains(list[r].name.toCaseFolded()))
             problem = "msgDuplicateName";
         names.insert(list[r].name.toCaseFolded());

@@ -113,14 +113,7 @@ bool MainWindow::Form_Load()
         return false;
     m_ctx.BuildCodePageTables();
     m_sample = LoadUserSample(m_ctx.tables.g_strLanguage);
-    {
-        QSqlDatabase db = m_ctx.db().mainDb();
-        const Result r = EnsureBarcodeFormatTables(db);
-        if (r)
-            m_barcodeFormats = LoadBarcodeFormats(db);
-        else
-            WriteLog(QStringLiteral("EnsureBarcodeFormatTables: ") + r.error);
-    }
+    m_barcodeFormats = LoadBarcodeFormats(m_ctx.db().mainDb());
     CreateTransfer();
     Update();
     return true;
@@ -618,9 +611,8 @@ void MainWindow::TileWindows(bool horizontal)
 void MainWindow::EditBarcodeFormats()
 {
     QSqlDatabase db = m_ctx.db().mainDb();
-    Result r = EnsureBarcodeFormatTables(db);
-    if (r)
-        m_barcodeFormats = LoadBarcodeFormats(db, &r);
+    Result r;
+    m_barcodeFormats = LoadBarcodeFormats(db, &r);
     const QString notStored = GetLangString(QStringLiteral("frmBarcodeFormats"), QStringLiteral("msgNotStored"));
     if (!r) {
         WriteLog(QStringLiteral("EditBarcodeFormats: ") + r.error);
@@ -677,12 +669,7 @@ void MainWindow::LabelFileOpened(DocumentWindow* doc, const QString& path)
 
 void MainWindow::LabelFileSaved(DocumentWindow* doc)
 {
-    const QString name = doc->BarcodeFormatName();
-    QSqlDatabase db = m_ctx.db().mainDb();
-    // A database without the tables has no choices to keep or clear.
-    if (name.isEmpty() && !db.tables().contains(QStringLiteral("LABEL_BARCODE_FORMAT"), Qt::CaseInsensitive))
-        return;
-    const Result r = SetLabelBarcodeFormat(db, doc->Caption(), name);
+    const Result r = SetLabelBarcodeFormat(m_ctx.db().mainDb(), doc->Caption(), doc->BarcodeFormatName());
     if (!r)
         WriteLog(QStringLiteral("SetLabelBarcodeFormat %1: %2").arg(doc->Caption(), r.error));
 }

@@ -11,14 +11,6 @@ namespace {
 
 Result failure(const QSqlError& e) { return Result::Fail(e.text().trimmed()); }
 
-bool hasTable(const QSqlDatabase& db, const QString& name)
-{
-    for (const QString& t : db.tables())
-        if (t.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
 // Labels are told apart by their file name, so a label copied to another
 // workstation's folder keeps its choice.
 QString labelKey(const QString& labelFile) { return QFileInfo(labelFile).fileName(); }
@@ -44,44 +36,6 @@ Result inTransaction(QSqlDatabase& db, const std::function<Result(QSqlQuery&)>& 
 QString stored(const QString& pattern) { return pattern.isNull() ? QStringLiteral("") : pattern; }
 
 } // namespace
-
-QList<BarcodeFormat> DefaultBarcodeFormats()
-{
-    return {{QStringLiteral("In-store price EAN-13"), BarcodeKind::Ean13, QStringLiteral("20PPPPPRRRRR")},
-            {QStringLiteral("In-store weight EAN-13"), BarcodeKind::Ean13, QStringLiteral("21PPPPPWWWWW")},
-            {QStringLiteral("In-store EAN-8"), BarcodeKind::Ean8, QStringLiteral("2PPPPPP")},
-            {QStringLiteral("Carton ITF-14"), BarcodeKind::Itf14, QStringLiteral("10PPPPPWWWWWW")},
-            {QStringLiteral("Code 128 PLU and price"), BarcodeKind::Code128, QString()},
-            {QStringLiteral("QR Code PLU and price"), BarcodeKind::QrCode, QString()}};
-}
-
-Result EnsureBarcodeFormatTables(QSqlDatabase db)
-{
-    const bool haveFormats = hasTable(db, QStringLiteral("BARCODE_FORMAT"));
-    const bool haveChoices = hasTable(db, QStringLiteral("LABEL_BARCODE_FORMAT"));
-    if (haveFormats && haveChoices)
-        return Result::Ok();
-    return inTransaction(db, [&](QSqlQuery& q) {
-        if (!haveFormats) {
-            if (!q.exec(QStringLiteral("CREATE TABLE BARCODE_FORMAT (NAME VARCHAR(40) PRIMARY KEY, "
-                                       "SYMBOLOGY VARCHAR(16) NOT NULL, PATTERN VARCHAR(20) NOT NULL)")))
-                return failure(q.lastError());
-            q.prepare(QStringLiteral("INSERT INTO BARCODE_FORMAT (NAME, SYMBOLOGY, PATTERN) VALUES (?, ?, ?)"));
-            for (const BarcodeFormat& f : DefaultBarcodeFormats()) {
-                q.addBindValue(f.name);
-                q.addBindValue(BarcodeKindKey(f.kind));
-                q.addBindValue(stored(f.pattern));
-                if (!q.exec())
-                    return failure(q.lastError());
-            }
-        }
-        if (!haveChoices
-            && !q.exec(QStringLiteral("CREATE TABLE LABEL_BARCODE_FORMAT (LABEL_FILE VARCHAR(255) PRIMARY KEY, "
-                                      "FORMAT_NAME VARCHAR(40) NOT NULL)")))
-            return failure(q.lastError());
-        return Result::Ok();
-    });
-}
 
 QList<BarcodeFormat> LoadBarcodeFormats(QSqlDatabase db, Result* result, int* skipped)
 {

@@ -1,16 +1,13 @@
 #pragma once
 // The shop's barcode formats and each label's choice among them, kept in the main
-// database so that every workstation sharing it previews the same symbols.
+// database (tables BARCODE_FORMAT and LABEL_BARCODE_FORMAT, made by its seeds) so
+// that every workstation sharing it previews the same symbols.
 #include "model/result.h"
 #include "model/sampledata.h"
 #include <QList>
 #include <QSqlDatabase>
 
 namespace quillon {
-
-// Makes the two tables when the database lacks them, as the seeds make them at start-up
-// (for a database the seeds were not run on); a new format table gets the shipped formats.
-Result EnsureBarcodeFormatTables(QSqlDatabase db);
 
 // The formats by name; rows the program cannot use (unknown symbology, bad
 // pattern) are left out and counted in `skipped`.
@@ -23,8 +20,5 @@ Result SaveBarcodeFormats(QSqlDatabase db, const QList<BarcodeFormat>& formats);
 // "" for none), and setting it ("" removes the choice).
 QString LabelBarcodeFormat(QSqlDatabase db, const QString& labelFile);
 Result SetLabelBarcodeFormat(QSqlDatabase db, const QString& labelFile, const QString& formatName);
-
-// The shipped formats.
-QList<BarcodeFormat> DefaultBarcodeFormats();
 
 } // namespace quillon

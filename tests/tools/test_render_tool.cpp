@@ -80,7 +80,7 @@ private slots:
         const QString label = m_tree.filePath(QStringLiteral("code.QLF"));
         QVERIFY(SaveToFile(lb, label).ok);
         QSqlDatabase db = m_ctx.db().mainDb();
-        QVERIFY(EnsureBarcodeFormatTables(db) && SetLabelBarcodeFormat(db, label, QStringLiteral("Carton ITF-14")));
+        QVERIFY(SetLabelBarcodeFormat(db, label, QStringLiteral("Carton ITF-14")));
         const struct { QStringList options; int status; } cases[] = {
             {{}, 3},
             {{"--barcode-format", "In-store EAN-8"}, 0},
